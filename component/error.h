@@ -1,0 +1,68 @@
+// KelmoError: the one exception type of the component. It carries an error number and a
+// description; the dispatch boundary turns it into an automation error. Small numbers are the
+// classic run-time errors (5, 6, 9, 13, 91 ...); a failure of a platform service keeps that
+// service's HRESULT (a negative 32-bit value) as its number.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace kelmo {
+
+class KelmoError {
+public:
+    KelmoError(std::int32_t number, std::wstring description)
+        : number_(number), description_(std::move(description)) {}
+
+    std::int32_t number() const { return number_; }
+    const std::wstring& description() const { return description_; }
+
+private:
+    std::int32_t number_;
+    std::wstring description_;
+};
+
+namespace errors {
+inline constexpr std::int32_t InvalidCall = 5;
+inline constexpr std::int32_t Overflow = 6;
+inline constexpr std::int32_t SubscriptOutOfRange = 9;
+inline constexpr std::int32_t TypeMismatch = 13;
+inline constexpr std::int32_t ObjectNotSet = 91;
+inline constexpr std::int32_t NotImplemented = 445;
+
+std::wstring standardDescription(std::int32_t number);
+[[noreturn]] void raise(std::int32_t number);
+[[noreturn]] void raise(std::int32_t number, const std::wstring& detail);
+[[noreturn]] void notImplementedYet(const wchar_t* member);
+} // namespace errors
+
+// The HRESULT an automation client receives for an error number: 0x800A0000 + n for the
+// classic run-time numbers, the number itself for platform HRESULTs.
+std::int32_t automationScode(std::int32_t number);
+
+// 16- and 32-bit arithmetic that raises the overflow error instead of wrapping around.
+template <typename T> T checkedAdd(T a, T b) {
+    T result{};
+    if (__builtin_add_overflow(a, b, &result)) errors::raise(errors::Overflow);
+    return result;
+}
+template <typename T> T checkedSub(T a, T b) {
+    T result{};
+    if (__builtin_sub_overflow(a, b, &result)) errors::raise(errors::Overflow);
+    return result;
+}
+template <typename T> T checkedMul(T a, T b) {
+    T result{};
+    if (__builtin_mul_overflow(a, b, &result)) errors::raise(errors::Overflow);
+    return result;
+}
+// Narrowing to a smaller integer type, overflow error when the value does not fit.
+template <typename To, typename From> To checkedNarrow(From value) {
+    if (value < static_cast<From>(std::numeric_limits<To>::min()) ||
+        value > static_cast<From>(std::numeric_limits<To>::max()))
+        errors::raise(errors::Overflow);
+    return static_cast<To>(value);
+}
+
+} // namespace kelmo

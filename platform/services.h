@@ -1,0 +1,205 @@
+// The platform services Kelmo uses, each behind one small interface in Kelmo's own terms:
+// 32-bit window handles, std::wstring, plain values. platform/win32/ implements them with the
+// real Win32 and COM services; tests/unit/ replaces them with fakes. Nothing here decides
+// policy (when to wait, what to show, which number to raise): that is the component's job.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kelmo::platform {
+
+using WindowHandle = std::uint32_t; // 0 means none
+using ProcessId = std::uint32_t;
+
+// Windows and focus (user32).
+class Windows {
+public:
+    virtual ~Windows() = default;
+    virtual WindowHandle foreground() = 0;
+    virtual WindowHandle lastActivePopup(WindowHandle window) = 0;
+    virtual bool setForeground(WindowHandle window) = 0;
+    virtual std::int32_t show(WindowHandle window, std::int32_t showCommand) = 0;
+    // The caption as GetWindowTextA reads it into a 128-character buffer, converted from the
+    // ANSI code page.
+    virtual std::wstring captionAnsi128(WindowHandle window) = 0;
+    virtual WindowHandle findWindowByClass(const std::wstring& className) = 0;
+};
+
+// Raw keyboard state and events.
+class Keyboard {
+public:
+    virtual ~Keyboard() = default;
+    // GetAsyncKeyState: the 16-bit signed state; each query consumes the pressed-since flag.
+    virtual std::int16_t asyncKeyState(int virtualKey) = 0;
+    // One keybd_event: flags 0 key-down, 2 key-up; extra information 0.
+    virtual void rawKeyEvent(std::uint8_t virtualKey, std::uint8_t scan, std::uint32_t flags) = 0;
+};
+
+// Typing a key script (SendKeys syntax) into the window that has the focus; returns only after
+// the receiving application has processed every key. Malformed scripts raise KelmoError 5
+// before anything is typed.
+class KeyInjector {
+public:
+    virtual ~KeyInjector() = default;
+    virtual void typeScript(const std::wstring& script) = 0;
+};
+
+// Processes and the run.
+class Processes {
+public:
+    virtual ~Processes() = default;
+    // Window styles: 0 hidden, 1 normal, 2 minimised, 3 maximised, 4 normal without focus,
+    // 6 minimised without focus. Throws KelmoError when the program cannot be started.
+    virtual ProcessId start(const std::wstring& commandLine, std::int32_t windowStyle) = 0;
+    // OpenProcess + WaitForInputIdle without time limit + CloseHandle; every result ignored.
+    virtual void waitForInputIdle(ProcessId process) = 0;
+    // Ends the process hosting the component at once.
+    [[noreturn]] virtual void endRun() = 0;
+    virtual std::wstring currentDirectory() = 0;
+};
+
+// Time, message pumping, random numbers.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    // Blocks for the given milliseconds while keeping the thread's windows alive.
+    virtual void sleep(std::int32_t milliseconds) = 0;
+    // Processes the calling thread's pending window messages, then returns.
+    virtual void pumpMessages() = 0;
+    virtual float secondsSinceMidnight() = 0;
+    // A monotonic clock in milliseconds, for measuring elapsed time.
+    virtual std::int64_t monotonicMs() = 0;
+    virtual void seedRandomFromClock() = 0;
+    virtual float nextRandom() = 0; // 0 <= r < 1
+};
+
+// The processor usage statistic and sound (registry, winmm).
+class System {
+public:
+    virtual ~System() = default;
+    // The registry statistic "KERNEL\CPUUsage" under HKEY_DYN_DATA\PerfStats\<key>: the 4-byte
+    // value when the query succeeded, nothing when it did not.
+    virtual std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) = 0;
+    // Whole-system processor time counters in 100 ns units (kernel includes idle).
+    struct ProcessorTimes {
+        std::uint64_t idle = 0, kernel = 0, user = 0;
+    };
+    virtual std::optional<ProcessorTimes> processorTimes() = 0;
+    // sndPlaySoundA(path in the ANSI code page, flags); true when the sound started.
+    virtual bool playSound(const std::wstring& path, std::uint32_t flags) = 0;
+    virtual void beep() = 0;
+};
+
+// Modal boxes.
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // Answer: 1 OK, 2 Cancel, 3 Abort, 4 Retry, 5 Ignore, 6 Yes, 7 No.
+    virtual std::int32_t messageBox(const std::wstring& text, std::uint32_t flags,
+                                    const std::wstring& title) = 0;
+    // The edited text after OK, the empty string after Cancel.
+    virtual std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
+                                  const std::wstring& defaultText) = 0;
+};
+
+// The clipboard, saved and restored whole around a paste.
+class Clipboard {
+public:
+    virtual ~Clipboard() = default;
+    // Everything that can be copied back later; opaque to the component.
+    class Snapshot {
+    public:
+        virtual ~Snapshot() = default;
+        virtual std::wstring text() const = 0;
+    };
+    virtual std::unique_ptr<Snapshot> save() = 0;
+    virtual void setText(const std::wstring& text) = 0;
+    virtual void restore(const Snapshot& snapshot) = 0;
+};
+
+// An automation object of the platform that the component may hand to scripts unchanged.
+// Opaque here; the COM layer reaches the object behind it.
+class AutomationObject {
+public:
+    virtual ~AutomationObject() = default;
+};
+
+// Scripting.FileSystemObject.
+class FileSystem : public AutomationObject {
+public:
+    virtual std::wstring specialFolderPath(std::int32_t which) = 0;
+    virtual bool folderExists(const std::wstring& path) = 0;
+    virtual void createFolder(const std::wstring& path) = 0;
+    virtual std::wstring folderName(const std::wstring& path) = 0;
+    virtual std::vector<std::wstring> folderFileNames(const std::wstring& path) = 0;
+    virtual std::shared_ptr<AutomationObject> folderFiles(const std::wstring& path) = 0;
+    virtual std::int32_t fileAttributes(const std::wstring& path) = 0;
+    virtual void setFileAttributes(const std::wstring& path, std::int32_t attributes) = 0;
+    virtual void copyFile(const std::wstring& source, const std::wstring& destination) = 0;
+    virtual void copyFolder(const std::wstring& source, const std::wstring& destination) = 0;
+    virtual void deleteFolder(const std::wstring& path) = 0;
+    virtual std::wstring fileName(const std::wstring& path) = 0;
+    virtual std::wstring extensionName(const std::wstring& path) = 0;
+};
+
+// WScript.Shell.
+class ScriptShell : public AutomationObject {
+public:
+    virtual std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
+                               const std::wstring& title, std::int32_t type) = 0;
+    virtual std::wstring specialFolder(const std::wstring& name) = 0;
+    virtual std::wstring shortcutTarget(const std::wstring& shortcutPath) = 0;
+};
+
+// Shell.Application.
+class Shell : public AutomationObject {
+public:
+    struct ChosenFolder {
+        std::wstring title, path;
+    };
+    // Nothing after Cancel.
+    virtual std::optional<ChosenFolder> browseForFolder(const std::wstring& title,
+                                                        std::int32_t options) = 0;
+};
+
+// The web browser (InternetExplorer.Application).
+class Browser : public AutomationObject {
+public:
+    virtual void navigate(const std::wstring& address) = 0;
+    virtual void setVisible(bool visible) = 0;
+    virtual bool busy() = 0;
+    virtual void setAddressBar(bool shown) = 0;
+    virtual void writeDocument(const std::wstring& markup) = 0;
+    virtual std::wstring documentTitle() = 0;
+    virtual void goBack() = 0;
+    virtual void refresh() = 0;
+};
+
+// Creates the platform automation objects above by their ProgIDs.
+class ObjectFactory {
+public:
+    virtual ~ObjectFactory() = default;
+    virtual std::shared_ptr<FileSystem> createFileSystem() = 0;
+    virtual std::shared_ptr<ScriptShell> createScriptShell() = 0;
+    virtual std::shared_ptr<Shell> createShell() = 0;
+    virtual std::shared_ptr<Browser> createBrowser() = 0;
+};
+
+// Every service, as one bundle handed to the automation object.
+struct Services {
+    Windows& windows;
+    Keyboard& keyboard;
+    KeyInjector& keys;
+    Processes& processes;
+    Clock& clock;
+    System& system;
+    Dialogs& dialogs;
+    Clipboard& clipboard;
+    ObjectFactory& objects;
+};
+
+} // namespace kelmo::platform
