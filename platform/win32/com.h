@@ -97,11 +97,11 @@ public:
         v_.vt = VT_BOOL;
         v_.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
     }
-    Variant(const Variant& other) : Variant() { VariantCopy(&v_, &other.v_); }
+    Variant(const Variant& other) : Variant() { VariantCopy(&v_, const_cast<VARIANT*>(&other.v_)); }
     Variant& operator=(const Variant& other) {
         if (this != &other) {
             VariantClear(&v_);
-            VariantCopy(&v_, &other.v_);
+            VariantCopy(&v_, const_cast<VARIANT*>(&other.v_));
         }
         return *this;
     }
@@ -137,6 +137,8 @@ private:
 
 // Raises a KelmoError for a failed HRESULT.
 void throwIfFailed(HRESULT hr, const wchar_t* what);
+// Raises a KelmoError for the calling thread's last Win32 error (GetLastError).
+[[noreturn]] void throwLastError(const wchar_t* what);
 
 // Creates an automation object by ProgID (CoCreateInstance, in-process or local server).
 ComPtr<IDispatch> createObject(const wchar_t* progId);
@@ -152,6 +154,9 @@ inline Variant get(IDispatch* object, const wchar_t* name) {
     return invoke(object, name, DISPATCH_PROPERTYGET);
 }
 void put(IDispatch* object, const wchar_t* name, const Variant& value);
+// The same by dispatch identifier, for members without a usable name (DISPID_NEWENUM).
+Variant invokeById(IDispatch* object, DISPID member, WORD flags,
+                   std::initializer_list<Variant> args = {});
 
 // The IDispatch behind a platform automation object, for handing it to a script.
 class Dispatchable {

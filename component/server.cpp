@@ -1,0 +1,207 @@
+// The in-process server: DllMain, the class factory of CKelmo, DllCanUnloadNow, and the
+// self-registration (DllRegisterServer / DllUnregisterServer) from one table of keys.
+#include "dispatch.h"
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+namespace {
+
+HMODULE moduleHandle = nullptr;
+std::atomic<long> serverLocks{0};
+
+std::wstring modulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(moduleHandle, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return path.substr(0, n);
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring guidString(REFGUID guid) {
+    wchar_t text[40] = {};
+    StringFromGUID2(guid, text, 40);
+    return text;
+}
+
+// --- class factory ------------------------------------------------------------------------
+
+class ClassFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const long left = --refs_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return kelmo::com::createKelmoObject(moduleHandle, iid, out);
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        lock ? ++serverLocks : --serverLocks;
+        return S_OK;
+    }
+
+private:
+    std::atomic<long> refs_{1};
+};
+
+// --- registration -------------------------------------------------------------------------
+
+struct RegistryValue {
+    std::wstring key;  // below HKEY_CLASSES_ROOT
+    std::wstring name; // empty: the key's default value
+    std::wstring data;
+};
+
+const wchar_t ProgId[] = L"Kelmo.CKelmo";
+const wchar_t TypeLibVersion[] = L"59.0";
+// The automation marshaller (PSOAInterface) serves dual interfaces from the type library.
+const wchar_t AutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
+
+std::vector<RegistryValue> registrationEntries(const std::wstring& dllPath) {
+    const std::wstring clsid = guidString(CLSID_CKelmo);
+    const std::wstring iid = guidString(IID__CKelmo);
+    const std::wstring libid = guidString(LIBID_Kelmo);
+    const std::wstring dir = dllPath.substr(0, dllPath.find_last_of(L'\\') + 1);
+    const std::wstring cls = L"CLSID\\" + clsid;
+    const std::wstring lib = L"TypeLib\\" + libid + L"\\" + TypeLibVersion;
+    const std::wstring itf = L"Interface\\" + iid;
+    return {
+        {cls, L"", ProgId},
+        {cls + L"\\InprocServer32", L"", dllPath},
+        {cls + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {cls + L"\\ProgID", L"", ProgId},
+        {cls + L"\\VERSION", L"", TypeLibVersion},
+        {cls + L"\\TypeLib", L"", libid},
+        {cls + L"\\Programmable", L"", L""},
+        {ProgId, L"", ProgId},
+        {std::wstring(ProgId) + L"\\CLSID", L"", clsid},
+        {lib, L"", L"Kelmo"},
+        {lib + L"\\0\\win32", L"", dllPath},
+        {lib + L"\\FLAGS", L"", L"0"},
+        {lib + L"\\HELPDIR", L"", dir},
+        {itf, L"", L"_CKelmo"},
+        {itf + L"\\ProxyStubClsid", L"", AutomationProxy},
+        {itf + L"\\ProxyStubClsid32", L"", AutomationProxy},
+        {itf + L"\\TypeLib", L"", libid},
+        {itf + L"\\TypeLib", L"Version", TypeLibVersion},
+    };
+}
+
+// The keys registration creates, deepest owner first: removing them removes all it wrote.
+std::vector<std::wstring> registrationRoots() {
+    const std::wstring libid = guidString(LIBID_Kelmo);
+    return {
+        L"CLSID\\" + guidString(CLSID_CKelmo),
+        ProgId,
+        L"Interface\\" + guidString(IID__CKelmo),
+        L"TypeLib\\" + libid + L"\\" + TypeLibVersion,
+    };
+}
+
+class RegKey {
+public:
+    RegKey() = default;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+    ~RegKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    HKEY* put() { return &key_; }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+HRESULT writeValue(const RegistryValue& entry) {
+    RegKey key;
+    LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, 0, KEY_WRITE,
+                              nullptr, key.put(), nullptr);
+    if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
+    const DWORD bytes = static_cast<DWORD>((entry.data.size() + 1) * sizeof(wchar_t));
+    rc = RegSetValueExW(key.get(), entry.name.empty() ? nullptr : entry.name.c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(entry.data.c_str()), bytes);
+    return HRESULT_FROM_WIN32(rc);
+}
+
+HRESULT deleteTree(const std::wstring& key) {
+    const LONG rc = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+    if (rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND) {
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
+        return S_OK;
+    }
+    return HRESULT_FROM_WIN32(rc);
+}
+
+HRESULT unregister() {
+    HRESULT result = S_OK;
+    for (const auto& root : registrationRoots()) {
+        const HRESULT hr = deleteTree(root);
+        if (FAILED(hr)) result = hr;
+    }
+    // The library's own key goes only when no other version of it remains.
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, (L"TypeLib\\" + guidString(LIBID_Kelmo)).c_str());
+    return result;
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        moduleHandle = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (clsid != CLSID_CKelmo) return CLASS_E_CLASSNOTAVAILABLE;
+    auto* factory = new (std::nothrow) ClassFactory;
+    if (!factory) return E_OUTOFMEMORY;
+    const HRESULT hr = factory->QueryInterface(iid, out);
+    factory->Release();
+    return hr;
+}
+
+STDAPI DllCanUnloadNow() {
+    return kelmo::com::liveObjects() == 0 && serverLocks == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer() {
+    const std::wstring path = modulePath();
+    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    // Refuse to register a DLL whose type library cannot be read.
+    kelmo::win32::ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
+    if (FAILED(hr)) return hr;
+    for (const auto& entry : registrationEntries(path)) {
+        hr = writeValue(entry);
+        if (FAILED(hr)) {
+            unregister();
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+STDAPI DllUnregisterServer() { return unregister(); }

@@ -1,0 +1,20 @@
+// Factories for the Win32 implementations of the platform services, one per service. Each
+// implementation lives in its own source file; Win32Services puts them together.
+#pragma once
+
+#include <memory>
+
+#include "../services.h"
+
+namespace kelmo::win32 {
+
+std::unique_ptr<platform::Windows> makeWindows();    // desktop.cpp
+std::unique_ptr<platform::Keyboard> makeKeyboard();  // desktop.cpp
+std::unique_ptr<platform::Processes> makeProcesses(); // desktop.cpp
+std::unique_ptr<platform::System> makeSystem();      // system.cpp
+std::unique_ptr<platform::Clock> makeClock();        // clock.cpp
+std::unique_ptr<platform::Dialogs> makeDialogs();    // dialogs.cpp
+std::unique_ptr<platform::Clipboard> makeClipboard(); // clipboard.cpp
+std::unique_ptr<platform::ObjectFactory> makeObjectFactory(); // objects.cpp
+
+} // namespace kelmo::win32

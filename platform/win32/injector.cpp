@@ -1,0 +1,540 @@
+// The Win32 key injector. A script is parsed whole first (a malformed one types nothing); its
+// actions then become SendInput events, sent in chunks sized to the pace of the receiving
+// window. A sentinel key closes every chunk: once the thread that owns the focus has taken it
+// off its queue, everything before it has been handled. The user's CapsLock and held modifiers
+// stay out of the typed text, and every modifier the script pressed is released, also when
+// sending fails.
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "../../component/error.h"
+#include "../keyscript.h"
+#include "injector.h"
+
+namespace kelmo::win32 {
+namespace {
+
+using platform::KeyAction;
+using platform::Modifier;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// A key nothing is bound to; its key-down and key-up end every chunk.
+constexpr WORD kSentinelKey = VK_F24;
+// An unassigned key tapped before releasing an Alt or Windows key the user holds, so that the
+// release opens neither the window's menu nor the Start menu.
+constexpr WORD kMenuMaskKey = 0xE8;
+constexpr std::size_t kFirstChunkEvents = 100;
+constexpr std::size_t kMinChunkEvents = 16;
+constexpr std::size_t kMaxChunkEvents = 1000;
+// How long one chunk should keep the receiving window busy, judged by its pace so far.
+constexpr milliseconds kChunkPace(150);
+// A chunk not handled in this time is an error, not a hang.
+constexpr std::chrono::seconds kHandleTimeout(10);
+// Polling yields the processor for this long before it sleeps (a sleep lasts a timer tick).
+constexpr milliseconds kSpinTime(2);
+constexpr UINT kFinalSyncTimeoutMs = 1000;
+
+WORD modifierKey(Modifier m) {
+    switch (m) {
+    case Modifier::Shift:
+        return VK_SHIFT;
+    case Modifier::Ctrl:
+        return VK_CONTROL;
+    case Modifier::Alt:
+        return VK_MENU;
+    }
+    return VK_SHIFT;
+}
+
+bool isModifierKey(WORD vk) {
+    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
+}
+
+// Keys whose scan code has the E0 prefix, for keys a layout types characters with.
+bool isExtendedKey(WORD vk) {
+    switch (vk) {
+    case VK_CANCEL:
+    case VK_PRIOR:
+    case VK_NEXT:
+    case VK_END:
+    case VK_HOME:
+    case VK_LEFT:
+    case VK_UP:
+    case VK_RIGHT:
+    case VK_DOWN:
+    case VK_SNAPSHOT:
+    case VK_INSERT:
+    case VK_DELETE:
+    case VK_DIVIDE:
+    case VK_NUMLOCK:
+    case VK_RCONTROL:
+    case VK_RMENU:
+    case VK_LWIN:
+    case VK_RWIN:
+    case VK_APPS:
+        return true;
+    default:
+        return false;
+    }
+}
+
+KelmoError failure(HRESULT hr, const std::wstring &description) {
+    return KelmoError(static_cast<std::int32_t>(hr), description);
+}
+
+// The keyboard as the events sent so far leave it.
+struct KeyState {
+    std::vector<WORD> modifiersDown; // VK_SHIFT, VK_CONTROL, VK_MENU in the order pressed
+    bool capsOn = false;
+
+    bool holds(WORD vk) const {
+        return std::find(modifiersDown.begin(), modifiersDown.end(), vk) != modifiersDown.end();
+    }
+    void apply(const INPUT &input) {
+        const KEYBDINPUT &key = input.ki;
+        if (input.type != INPUT_KEYBOARD || (key.dwFlags & KEYEVENTF_UNICODE)) return;
+        const bool up = (key.dwFlags & KEYEVENTF_KEYUP) != 0;
+        if (isModifierKey(key.wVk)) {
+            std::erase(modifiersDown, key.wVk);
+            if (!up) modifiersDown.push_back(key.wVk);
+        } else if (key.wVk == VK_CAPITAL && !up) {
+            capsOn = !capsOn;
+        }
+    }
+};
+
+// The events of one SendInput call, each with the real scan code of the layout; `state`
+// follows them as they are added.
+class EventBatch {
+public:
+    EventBatch(HKL layout, KeyState &state) : layout_(layout), state_(state) {
+        scanCodes_.fill(kUnknownScan);
+    }
+
+    void key(WORD vk, bool extended, bool up) {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = vk;
+        input.ki.wScan = scanCode(vk);
+        input.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
+        input.ki.dwExtraInfo = kInjectedKeyTag;
+        add(input);
+    }
+    void tap(WORD vk, bool extended) {
+        key(vk, extended, false);
+        key(vk, extended, true);
+    }
+    // One UTF-16 unit as a Unicode packet, its key-down followed by its own key-up.
+    void unicodeTap(WCHAR unit) {
+        for (const DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = unit;
+            input.ki.dwFlags = KEYEVENTF_UNICODE | up;
+            input.ki.dwExtraInfo = kInjectedKeyTag;
+            add(input);
+        }
+    }
+
+    std::vector<INPUT> &events() { return events_; }
+    std::size_t size() const { return events_.size(); }
+
+private:
+    static constexpr WORD kUnknownScan = 0xFFFF;
+
+    void add(const INPUT &input) {
+        events_.push_back(input);
+        state_.apply(input);
+    }
+    WORD scanCode(WORD vk) {
+        WORD &scan = scanCodes_[vk & 0xFF];
+        if (scan == kUnknownScan) scan = WORD(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, layout_));
+        return scan;
+    }
+
+    HKL layout_;
+    KeyState &state_;
+    std::vector<INPUT> events_;
+    std::array<WORD, 256> scanCodes_;
+};
+
+// The key and modifiers with which a keyboard layout types a character.
+struct LayoutKey {
+    WORD vk;
+    bool shift;
+    bool altGr; // Ctrl+Alt
+};
+
+std::optional<LayoutKey> layoutKeyFor(char32_t ch, HKL layout) {
+    if (ch > 0xFFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return std::nullopt;
+    const SHORT found = VkKeyScanExW(static_cast<WCHAR>(ch), layout);
+    if (found == -1) return std::nullopt;
+    const BYTE vk = LOBYTE(found);
+    const BYTE shiftState = HIBYTE(found);
+    const bool ctrl = (shiftState & 2) != 0;
+    const bool alt = (shiftState & 4) != 0;
+    // Ctrl alone gives control characters and would fire shortcuts; Hankaku and the layout's
+    // own shift states cannot be pressed here.
+    if ((shiftState & ~7) != 0 || ctrl != alt) return std::nullopt;
+    // A dead key types nothing by itself: it waits for the next key.
+    if (MapVirtualKeyExW(vk, MAPVK_VK_TO_CHAR, layout) & 0x80000000u) return std::nullopt;
+    return LayoutKey{vk, (shiftState & 1) != 0, ctrl};
+}
+
+// Turns the parsed actions into events, a chunk at a time; repeat counts are expanded only as
+// far as a chunk reaches.
+class ScriptWriter {
+public:
+    ScriptWriter(const std::vector<KeyAction> &actions, bool capsOn)
+        : actions_(actions), wantedCaps_(capsOn) {
+        planned_.capsOn = capsOn;
+    }
+
+    bool done() const { return next_ == actions_.size(); }
+    KeyState &planned() { return planned_; }
+    // The CapsLock state to leave behind: the user's, toggled by every {CAPSLOCK} written.
+    bool wantedCaps() const { return wantedCaps_; }
+
+    // Adds events until the batch holds at least `limit` events or the script is written.
+    void write(EventBatch &batch, HKL layout, std::size_t limit) {
+        while (!done() && batch.size() < limit) {
+            const KeyAction &action = actions_[next_];
+            switch (action.kind) {
+            case KeyAction::Kind::PressModifier:
+                batch.key(modifierKey(action.modifier), false, false);
+                ++next_;
+                break;
+            case KeyAction::Kind::ReleaseModifier:
+                batch.key(modifierKey(action.modifier), false, true);
+                ++next_;
+                break;
+            case KeyAction::Kind::VirtualKey:
+            case KeyAction::Kind::Character:
+                writeRepetitions(batch, action, layout, limit);
+                break;
+            }
+        }
+    }
+
+    // After the last action: the CapsLock state the user and the script want.
+    void finish(EventBatch &batch) {
+        if (planned_.capsOn != wantedCaps_) batch.tap(VK_CAPITAL, false);
+    }
+
+private:
+    void writeRepetitions(EventBatch &batch, const KeyAction &action, HKL layout,
+                          std::size_t limit) {
+        const bool isCharacter = action.kind == KeyAction::Kind::Character;
+        const auto layoutKey =
+            isCharacter ? layoutKeyFor(action.character, layout) : std::optional<LayoutKey>();
+        while (repeatsWritten_ < action.repeat && batch.size() < limit) {
+            if (isCharacter)
+                writeCharacter(batch, action.character, layoutKey);
+            else
+                writeNamedKey(batch, action);
+            ++repeatsWritten_;
+        }
+        if (repeatsWritten_ == action.repeat) {
+            repeatsWritten_ = 0;
+            ++next_;
+        }
+    }
+
+    void writeNamedKey(EventBatch &batch, const KeyAction &action) {
+        if (action.virtualKey == VK_CAPITAL) wantedCaps_ = !wantedCaps_;
+        batch.tap(action.virtualKey, action.extended);
+    }
+
+    void writeCharacter(EventBatch &batch, char32_t ch, const std::optional<LayoutKey> &key) {
+        if (!key) return writeUnicode(batch, ch);
+        // CapsLock would invert letters: it stays off while characters are typed.
+        if (planned_.capsOn) batch.tap(VK_CAPITAL, false);
+        std::array<WORD, 3> pressed{};
+        std::size_t pressedCount = 0;
+        auto hold = [&](WORD vk) {
+            if (planned_.holds(vk)) return; // the script holds it already
+            batch.key(vk, false, false);
+            pressed[pressedCount++] = vk;
+        };
+        if (key->shift) hold(VK_SHIFT);
+        if (key->altGr) {
+            hold(VK_CONTROL);
+            hold(VK_MENU);
+        }
+        batch.tap(key->vk, isExtendedKey(key->vk));
+        while (pressedCount > 0)
+            batch.key(pressed[--pressedCount], false, true);
+    }
+
+    static void writeUnicode(EventBatch &batch, char32_t ch) {
+        if (ch > 0xFFFF) {
+            const char32_t offset = ch - 0x10000;
+            batch.unicodeTap(WCHAR(0xD800 + (offset >> 10)));
+            batch.unicodeTap(WCHAR(0xDC00 + (offset & 0x3FF)));
+        } else {
+            batch.unicodeTap(WCHAR(ch));
+        }
+    }
+
+    const std::vector<KeyAction> &actions_;
+    std::size_t next_ = 0;
+    std::uint32_t repeatsWritten_ = 0;
+    KeyState planned_;
+    bool wantedCaps_;
+};
+
+// Releases the modifiers the user holds down, so that they do not combine with typed keys.
+// They are not pressed again afterwards: the user may have let go meanwhile, and a key held
+// on repeats its key-down anyway.
+void releaseUserModifiers(EventBatch &batch, const KeyState &planned) {
+    struct HeldKey {
+        WORD vk;
+        WORD generic; // the modifier the script presses as, 0 for the Windows keys
+        bool extended;
+        bool opensMenu;
+    };
+    constexpr HeldKey keys[] = {
+        {VK_LSHIFT, VK_SHIFT, false, false},
+        {VK_RSHIFT, VK_SHIFT, false, false},
+        {VK_LCONTROL, VK_CONTROL, false, false},
+        {VK_RCONTROL, VK_CONTROL, true, false},
+        {VK_LMENU, VK_MENU, false, true},
+        {VK_RMENU, VK_MENU, true, true},
+        {VK_LWIN, 0, true, true},
+        {VK_RWIN, 0, true, true},
+    };
+    bool masked = false;
+    for (const HeldKey &key : keys) {
+        if (key.generic != 0 && planned.holds(key.generic)) continue; // pressed by the script
+        if (!(GetAsyncKeyState(key.vk) & 0x8000)) continue;
+        if (key.opensMenu && !masked) {
+            batch.tap(kMenuMaskKey, false);
+            masked = true;
+        }
+        batch.key(key.vk, key.extended, true);
+    }
+}
+
+// Sends event batches and keeps track of what they left pressed. Whatever happens, it releases
+// on destruction every modifier still down and puts CapsLock back as wanted.
+class SentKeys {
+public:
+    explicit SentKeys(bool capsOn) : wantedCaps_(capsOn) { state_.capsOn = capsOn; }
+    SentKeys(const SentKeys &) = delete;
+    SentKeys &operator=(const SentKeys &) = delete;
+    ~SentKeys() { restore(); }
+
+    // Raises an error when SendInput takes fewer events than given (another desktop, a
+    // window of higher integrity, input blocked).
+    void send(std::vector<INPUT> &events, bool wantedCaps, HKL layout) {
+        layout_ = layout;
+        if (events.empty()) return;
+        SetLastError(ERROR_SUCCESS);
+        const UINT count = static_cast<UINT>(events.size());
+        const UINT inserted = SendInput(count, events.data(), sizeof(INPUT));
+        const DWORD error = GetLastError();
+        for (UINT i = 0; i < inserted && i < count; ++i)
+            state_.apply(events[i]);
+        if (inserted != count)
+            throw failure(error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL,
+                          L"Typing failed: the system took " + std::to_wstring(inserted) + L" of " +
+                              std::to_wstring(count) +
+                              L" key events (the window with the keyboard focus may be on "
+                              L"another desktop or run with higher rights)");
+        wantedCaps_ = wantedCaps;
+    }
+
+private:
+    void restore() noexcept {
+        try {
+            KeyState scratch = state_;
+            EventBatch batch(layout_, scratch);
+            for (auto vk = state_.modifiersDown.rbegin(); vk != state_.modifiersDown.rend(); ++vk)
+                batch.key(*vk, false, true);
+            if (state_.capsOn != wantedCaps_) batch.tap(VK_CAPITAL, false);
+            if (batch.size() > 0)
+                SendInput(static_cast<UINT>(batch.size()), batch.events().data(), sizeof(INPUT));
+        } catch (...) {
+            // Out of memory while cleaning up: nothing more can be done.
+        }
+    }
+
+    KeyState state_;
+    bool wantedCaps_;
+    HKL layout_ = GetKeyboardLayout(0);
+};
+
+// The window the keys go to: the foreground window, its thread and the window in it that has
+// the keyboard focus.
+struct FocusTarget {
+    HWND window = nullptr;
+    DWORD thread = 0; // 0 when no window is in front
+    HWND focus = nullptr;
+    HKL layout = nullptr;
+};
+
+FocusTarget currentTarget() {
+    FocusTarget target;
+    target.window = GetForegroundWindow();
+    if (target.window) target.thread = GetWindowThreadProcessId(target.window, nullptr);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    const bool known = target.thread != 0 && GetGUIThreadInfo(target.thread, &info);
+    target.focus = known && info.hwndFocus ? info.hwndFocus : target.window;
+    target.layout = GetKeyboardLayout(target.thread != 0 ? target.thread : GetCurrentThreadId());
+    return target;
+}
+
+// Shares the input state of the thread that owns the focus with ours while it lives, so that
+// GetKeyState here follows the keys that thread has taken off its queue. On our own thread
+// nothing is attached: the keys are ours to handle.
+class InputAttachment {
+public:
+    explicit InputAttachment(DWORD thread) : self_(GetCurrentThreadId()), other_(thread) {
+        if (other_ == 0 || other_ == self_) return;
+        attached_ = AttachThreadInput(self_, other_, TRUE) != FALSE;
+        if (!attached_) error_ = GetLastError();
+    }
+    InputAttachment(const InputAttachment &) = delete;
+    InputAttachment &operator=(const InputAttachment &) = delete;
+    ~InputAttachment() {
+        if (attached_) AttachThreadInput(self_, other_, FALSE);
+    }
+
+    bool ownThread() const { return other_ == self_; }
+    bool followsTarget() const { return attached_ || ownThread(); }
+    // A window of a program with higher rights refuses the attachment; its input is refused
+    // as well, so typing would silently go nowhere.
+    void refuseIfDenied() const {
+        if (error_ == ERROR_ACCESS_DENIED)
+            throw failure(E_ACCESSDENIED, L"Typing failed: the window with the keyboard focus "
+                                          L"belongs to a program that runs with higher rights");
+    }
+
+private:
+    DWORD self_;
+    DWORD other_;
+    bool attached_ = false;
+    DWORD error_ = ERROR_SUCCESS;
+};
+
+// Handles the key messages of our own windows while we wait for them to be handled.
+void handleOwnKeyMessages() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+// Waits up to a millisecond; messages other threads send to our windows are handled meanwhile
+// (a target that sends to us while we wait for it would otherwise stall both).
+void pauseHandlingSentMessages() {
+    MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_SENDMESSAGE, 0);
+    MSG msg;
+    PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
+// Whether the sentinel's key-down and key-up sent after `before` was read have been taken off
+// the queue. The low bit of the key state flips on every key-down, the high bit is set while
+// the key is down. A sentinel found down already (its key-up went elsewhere) does not flip:
+// then only its key-up counts.
+bool sentinelHandled(SHORT before, SHORT now) {
+    const bool downNow = (now & 0x8000) != 0;
+    if (before & 0x8000) return !downNow;
+    return ((now ^ before) & 1) != 0 && !downNow;
+}
+
+void waitUntilHandled(const FocusTarget &target, const InputAttachment &attachment,
+                      SHORT sentinelBefore) {
+    const auto start = Clock::now();
+    for (;;) {
+        if (attachment.ownThread()) handleOwnKeyMessages();
+        if (sentinelHandled(sentinelBefore, GetKeyState(kSentinelKey))) return;
+        // The window closed (a key may have closed it): nothing is left to wait for.
+        if (!IsWindow(target.window)) return;
+        const auto waited = Clock::now() - start;
+        if (waited > kHandleTimeout)
+            throw failure(HRESULT_FROM_WIN32(ERROR_TIMEOUT),
+                          L"Typing failed: the window with the keyboard focus did not handle the "
+                          L"keys within " +
+                              std::to_wstring(kHandleTimeout.count()) + L" seconds");
+        if (waited < kSpinTime)
+            SwitchToThread();
+        else
+            pauseHandlingSentMessages();
+    }
+}
+
+// Once the keys are handled, a message sent to the focus window returns when its thread is
+// back in its message loop.
+void syncWithTarget(const FocusTarget &target) {
+    if (!target.focus || !IsWindow(target.focus)) return;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(target.focus, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kFinalSyncTimeoutMs,
+                        &ignored);
+}
+
+// The next chunk's size: what the window handled in kChunkPace at the pace just measured.
+std::size_t nextChunkLimit(std::size_t events, Clock::duration took) {
+    const double ms = std::max(1.0, std::chrono::duration<double, std::milli>(took).count());
+    const double atPace = double(events) * double(kChunkPace.count()) / ms;
+    return std::clamp(static_cast<std::size_t>(atPace), kMinChunkEvents, kMaxChunkEvents);
+}
+
+void typeActions(const std::vector<KeyAction> &actions) {
+    FocusTarget target = currentTarget();
+    std::optional<InputAttachment> attachment(std::in_place, target.thread);
+    attachment->refuseIfDenied();
+    const bool capsOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
+    ScriptWriter writer(actions, capsOn);
+    SentKeys sent(capsOn);
+    std::size_t limit = kFirstChunkEvents;
+    for (;;) {
+        EventBatch batch(target.layout, writer.planned());
+        releaseUserModifiers(batch, writer.planned());
+        writer.write(batch, target.layout, limit);
+        if (writer.done()) writer.finish(batch);
+        const bool canWait = attachment->followsTarget();
+        const SHORT sentinelBefore = GetKeyState(kSentinelKey);
+        if (canWait) batch.tap(kSentinelKey, false);
+
+        const auto start = Clock::now();
+        sent.send(batch.events(), writer.wantedCaps(), target.layout);
+        // Without a shared key state (no window in front, or the attachment failed) only the
+        // final message below paces the keys.
+        if (canWait) waitUntilHandled(target, *attachment, sentinelBefore);
+        limit = nextChunkLimit(batch.size(), Clock::now() - start);
+        if (writer.done()) break;
+
+        attachment.reset();
+        target = currentTarget();
+        attachment.emplace(target.thread);
+        attachment->refuseIfDenied();
+    }
+    attachment.reset();
+    syncWithTarget(target);
+}
+
+class Win32KeyInjector final : public platform::KeyInjector {
+public:
+    void typeScript(const std::wstring &script) override {
+        const std::vector<KeyAction> actions = platform::parseKeyScript(script);
+        if (!actions.empty()) typeActions(actions);
+    }
+};
+
+} // namespace
+
+std::unique_ptr<platform::KeyInjector> makeKeyInjector() {
+    return std::make_unique<Win32KeyInjector>();
+}
+
+} // namespace kelmo::win32

@@ -1,0 +1,44 @@
+// Win32Services: the real Win32 and COM implementation of every platform service, as the one
+// bundle the component works with. Also the bridge for the COM layer between the platform's
+// automation objects and the IDispatch pointers handed to scripts.
+#pragma once
+
+#include <memory>
+
+#include "../services.h"
+#include "com.h"
+
+namespace kelmo::win32 {
+
+// Owns one implementation of each service for as long as it lives. Create and use it on the
+// thread of the component (an initialised COM apartment).
+class Win32Services {
+public:
+    Win32Services();
+    ~Win32Services();
+    Win32Services(const Win32Services&) = delete;
+    Win32Services& operator=(const Win32Services&) = delete;
+
+    platform::Services& services() { return services_; }
+
+private:
+    std::unique_ptr<platform::Windows> windows_;
+    std::unique_ptr<platform::Keyboard> keyboard_;
+    std::unique_ptr<platform::KeyInjector> keys_;
+    std::unique_ptr<platform::Processes> processes_;
+    std::unique_ptr<platform::Clock> clock_;
+    std::unique_ptr<platform::System> system_;
+    std::unique_ptr<platform::Dialogs> dialogs_;
+    std::unique_ptr<platform::Clipboard> clipboard_;
+    std::unique_ptr<platform::ObjectFactory> objects_;
+    platform::Services services_;
+};
+
+// A browser object around an existing IE automation object (for example one a script assigns).
+std::shared_ptr<platform::Browser> wrapBrowser(ComPtr<IDispatch> browser);
+
+// The IDispatch behind a platform automation object made here (borrowed: no new reference),
+// nullptr for an object that has none.
+IDispatch* dispatchOf(const platform::AutomationObject& object);
+
+} // namespace kelmo::win32

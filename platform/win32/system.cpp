@@ -1,0 +1,72 @@
+// The processor usage statistics (registry, GetSystemTimes) and sound (winmm) on Win32.
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "implementations.h"
+
+namespace kelmo::win32 {
+
+namespace {
+
+std::string toAnsi(const std::wstring& text) {
+    if (text.empty()) return "";
+    int length = static_cast<int>(text.size());
+    int count = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(count), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.data(), length, result.data(), count, nullptr, nullptr);
+    return result;
+}
+
+std::uint64_t ticksOf(const FILETIME& time) {
+    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// An open registry key, closed on destruction.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    HKEY* put() { return &key_; }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+class Win32System final : public platform::System {
+public:
+    std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
+        RegistryKey statistics;
+        if (RegOpenKeyExA(HKEY_DYN_DATA, toAnsi(key).c_str(), 0, 0, statistics.put()) !=
+            ERROR_SUCCESS)
+            return std::nullopt;
+        DWORD value = 0, size = sizeof value;
+        if (RegQueryValueExA(statistics.get(), "KERNEL\\CPUUsage", nullptr, nullptr,
+                             reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
+            return std::nullopt;
+        return value;
+    }
+
+    std::optional<ProcessorTimes> processorTimes() override {
+        FILETIME idle{}, kernel{}, user{};
+        if (!GetSystemTimes(&idle, &kernel, &user)) return std::nullopt;
+        return ProcessorTimes{ticksOf(idle), ticksOf(kernel), ticksOf(user)};
+    }
+
+    bool playSound(const std::wstring& path, std::uint32_t flags) override {
+        return sndPlaySoundA(toAnsi(path).c_str(), flags) != FALSE;
+    }
+
+    // The simple system beep (through the speaker when there is no sound device).
+    void beep() override { MessageBeep(0xFFFFFFFF); }
+};
+
+} // namespace
+
+std::unique_ptr<platform::System> makeSystem() { return std::make_unique<Win32System>(); }
+
+} // namespace kelmo::win32

@@ -1,0 +1,26 @@
+' Assertions for VBScript tests run by cscript. Every check prints "ok <name>" or
+' "not ok <name>: <why>"; the harness also requires the final "done".
+Option Explicit
+Sub Check(name, condition, detail)
+    If condition Then
+        WScript.Echo "ok " & name
+    Else
+        WScript.Echo "not ok " & name & ": " & detail
+    End If
+End Sub
+Sub Eq(name, want, got)
+    Check name, want = got, "want <" & want & "> got <" & got & ">"
+End Sub
+' Checks the error left by the statement before (run under On Error Resume Next).
+Sub Raised(name, number)
+    Check name, Err.Number = number, "error " & Err.Number & " (" & Err.Description & "), want " & number
+    Err.Clear
+End Sub
+Function NewKelmo()
+    Set NewKelmo = CreateObject("Kelmo.CKelmo")
+    NewKelmo.Atom = 1
+    NewKelmo.Mol1 = 1
+End Function
+Sub Done()
+    WScript.Echo "done"
+End Sub

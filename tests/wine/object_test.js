@@ -1,0 +1,48 @@
+// The object from JScript: defaults, stored variables, errors as catchable exceptions.
+test("defaults", function () {
+    var k = newKelmo(false);
+    eq("Atom 25", 25, k.Atom);
+    eq("Mol1 100", 100, k.Mol1);
+    eq("Mol2 1000", 1000, k.Mol2);
+    eq("Speed 90", 90, k.Speed);
+    eq("ODflag true", true, k.ODflag);
+    eq("Repeat 5", 5, k.Repeat);
+    eq("RestMax 10", 10, k.RestMax);
+    eq("IEC null", null, k.IEC);
+    k.Atom = 1; k.Mol1 = 1;
+    eq("AppNum 0", 0, k.AppNum);
+    eq("AppCur 0", 0, k.AppCur);
+    check("DefFld ends in one backslash", /[^\\]\\$/.test(k.DefFld), k.DefFld);
+    check("WinDrv is drive root", /^[A-Za-z]:\\$/.test(k.WinDrv), k.WinDrv);
+});
+test("variables store what is assigned", function () {
+    var k = newKelmo();
+    k.Atom = -5; eq("Atom -5", -5, k.Atom);
+    k.Speed = 0; eq("Speed 0", 0, k.Speed);
+    k.Mol2 = 2147483647; eq("Mol2 max", 2147483647, k.Mol2);
+    k.Repeat = -32768; eq("Repeat min", -32768, k.Repeat);
+    k.RestMax = 0; eq("RestMax 0", 0, k.RestMax);
+    k.ODflag = false; eq("ODflag false", false, k.ODflag);
+});
+test("DefFld is completed with one backslash", function () {
+    var k = newKelmo();
+    k.DefFld = "  C:\\Work  "; eq("trimmed and completed", "C:\\Work\\", k.DefFld);
+    k.DefFld = "C:\\"; eq("root kept", "C:\\", k.DefFld);
+    k.DefFld = ""; eq("empty", "\\", k.DefFld);
+});
+test("platform objects", function () {
+    var k = newKelmo();
+    var fs = k.FS;
+    check("FS is a FileSystemObject", fs.FolderExists(k.WinDrv), "FolderExists(WinDrv) false");
+    var again = k.FS;
+    check("FS is the same object each time", again.GetSpecialFolder(0).Path === fs.GetSpecialFolder(0).Path, "");
+    check("oShell is a Shell object", typeof k.oShell.NameSpace === "unknown" || k.oShell !== null, "");
+});
+raises("overflow reaches JScript", 6, function () { newKelmo().RestOld(-2147483648); });
+raises("missing argument", -2147352561, function () { newKelmo().Send(); });
+test("the JScript Japanese round trip", function () {
+    var k = newKelmo();
+    k.DefFld = "C:\\\u4f5c\u696d\u3000\u30d5\u30a9\u30eb\u30c0";
+    eq("DefFld Japanese", "C:\\\u4f5c\u696d\u3000\u30d5\u30a9\u30eb\u30c0\\", k.DefFld);
+});
+done();
