@@ -31,6 +31,11 @@ count_gtest() { # count_gtest <label> <exit status> <log>
     ok=$(grep -c '^\[       OK \]' "$3")
     bad=$(grep -cE '^\[  FAILED  \] .*\([0-9]+ ms\)' "$3")
     if [ "$2" -ne 0 ] && [ "$bad" -eq 0 ]; then bad=1; fi
+    if ! grep -qE '^\[==========\] .* ran' "$3"; then
+        echo "$1: the test program stopped before its end" >&2
+        tail -3 "$3" >&2
+        bad=$((bad + 1))
+    fi
     [ "$bad" -gt 0 ] && grep -E '^\[  FAILED  \]|Failure|error:|Expected|Which is|Value of|  Actual|ERROR' "$3" | head -40 >&2
     record "$ok" "$bad" "$1"
 }
@@ -119,7 +124,8 @@ test_registration_failure_is_reported() {
 
 test_dll_imports_only_system_libraries() {
     local imports
-    imports=$(i686-w64-mingw32-objdump -p "$WINBUILD/Kelmo.dll" | awk '/DLL Name:/ {print tolower($3)}')
+    imports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$WINBUILD/Kelmo.dll" | awk '/DLL Name:/ {print tolower($3)}')
+    [ -n "$imports" ] || { echo "no imports read" >&2; return 1; }
     if echo "$imports" | grep -vqE '^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|winmm|comctl32|psapi|msvcrt|api-ms-win-.*)\.dll$'; then
         echo "unexpected imports: $imports" >&2
         return 1
@@ -128,7 +134,7 @@ test_dll_imports_only_system_libraries() {
 
 test_dll_exports_exactly_the_four_server_functions() {
     local exports
-    exports=$(i686-w64-mingw32-objdump -p "$WINBUILD/Kelmo.dll" |
+    exports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$WINBUILD/Kelmo.dll" |
         awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && NF==0 {on=0} on {print $NF}' | sort | tr '\n' ' ')
     [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
         { echo "exports: $exports" >&2; return 1; }

@@ -25,7 +25,7 @@ using platform::Modifier;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// A key nothing is bound to; its key-down and key-up end every chunk.
+// A key nothing is bound to; its key-down ends every chunk, its key-up follows once seen.
 constexpr WORD kSentinelKey = VK_F24;
 // An unassigned key tapped before releasing an Alt or Windows key the user holds, so that the
 // release opens neither the window's menu nor the Start menu.
@@ -91,19 +91,19 @@ KelmoError failure(HRESULT hr, const std::wstring &description) {
 
 // The keyboard as the events sent so far leave it.
 struct KeyState {
-    std::vector<WORD> modifiersDown; // VK_SHIFT, VK_CONTROL, VK_MENU in the order pressed
+    std::vector<WORD> keysDown; // modifiers and the sentinel, in the order pressed
     bool capsOn = false;
 
     bool holds(WORD vk) const {
-        return std::find(modifiersDown.begin(), modifiersDown.end(), vk) != modifiersDown.end();
+        return std::find(keysDown.begin(), keysDown.end(), vk) != keysDown.end();
     }
     void apply(const INPUT &input) {
         const KEYBDINPUT &key = input.ki;
         if (input.type != INPUT_KEYBOARD || (key.dwFlags & KEYEVENTF_UNICODE)) return;
         const bool up = (key.dwFlags & KEYEVENTF_KEYUP) != 0;
-        if (isModifierKey(key.wVk)) {
-            std::erase(modifiersDown, key.wVk);
-            if (!up) modifiersDown.push_back(key.wVk);
+        if (isModifierKey(key.wVk) || key.wVk == kSentinelKey) {
+            std::erase(keysDown, key.wVk);
+            if (!up) keysDown.push_back(key.wVk);
         } else if (key.wVk == VK_CAPITAL && !up) {
             capsOn = !capsOn;
         }
@@ -323,7 +323,7 @@ void releaseUserModifiers(EventBatch &batch, const KeyState &planned) {
 }
 
 // Sends event batches and keeps track of what they left pressed. Whatever happens, it releases
-// on destruction every modifier still down and puts CapsLock back as wanted.
+// on destruction every key still down and puts CapsLock back as wanted.
 class SentKeys {
 public:
     explicit SentKeys(bool capsOn) : wantedCaps_(capsOn) { state_.capsOn = capsOn; }
@@ -356,7 +356,7 @@ private:
         try {
             KeyState scratch = state_;
             EventBatch batch(layout_, scratch);
-            for (auto vk = state_.modifiersDown.rbegin(); vk != state_.modifiersDown.rend(); ++vk)
+            for (auto vk = state_.keysDown.rbegin(); vk != state_.keysDown.rend(); ++vk)
                 batch.key(*vk, false, true);
             if (state_.capsOn != wantedCaps_) batch.tap(VK_CAPITAL, false);
             if (batch.size() > 0)
@@ -434,30 +434,24 @@ void handleOwnKeyMessages() {
     }
 }
 
-// Waits up to a millisecond; messages other threads send to our windows are handled meanwhile
-// (a target that sends to us while we wait for it would otherwise stall both).
-void pauseHandlingSentMessages() {
-    MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_SENDMESSAGE, 0);
+// Waits up to a millisecond, less when keys for our own windows arrive; messages other threads
+// send to our windows are handled meanwhile (a target that sends to us while we wait for it
+// would otherwise stall both).
+void pauseHandlingSentMessages(bool ownKeys) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_SENDMESSAGE | (ownKeys ? QS_KEY : 0),
+                                MWMO_INPUTAVAILABLE);
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
-// Whether the sentinel's key-down and key-up sent after `before` was read have been taken off
-// the queue. The low bit of the key state flips on every key-down, the high bit is set while
-// the key is down. A sentinel found down already (its key-up went elsewhere) does not flip:
-// then only its key-up counts.
-bool sentinelHandled(SHORT before, SHORT now) {
-    const bool downNow = (now & 0x8000) != 0;
-    if (before & 0x8000) return !downNow;
-    return ((now ^ before) & 1) != 0 && !downNow;
-}
-
-void waitUntilHandled(const FocusTarget &target, const InputAttachment &attachment,
-                      SHORT sentinelBefore) {
+// Waits until the sentinel key is down (or up) in the key state of the thread that owns the
+// focus, which ours shares. That state changes only as the thread takes key messages off its
+// queue, in order: once the sentinel's key-down is seen, every key sent before it was handled.
+void waitForSentinel(bool down, const FocusTarget &target, const InputAttachment &attachment) {
     const auto start = Clock::now();
     for (;;) {
         if (attachment.ownThread()) handleOwnKeyMessages();
-        if (sentinelHandled(sentinelBefore, GetKeyState(kSentinelKey))) return;
+        if (((GetKeyState(kSentinelKey) & 0x8000) != 0) == down) return;
         // The window closed (a key may have closed it): nothing is left to wait for.
         if (!IsWindow(target.window)) return;
         const auto waited = Clock::now() - start;
@@ -469,8 +463,18 @@ void waitUntilHandled(const FocusTarget &target, const InputAttachment &attachme
         if (waited < kSpinTime)
             SwitchToThread();
         else
-            pauseHandlingSentMessages();
+            pauseHandlingSentMessages(attachment.ownThread());
     }
+}
+
+// Sends the sentinel's key-up and waits until the thread has taken it.
+void releaseSentinel(SentKeys &sent, const ScriptWriter &writer, const FocusTarget &target,
+                     const InputAttachment &attachment) {
+    KeyState scratch;
+    EventBatch up(target.layout, scratch);
+    up.key(kSentinelKey, false, true);
+    sent.send(up.events(), writer.wantedCaps(), target.layout);
+    waitForSentinel(false, target, attachment);
 }
 
 // Once the keys are handled, a message sent to the focus window returns when its thread is
@@ -498,20 +502,26 @@ void typeActions(const std::vector<KeyAction> &actions) {
     SentKeys sent(capsOn);
     std::size_t limit = kFirstChunkEvents;
     for (;;) {
+        // Without a shared key state (no window in front, or the attachment failed) only the
+        // final message below paces the keys.
+        const bool canWait = attachment->followsTarget();
+        // A sentinel still down here lost its key-up to another window: release it first.
+        if (canWait && (GetKeyState(kSentinelKey) & 0x8000))
+            releaseSentinel(sent, writer, target, *attachment);
+
         EventBatch batch(target.layout, writer.planned());
         releaseUserModifiers(batch, writer.planned());
         writer.write(batch, target.layout, limit);
         if (writer.done()) writer.finish(batch);
-        const bool canWait = attachment->followsTarget();
-        const SHORT sentinelBefore = GetKeyState(kSentinelKey);
-        if (canWait) batch.tap(kSentinelKey, false);
+        if (canWait) batch.key(kSentinelKey, false, false);
 
         const auto start = Clock::now();
         sent.send(batch.events(), writer.wantedCaps(), target.layout);
-        // Without a shared key state (no window in front, or the attachment failed) only the
-        // final message below paces the keys.
-        if (canWait) waitUntilHandled(target, *attachment, sentinelBefore);
-        limit = nextChunkLimit(batch.size(), Clock::now() - start);
+        if (canWait) {
+            waitForSentinel(true, target, *attachment);
+            limit = nextChunkLimit(batch.size(), Clock::now() - start);
+            releaseSentinel(sent, writer, target, *attachment);
+        }
         if (writer.done()) break;
 
         attachment.reset();

@@ -39,7 +39,8 @@ using platform::WindowHandle;
 // Thrown by FakeProcesses::endRun: the hosting process would be gone at this point.
 struct RunEnded {};
 
-// Thrown by FakeClock when virtual time passes its limit: the code under test kept waiting.
+// Thrown by FakeClock when virtual time or the number of sleeps passes its limit: the code under
+// test kept waiting.
 struct VirtualTimeExceeded {
     std::int64_t atMs;
 };
@@ -108,6 +109,7 @@ public:
     explicit FakeClock(EventLog& log) : log_(log) {}
 
     void sleep(std::int32_t milliseconds) override {
+        if (sleeps.size() >= maxSleeps) throw VirtualTimeExceeded{now_};
         sleeps.push_back(milliseconds);
         log_.add("sleep " + std::to_string(milliseconds));
         // Sleep takes an unsigned duration: a negative value is a very long sleep.
@@ -170,7 +172,9 @@ public:
     std::deque<float> randoms;
     bool logPumps = false;
     std::function<void()> onPump;
+    // Beyond these the code under test is taken to be waiting for ever.
     std::int64_t limitMs = 10 * 60 * 1000;
+    std::size_t maxSleeps = 200'000;
 
 private:
     static constexpr std::int64_t DayMs = 86'400'000;

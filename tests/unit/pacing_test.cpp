@@ -352,9 +352,10 @@ TEST_F(Pacing, TheBoxFrontsTheApplicationsPopupAndAdoptsTheWindowInFrontAfterIt)
     fake.dialogs.onMessageBox = [&](FakeDialogs::BoxCall&) {
         EXPECT_EQ(fake.windows.activations, std::vector<WindowHandle>{0x101});
         fake.windows.bringUp(0x300); // the user repaired things in another window
+        fake.bringUpAt(fake.clock.now() + 50, 0x301); // and it put up a dialog just after
     };
     k.Break(L"");
-    EXPECT_EQ(k.appWnds()[0], 0x300u);
+    EXPECT_EQ(k.appWnds()[0], 0x301u);
 }
 
 TEST_F(Pacing, TheBoxFrontsNothingWhenTheApplicationsWindowIsNone) {

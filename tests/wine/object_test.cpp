@@ -4,7 +4,6 @@
 #include "latebound.h"
 
 #include <gtest/gtest.h>
-#include <psapi.h>
 
 #include <cstdio>
 #include <string>
@@ -205,7 +204,9 @@ void expectEntryMatches(ITypeInfo* info, UINT index, const Entry& want) {
     info->GetNames(fd->memid, names, 8, &count);
     EXPECT_EQ(want.name, std::wstring(names[0] ? names[0] : L""));
     const bool isVararg = want.id == 0x6003001D;
-    EXPECT_EQ(isVararg ? -1 : 0, fd->cParamsOpt);
+    int optionalCount = 0;
+    for (const Param& param : want.params) optionalCount += param.optional;
+    EXPECT_EQ(isVararg ? -1 : optionalCount, fd->cParamsOpt);
     ASSERT_EQ(static_cast<int>(want.params.size()), fd->cParams);
     if (want.kind == Method || want.kind == Get) {
         const VARTYPE result = want.result == VT_EMPTY ? VARTYPE{VT_VOID} : want.result;
@@ -244,8 +245,17 @@ TEST_F(Com, EveryEntryOfTheInterfaceHasItsIdKindParametersAndDefaults) {
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
     EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FNONEXTENSIBLE);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
     view.get()->ReleaseTypeAttr(attr);
+    // The vtable half of the dual interface carries the automation flag.
+    HREFTYPE vtableRef = 0;
+    ITypeInfo* vtable = nullptr;
+    ASSERT_EQ(S_OK, view.get()->GetRefTypeOfImplType(-1, &vtableRef));
+    ASSERT_EQ(S_OK, view.get()->GetRefTypeInfo(vtableRef, &vtable));
+    ASSERT_EQ(S_OK, vtable->GetTypeAttr(&attr));
+    EXPECT_EQ(TKIND_INTERFACE, attr->typekind);
+    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+    vtable->ReleaseTypeAttr(attr);
+    vtable->Release();
     for (UINT i = 0; i < contract().size(); ++i)
         expectEntryMatches(view.get(), inherited + i, contract()[i]);
     for (const Entry& e : contract()) EXPECT_EQ(e.id, k.id(e.name)) << narrow(e.name);
@@ -355,8 +365,9 @@ TEST_F(Com, ErrorsReachTheClientWithNumberAndDescription) {
     EXPECT_EQ(L"Overflow", error.description);
     // Platform argument coercion stays the platform's.
     EXPECT_EQ(DISP_E_TYPEMISMATCH, k.put(L"Atom", Arg(L"not a number")).hr);
-    // A missing required argument.
-    EXPECT_EQ(DISP_E_PARAMNOTOPTIONAL, k.call(L"Send", {}).hr);
+    // A missing required argument is refused before the member runs.
+    const HRESULT missing = k.call(L"Send", {}).hr;
+    EXPECT_TRUE(missing == DISP_E_PARAMNOTOPTIONAL || missing == DISP_E_BADPARAMCOUNT) << missing;
 }
 
 TEST_F(Com, ParameterArrayTakesAnyNumberOfArguments) {
@@ -385,8 +396,10 @@ TEST_F(Com, TheServerUnloadsOnlyWhenNoObjectIsAlive) {
     ASSERT_EQ(S_OK, CLSIDFromProgID(L"Kelmo.CKelmo", &clsid));
     IClassFactory* factory = nullptr;
     ASSERT_EQ(S_OK, getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    IClassFactory* other = nullptr;
     EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-              getClassObject(IID_IUnknown, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+              getClassObject(IID_IUnknown, IID_IClassFactory, reinterpret_cast<void**>(&other)));
+    EXPECT_EQ(nullptr, other);
     IDispatch* first = nullptr;
     IDispatch* second = nullptr;
     ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&first)));
@@ -410,14 +423,22 @@ struct ProcessFigures {
     SIZE_T privateBytes = 0;
 };
 
+// Counted directly, since not every system fills the process counters: open handles by
+// probing the handle values, private bytes as the committed private pages of the process.
 ProcessFigures measure() {
     ProcessFigures f;
-    GetProcessHandleCount(GetCurrentProcess(), &f.handles);
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(),
-                         reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-    f.privateBytes = counters.PrivateUsage;
+    for (ULONG_PTR value = 4; value < 0x10000; value += 4) {
+        DWORD flags = 0;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++f.handles;
+    }
+    MEMORY_BASIC_INFORMATION region{};
+    for (const char* address = nullptr;
+         VirtualQuery(address, &region, sizeof region) == sizeof region;
+         address = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+            f.privateBytes += region.RegionSize;
+        if (static_cast<const char*>(region.BaseAddress) + region.RegionSize < address) break;
+    }
     return f;
 }
 
