@@ -5,8 +5,8 @@
 #pragma once
 
 #include <cstdint>
-#include <limits>
 #include <string>
+#include <utility>
 
 namespace kelmo {
 
@@ -59,9 +59,7 @@ template <typename T> T checkedMul(T a, T b) {
 }
 // Narrowing to a smaller integer type, overflow error when the value does not fit.
 template <typename To, typename From> To checkedNarrow(From value) {
-    if (value < static_cast<From>(std::numeric_limits<To>::min()) ||
-        value > static_cast<From>(std::numeric_limits<To>::max()))
-        errors::raise(errors::Overflow);
+    if (!std::in_range<To>(value)) errors::raise(errors::Overflow);
     return static_cast<To>(value);
 }
 

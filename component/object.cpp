@@ -1,17 +1,11 @@
 // Object creation, the platform objects held by the object, and BringToFront.
 #include "object.h"
+#include "text.h"
 
 namespace kelmo {
 
 namespace {
 constexpr int VkPause = 19;
-
-std::wstring trimSpaces(const std::wstring& text) {
-    const auto first = text.find_first_not_of(L' ');
-    if (first == std::wstring::npos) return {};
-    const auto last = text.find_last_not_of(L' ');
-    return text.substr(first, last - first + 1);
-}
 
 std::wstring withTrailingBackslash(std::wstring path) {
     if (path.empty() || path.back() != L'\\') path += L'\\';
@@ -37,7 +31,7 @@ CKelmo::CKelmo(platform::Services& services) : sv_(services) {
     AppWnds[AppCur_] = sv_.windows.foreground();
     sv_.keyboard.asyncKeyState(VkPause); // forget a press from before the object existed
     BreakWhyText = {L"Breakメソッドによって", L"Breakキー（Stopキー）が押されたため"};
-    DefFld_ = withTrailingBackslash(trimSpaces(sv_.processes.currentDirectory()));
+    DefFld_ = withTrailingBackslash(text::trimSpaces(sv_.processes.currentDirectory()));
     WinDrv_ = fileSystem().specialFolderPath(0).substr(0, 2) + L"\\";
     fs_.reset();
 }
@@ -87,7 +81,7 @@ std::wstring CKelmo::DefFld() {
 
 void CKelmo::DefFld(const std::wstring& value) {
     GuardBreak();
-    DefFld_ = withTrailingBackslash(trimSpaces(value));
+    DefFld_ = withTrailingBackslash(text::trimSpaces(value));
 }
 
 std::wstring CKelmo::WinDrv() {

@@ -108,6 +108,27 @@ private:
     bool checkPauseKey();
     std::wstring pauseMessage(const std::wstring& strText) const;
 
+    // Path completion (paths.cpp).
+    std::wstring FullPath(const std::wstring& path) const;
+    std::wstring QuotedPath(const std::wstring& path);
+    std::wstring QuotedProgram(const std::wstring& program);
+    std::wstring QuotedCommand(const std::wstring& command, std::int16_t separator);
+
+    // Key delivery (keys.cpp).
+    struct Chord {
+        std::uint8_t key;
+        std::optional<std::uint8_t> extra1, extra2;
+    };
+    std::wstring nextPiece(const std::wstring& script, std::int32_t& i) const;
+    void deliverPiece(const std::wstring& piece);
+    static Chord chordFromWindow(const std::wstring& window, std::uint8_t key);
+    void PressPrintScreen(std::uint16_t scan);
+    void PressChord(const Chord& chord);
+    void PressChordTimes(std::int16_t count, const Chord& chord);
+    void browserWait();
+    template <typename Paste> void passThroughClipboard(const std::wstring& text, Paste paste);
+    void restorePendingClipboard();
+
     // Platform objects, created on first use.
     platform::FileSystem& fileSystem();
     platform::ScriptShell& scriptShell();
@@ -131,7 +152,8 @@ private:
     std::vector<platform::WindowHandle> AppWnds;
     std::array<std::wstring, 2> BreakWhyText;
     std::int16_t BreakWhy = 0;
-    std::unique_ptr<platform::Clipboard::Snapshot> ClipSaved;
+    bool pausing_ = false; // inside the pause box
+    std::unique_ptr<platform::Clipboard::Snapshot> ClipSaved; // set while a paste is under way
     std::wstring ClipText;
 
     std::optional<platform::System::ProcessorTimes> cpuBaseline_;

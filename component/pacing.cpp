@@ -4,6 +4,7 @@
 #include "object.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kelmo {
 
@@ -57,9 +58,12 @@ void CKelmo::accumulateIdle(std::int32_t required) {
         else
             accumulated = 0;
         if (accumulated >= required) break;
-        if (sv_.clock.monotonicMs() - started > std::int64_t{std::max(required, 0)} + StuckAfterMs &&
-            checkPauseKey())
-            break; // the user stepped in; the wait is over
+        if (sv_.clock.monotonicMs() - started > std::int64_t{std::max(required, 0)} + StuckAfterMs) {
+            // The pause box's own waits give up instead, so that the box opens and closes on
+            // a machine that stays busy.
+            if (pausing_) break;
+            if (checkPauseKey()) break; // the user stepped in; the wait is over
+        }
     } while (true);
 }
 
@@ -106,11 +110,19 @@ std::wstring CKelmo::pauseMessage(const std::wstring& strText) const {
 }
 
 std::int16_t CKelmo::PauseBox(const std::wstring& strText) {
+    struct Pausing {
+        bool& flag;
+        bool saved;
+        ~Pausing() { flag = saved; }
+    } pausing{pausing_, std::exchange(pausing_, true)};
     BringToFront(currentAppWindow());
     PaceWait();
     const std::int32_t answer =
         sv_.dialogs.messageBox(pauseMessage(strText), PauseBoxFlags, L"Kelmo_Break");
-    if (answer == AnswerAbort) sv_.processes.endRun();
+    if (answer == AnswerAbort) {
+        restorePendingClipboard(); // a paste under way must not take the user's clipboard along
+        sv_.processes.endRun();
+    }
     PaceWait();
     currentAppWindow() = sv_.windows.foreground();
     const std::int16_t result = answer == AnswerRetry ? 2 : answer == AnswerIgnore ? 3 : 0;

@@ -263,9 +263,12 @@ private:
         return script_.substr(from, at - from + 11);
     }
 
+    // The text in quotes, shortened when long (never between the halves of a surrogate pair).
     static std::wstring quoted(std::wstring_view text) {
         if (text.size() <= kMaxQuotedLength) return L"\"" + std::wstring(text) + L"\"";
-        return L"\"" + std::wstring(text.substr(0, kMaxQuotedLength)) + L"...\"";
+        std::size_t length = kMaxQuotedLength;
+        if (isHighSurrogate(text[length - 1])) --length;
+        return L"\"" + std::wstring(text.substr(0, length)) + L"...\"";
     }
 
     static std::wstring position(std::size_t index) { return std::to_wstring(index + 1); }

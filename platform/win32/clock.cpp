@@ -1,6 +1,7 @@
 // Time on Win32: precise sleeps that keep the thread's windows alive, message pumping, the time
 // of day, a monotonic clock and random numbers.
 #include <windows.h>
+
 #include <mmsystem.h>
 
 #include <optional>
@@ -21,8 +22,8 @@ constexpr DWORD highResolutionTimerFlag = 0x00000002;
 class FineTimerResolution {
 public:
     FineTimerResolution() { timeBeginPeriod(1); }
-    FineTimerResolution(const FineTimerResolution&) = delete;
-    FineTimerResolution& operator=(const FineTimerResolution&) = delete;
+    FineTimerResolution(const FineTimerResolution &) = delete;
+    FineTimerResolution &operator=(const FineTimerResolution &) = delete;
     ~FineTimerResolution() { timeEndPeriod(1); }
 };
 
@@ -65,8 +66,8 @@ struct SleepTimer {
 };
 
 SleepTimer createSleepTimer() {
-    if (HANDLE precise = CreateWaitableTimerExW(nullptr, nullptr, highResolutionTimerFlag,
-                                                TIMER_ALL_ACCESS))
+    if (HANDLE precise =
+            CreateWaitableTimerExW(nullptr, nullptr, highResolutionTimerFlag, TIMER_ALL_ACCESS))
         return {Handle(precise), true};
     return {Handle(CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS)), false};
 }
@@ -87,10 +88,14 @@ public:
             std::int64_t remaining = deadline - performanceCounter();
             if (remaining <= 0) return;
             switch (waitAtMost(remaining, !quitSeen)) {
-            case WAIT_OBJECT_0 + 1: quitSeen = pumpPendingMessages(); break;
-            case WAIT_FAILED: Sleep(static_cast<DWORD>(scale(remaining, 1000, frequency_)));
+            case WAIT_OBJECT_0 + 1:
+                quitSeen = pumpPendingMessages();
+                break;
+            case WAIT_FAILED:
+                Sleep(static_cast<DWORD>(scale(remaining, 1000, frequency_)));
                 return;
-            default: break;
+            default:
+                break;
             }
         }
     }
@@ -124,8 +129,7 @@ private:
         HANDLE timer = timer_.handle.get();
         if (!SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) return WAIT_FAILED;
         if (!wakeForMessages) return WaitForSingleObject(timer, INFINITE);
-        return MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT,
-                                           MWMO_INPUTAVAILABLE);
+        return MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 
     SleepTimer timer_ = createSleepTimer();
@@ -135,6 +139,8 @@ private:
 
 } // namespace
 
-std::unique_ptr<platform::Clock> makeClock() { return std::make_unique<Win32Clock>(); }
+std::unique_ptr<platform::Clock> makeClock() {
+    return std::make_unique<Win32Clock>();
+}
 
 } // namespace kelmo::win32

@@ -8,13 +8,13 @@
 
 namespace kelmo::win32 {
 
-std::unique_ptr<platform::Windows> makeWindows();    // desktop.cpp
-std::unique_ptr<platform::Keyboard> makeKeyboard();  // desktop.cpp
-std::unique_ptr<platform::Processes> makeProcesses(); // desktop.cpp
-std::unique_ptr<platform::System> makeSystem();      // system.cpp
-std::unique_ptr<platform::Clock> makeClock();        // clock.cpp
-std::unique_ptr<platform::Dialogs> makeDialogs();    // dialogs.cpp
-std::unique_ptr<platform::Clipboard> makeClipboard(); // clipboard.cpp
+std::unique_ptr<platform::Windows> makeWindows();             // desktop.cpp
+std::unique_ptr<platform::Keyboard> makeKeyboard();           // desktop.cpp
+std::unique_ptr<platform::Processes> makeProcesses();         // desktop.cpp
+std::unique_ptr<platform::System> makeSystem();               // system.cpp
+std::unique_ptr<platform::Clock> makeClock();                 // clock.cpp
+std::unique_ptr<platform::Dialogs> makeDialogs();             // dialogs.cpp
+std::unique_ptr<platform::Clipboard> makeClipboard();         // clipboard.cpp
 std::unique_ptr<platform::ObjectFactory> makeObjectFactory(); // objects.cpp
 
 } // namespace kelmo::win32

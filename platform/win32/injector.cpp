@@ -40,6 +40,9 @@ constexpr std::chrono::seconds kHandleTimeout(10);
 // Polling yields the processor for this long before it sleeps (a sleep lasts a timer tick).
 constexpr milliseconds kSpinTime(2);
 constexpr UINT kFinalSyncTimeoutMs = 1000;
+// How long to wait for a window to come to the front while the activation changes.
+constexpr milliseconds kForegroundWait(1000);
+constexpr DWORD kForegroundPollMs = 10;
 
 WORD modifierKey(Modifier m) {
     switch (m) {
@@ -375,20 +378,31 @@ private:
 // the keyboard focus.
 struct FocusTarget {
     HWND window = nullptr;
-    DWORD thread = 0; // 0 when no window is in front
+    DWORD thread = 0;
     HWND focus = nullptr;
     HKL layout = nullptr;
 };
 
+// Keys sent while no window is in front reach nobody: rather than report them typed, wait a
+// moment for a window to come to the front, then give up with an error.
 FocusTarget currentTarget() {
+    const auto start = Clock::now();
+    HWND window = GetForegroundWindow();
+    while (!window) {
+        if (Clock::now() - start > kForegroundWait)
+            throw failure(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE),
+                          L"Typing failed: no window is in front to receive the keys");
+        Sleep(kForegroundPollMs);
+        window = GetForegroundWindow();
+    }
     FocusTarget target;
-    target.window = GetForegroundWindow();
-    if (target.window) target.thread = GetWindowThreadProcessId(target.window, nullptr);
+    target.window = window;
+    target.thread = GetWindowThreadProcessId(window, nullptr);
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
-    const bool known = target.thread != 0 && GetGUIThreadInfo(target.thread, &info);
-    target.focus = known && info.hwndFocus ? info.hwndFocus : target.window;
-    target.layout = GetKeyboardLayout(target.thread != 0 ? target.thread : GetCurrentThreadId());
+    const bool known = GetGUIThreadInfo(target.thread, &info) && info.hwndFocus;
+    target.focus = known ? info.hwndFocus : window;
+    target.layout = GetKeyboardLayout(target.thread);
     return target;
 }
 
@@ -398,7 +412,7 @@ FocusTarget currentTarget() {
 class InputAttachment {
 public:
     explicit InputAttachment(DWORD thread) : self_(GetCurrentThreadId()), other_(thread) {
-        if (other_ == 0 || other_ == self_) return;
+        if (other_ == self_) return;
         attached_ = AttachThreadInput(self_, other_, TRUE) != FALSE;
         if (!attached_) error_ = GetLastError();
     }
@@ -408,6 +422,7 @@ public:
         if (attached_) AttachThreadInput(self_, other_, FALSE);
     }
 
+    DWORD thread() const { return other_; }
     bool ownThread() const { return other_ == self_; }
     bool followsTarget() const { return attached_ || ownThread(); }
     // A window of a program with higher rights refuses the attachment; its input is refused
@@ -502,8 +517,8 @@ void typeActions(const std::vector<KeyAction> &actions) {
     SentKeys sent(capsOn);
     std::size_t limit = kFirstChunkEvents;
     for (;;) {
-        // Without a shared key state (no window in front, or the attachment failed) only the
-        // final message below paces the keys.
+        // Without a shared key state (the attachment failed) only the final message below
+        // paces the keys.
         const bool canWait = attachment->followsTarget();
         // A sentinel still down here lost its key-up to another window: release it first.
         if (canWait && (GetKeyState(kSentinelKey) & 0x8000))
@@ -524,10 +539,14 @@ void typeActions(const std::vector<KeyAction> &actions) {
         }
         if (writer.done()) break;
 
-        attachment.reset();
+        // Attaching resets the shared key state, which holds the modifiers the script keeps
+        // pressed across chunks: attach again only when the focus went to another thread.
         target = currentTarget();
-        attachment.emplace(target.thread);
-        attachment->refuseIfDenied();
+        if (target.thread != attachment->thread()) {
+            attachment.reset();
+            attachment.emplace(target.thread);
+            attachment->refuseIfDenied();
+        }
     }
     attachment.reset();
     syncWithTarget(target);

@@ -74,7 +74,7 @@ public:
     void add(std::string entry) { entries_.push_back(std::move(entry)); }
     void clear() { entries_.clear(); }
     std::size_t size() const { return entries_.size(); }
-    const std::vector<std::string>& entries() const { return entries_; }
+    const std::vector<std::string> &entries() const { return entries_; }
 
     static std::string_view kindOf(std::string_view entry) {
         return entry.substr(0, entry.find(' '));
@@ -106,7 +106,7 @@ private:
 // of the sleep (an action due exactly at the end of a sleep runs within that sleep).
 class FakeClock : public platform::Clock {
 public:
-    explicit FakeClock(EventLog& log) : log_(log) {}
+    explicit FakeClock(EventLog &log) : log_(log) {}
 
     void sleep(std::int32_t milliseconds) override {
         if (sleeps.size() >= maxSleeps) throw VirtualTimeExceeded{now_};
@@ -178,7 +178,7 @@ public:
 
 private:
     static constexpr std::int64_t DayMs = 86'400'000;
-    EventLog& log_;
+    EventLog &log_;
     std::int64_t now_ = 0;
     std::int64_t dayOffsetMs_ = 9 * 3'600'000; // 09:00 at virtual time 0
     std::multimap<std::int64_t, std::function<void()>> scheduled_;
@@ -196,12 +196,13 @@ class FakeSystem : public platform::System {
 public:
     enum class Statistic { None, Registry, ProcessorTimes };
 
-    FakeSystem(EventLog& log, FakeClock& clock) : log_(log), clock_(clock) {}
+    FakeSystem(EventLog &log, FakeClock &clock) : log_(log), clock_(clock) {}
 
-    std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
+    std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring &key) override {
         log_.add("stat " + utf8(key));
         if (key == L"PerfStats\\StartStat")
-            return statistic == Statistic::Registry ? std::optional<std::uint32_t>(0) : std::nullopt;
+            return statistic == Statistic::Registry ? std::optional<std::uint32_t>(0)
+                                                    : std::nullopt;
         if (key != L"PerfStats\\StatData") return std::nullopt;
         if (statistic == Statistic::None) log_.add("sample none");
         if (statistic != Statistic::Registry) return std::nullopt;
@@ -230,7 +231,7 @@ public:
         }
         return times_;
     }
-    bool playSound(const std::wstring& path, std::uint32_t flags) override {
+    bool playSound(const std::wstring &path, std::uint32_t flags) override {
         sounds.push_back({path, flags});
         log_.add("sound " + utf8(path));
         return soundPlays;
@@ -260,8 +261,8 @@ private:
         return value;
     }
 
-    EventLog& log_;
-    FakeClock& clock_;
+    EventLog &log_;
+    FakeClock &clock_;
     std::int64_t countedUntil_ = 0;
     ProcessorTimes times_;
 };
@@ -273,10 +274,10 @@ class FakeKeyboard : public platform::Keyboard {
 public:
     static constexpr int Pause = 19;
 
-    explicit FakeKeyboard(EventLog& log) : log_(log) {}
+    explicit FakeKeyboard(EventLog &log) : log_(log) {}
 
     std::int16_t asyncKeyState(int virtualKey) override {
-        Key& key = keys_[virtualKey];
+        Key &key = keys_[virtualKey];
         std::int16_t state = 0;
         if (!key.scripted.empty()) {
             state = key.scripted.front();
@@ -304,7 +305,7 @@ public:
     }
     void keyUp(int virtualKey = Pause) { keys_[virtualKey].down = false; }
     void script(int virtualKey, std::initializer_list<std::int16_t> states) {
-        auto& queue = keys_[virtualKey].scripted;
+        auto &queue = keys_[virtualKey].scripted;
         queue.insert(queue.end(), states);
     }
     int queries(int virtualKey = Pause) const {
@@ -326,14 +327,14 @@ private:
         int queries = 0;
         std::deque<std::int16_t> scripted;
     };
-    EventLog& log_;
+    EventLog &log_;
     std::map<int, Key> keys_;
 };
 
 // The desktop's windows: which one is in front, pop-ups, activation and showing.
 class FakeWindows : public platform::Windows {
 public:
-    explicit FakeWindows(EventLog& log) : log_(log) {}
+    explicit FakeWindows(EventLog &log) : log_(log) {}
 
     WindowHandle foreground() override {
         log_.add("foreground " + std::to_string(front));
@@ -364,7 +365,7 @@ public:
         const auto caption = captions.find(window);
         return caption == captions.end() ? std::wstring() : caption->second.substr(0, 127);
     }
-    WindowHandle findWindowByClass(const std::wstring& className) override {
+    WindowHandle findWindowByClass(const std::wstring &className) override {
         const auto found = byClass.find(className);
         return found == byClass.end() ? 0 : found->second;
     }
@@ -389,7 +390,7 @@ public:
     std::map<std::wstring, WindowHandle> byClass;
 
 private:
-    EventLog& log_;
+    EventLog &log_;
 };
 
 // Modal boxes answered from queues. The hooks run while the box is open, before it answers;
@@ -409,10 +410,10 @@ public:
         std::wstring prompt, title, defaultText, answer;
     };
 
-    FakeDialogs(EventLog& log, FakeClock& clock) : log_(log), clock_(clock) {}
+    FakeDialogs(EventLog &log, FakeClock &clock) : log_(log), clock_(clock) {}
 
-    std::int32_t messageBox(const std::wstring& text, std::uint32_t flags,
-                            const std::wstring& title) override {
+    std::int32_t messageBox(const std::wstring &text, std::uint32_t flags,
+                            const std::wstring &title) override {
         BoxCall call{text, flags, title, defaultAnswer, clock_.now()};
         if (!answers.empty()) {
             call.answer = answers.front();
@@ -423,8 +424,8 @@ public:
         boxes.push_back(call);
         return call.answer;
     }
-    std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
-                          const std::wstring& defaultText) override {
+    std::wstring inputBox(const std::wstring &prompt, const std::wstring &title,
+                          const std::wstring &defaultText) override {
         InputCall call{prompt, title, defaultText, defaultText};
         if (!inputAnswers.empty()) {
             call.answer = inputAnswers.front();
@@ -439,14 +440,14 @@ public:
     std::deque<std::int32_t> answers;
     std::int32_t defaultAnswer = Ok;
     std::vector<BoxCall> boxes;
-    std::function<void(BoxCall&)> onMessageBox;
+    std::function<void(BoxCall &)> onMessageBox;
     std::deque<std::wstring> inputAnswers; // when empty, OK with the default text
     std::vector<InputCall> inputs;
-    std::function<void(InputCall&)> onInputBox;
+    std::function<void(InputCall &)> onInputBox;
 
 private:
-    EventLog& log_;
-    FakeClock& clock_;
+    EventLog &log_;
+    FakeClock &clock_;
 };
 
 // Starting programs and ending the run.
@@ -457,9 +458,9 @@ public:
         std::int32_t windowStyle;
     };
 
-    explicit FakeProcesses(EventLog& log) : log_(log) {}
+    explicit FakeProcesses(EventLog &log) : log_(log) {}
 
-    ProcessId start(const std::wstring& commandLine, std::int32_t windowStyle) override {
+    ProcessId start(const std::wstring &commandLine, std::int32_t windowStyle) override {
         log_.add("start " + utf8(commandLine));
         starts.push_back({commandLine, windowStyle});
         if (startFailure) throw *startFailure;
@@ -483,13 +484,13 @@ public:
     std::wstring directory = L"C:\\Users\\kelmo\\Documents";
     std::vector<StartCall> starts;
     std::optional<KelmoError> startFailure;
-    std::function<void(const StartCall&)> onStart;
+    std::function<void(const StartCall &)> onStart;
     ProcessId nextPid = 1000;
     std::vector<ProcessId> idleWaits;
     int runsEnded = 0;
 
 private:
-    EventLog& log_;
+    EventLog &log_;
 };
 
 // The clipboard as a map of format name to content.
@@ -497,26 +498,28 @@ class FakeClipboard : public platform::Clipboard {
 public:
     static inline const std::wstring Text = L"CF_UNICODETEXT";
 
-    explicit FakeClipboard(EventLog& log) : log_(log) {}
+    explicit FakeClipboard(EventLog &log) : log_(log) {}
 
     std::unique_ptr<Snapshot> save() override {
         log_.add("clipboard save");
         return std::make_unique<Saved>(formats);
     }
-    void setText(const std::wstring& text) override {
+    void setText(const std::wstring &text) override {
         log_.add("clipboard set " + utf8(text));
         if (setTextFailure) throw *setTextFailure;
         texts.push_back(text);
         formats = {{Text, text}};
+        if (onSetText) onSetText(text);
     }
-    void restore(const Snapshot& snapshot) override {
+    void restore(const Snapshot &snapshot) override {
         log_.add("clipboard restore");
-        formats = dynamic_cast<const Saved&>(snapshot).formats;
+        formats = dynamic_cast<const Saved &>(snapshot).formats;
     }
 
     std::map<std::wstring, std::wstring> formats;
     std::vector<std::wstring> texts; // every text set, in order
     std::optional<KelmoError> setTextFailure;
+    std::function<void(const std::wstring &)> onSetText; // runs once the text is on it
 
 private:
     struct Saved : Snapshot {
@@ -527,15 +530,15 @@ private:
         }
         std::map<std::wstring, std::wstring> formats;
     };
-    EventLog& log_;
+    EventLog &log_;
 };
 
 // Typing key scripts: records every script it is asked to type (also one it then fails on).
 class FakeKeyInjector : public platform::KeyInjector {
 public:
-    explicit FakeKeyInjector(EventLog& log) : log_(log) {}
+    explicit FakeKeyInjector(EventLog &log) : log_(log) {}
 
-    void typeScript(const std::wstring& script) override {
+    void typeScript(const std::wstring &script) override {
         log_.add("type " + utf8(script));
         scripts.push_back(script);
         if (failure) throw *failure;
@@ -544,10 +547,10 @@ public:
 
     std::vector<std::wstring> scripts;
     std::optional<KelmoError> failure;
-    std::function<void(const std::wstring&)> onType;
+    std::function<void(const std::wstring &)> onType;
 
 private:
-    EventLog& log_;
+    EventLog &log_;
 };
 
 // File-system errors as the file-system object reports them (HRESULTs).
@@ -559,15 +562,14 @@ inline constexpr auto ClassNotRegistered = static_cast<std::int32_t>(0x80040154u
 } // namespace hresults
 
 struct CaseInsensitiveLess {
-    bool operator()(const std::wstring& a, const std::wstring& b) const {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                            [](wchar_t x, wchar_t y) {
-                                                return std::towlower(x) < std::towlower(y);
-                                            });
+    bool operator()(const std::wstring &a, const std::wstring &b) const {
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(),
+            [](wchar_t x, wchar_t y) { return std::towlower(x) < std::towlower(y); });
     }
 };
 
-inline bool sameNoCase(const std::wstring& a, const std::wstring& b) {
+inline bool sameNoCase(const std::wstring &a, const std::wstring &b) {
     return !CaseInsensitiveLess{}(a, b) && !CaseInsensitiveLess{}(b, a);
 }
 
@@ -582,35 +584,36 @@ struct FakeDisk {
     std::map<std::string, KelmoError> failures;
 
     static std::wstring normal(std::wstring path) {
-        while (path.size() > 2 && path.back() == L'\\') path.pop_back();
+        while (path.size() > 2 && path.back() == L'\\')
+            path.pop_back();
         return path;
     }
-    static std::wstring parentOf(const std::wstring& path) {
+    static std::wstring parentOf(const std::wstring &path) {
         const std::wstring p = normal(path);
         const auto cut = p.find_last_of(L'\\');
         return cut == std::wstring::npos ? std::wstring() : p.substr(0, cut);
     }
-    static std::wstring lastPart(const std::wstring& path) {
+    static std::wstring lastPart(const std::wstring &path) {
         const std::wstring p = normal(path);
         const auto cut = p.find_last_of(L'\\');
         return cut == std::wstring::npos ? p : p.substr(cut + 1);
     }
-    static bool under(const std::wstring& path, const std::wstring& folder) {
+    static bool under(const std::wstring &path, const std::wstring &folder) {
         const std::wstring prefix = normal(folder) + L"\\";
         return path.size() > prefix.size() && sameNoCase(path.substr(0, prefix.size()), prefix);
     }
-    bool folderExists(const std::wstring& path) const {
+    bool folderExists(const std::wstring &path) const {
         const std::wstring p = normal(path);
         return (p.size() == 2 && p[1] == L':') || folders.count(p) != 0;
     }
-    void addFile(const std::wstring& path, std::int32_t attributes = 0x20) {
+    void addFile(const std::wstring &path, std::int32_t attributes = 0x20) {
         files[normal(path)] = attributes;
     }
 };
 
 class FakeFileSystem : public platform::FileSystem {
 public:
-    FakeFileSystem(EventLog& log, FakeDisk& disk) : log_(log), disk_(disk) {}
+    FakeFileSystem(EventLog &log, FakeDisk &disk) : log_(log), disk_(disk) {}
 
     std::wstring specialFolderPath(std::int32_t which) override {
         enter("specialFolderPath", std::to_wstring(which));
@@ -618,45 +621,46 @@ public:
         if (folder == disk_.specialFolders.end()) errors::raise(errors::InvalidCall);
         return folder->second;
     }
-    bool folderExists(const std::wstring& path) override {
+    bool folderExists(const std::wstring &path) override {
         enter("folderExists", path);
         return disk_.folderExists(path);
     }
-    void createFolder(const std::wstring& path) override {
+    void createFolder(const std::wstring &path) override {
         enter("createFolder", path);
-        if (disk_.folderExists(path)) throw KelmoError(hresults::FileExists, L"File already exists");
+        if (disk_.folderExists(path))
+            throw KelmoError(hresults::FileExists, L"File already exists");
         if (!disk_.folderExists(FakeDisk::parentOf(path)))
             throw KelmoError(hresults::PathNotFound, L"Path not found");
         disk_.folders.insert(FakeDisk::normal(path));
     }
-    std::wstring folderName(const std::wstring& path) override {
+    std::wstring folderName(const std::wstring &path) override {
         enter("folderName", path);
         return FakeDisk::lastPart(path);
     }
-    std::vector<std::wstring> folderFileNames(const std::wstring& path) override {
+    std::vector<std::wstring> folderFileNames(const std::wstring &path) override {
         enter("folderFileNames", path);
         requireFolder(path);
         std::vector<std::wstring> names;
-        for (const auto& [file, attributes] : disk_.files)
+        for (const auto &[file, attributes] : disk_.files)
             if (sameNoCase(FakeDisk::parentOf(file), FakeDisk::normal(path)))
                 names.push_back(FakeDisk::lastPart(file));
         return names;
     }
-    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring& path) override {
+    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring &path) override {
         auto files = std::make_shared<FileCollection>();
         files->folder = path;
         files->names = folderFileNames(path);
         return files;
     }
-    std::int32_t fileAttributes(const std::wstring& path) override {
+    std::int32_t fileAttributes(const std::wstring &path) override {
         enter("fileAttributes", path);
         return fileAt(path);
     }
-    void setFileAttributes(const std::wstring& path, std::int32_t attributes) override {
+    void setFileAttributes(const std::wstring &path, std::int32_t attributes) override {
         enter("setFileAttributes", path);
         fileAt(path) = attributes;
     }
-    void copyFile(const std::wstring& source, const std::wstring& destination) override {
+    void copyFile(const std::wstring &source, const std::wstring &destination) override {
         enter("copyFile", source + L" -> " + destination);
         const std::int32_t attributes = fileAt(source);
         const std::wstring target = !destination.empty() && destination.back() == L'\\'
@@ -665,26 +669,28 @@ public:
         requireFolder(FakeDisk::parentOf(target));
         disk_.addFile(target, attributes);
     }
-    void copyFolder(const std::wstring& source, const std::wstring& destination) override {
+    void copyFolder(const std::wstring &source, const std::wstring &destination) override {
         enter("copyFolder", source + L" -> " + destination);
         requireFolder(source);
         const std::wstring from = FakeDisk::normal(source), to = FakeDisk::normal(destination);
         disk_.folders.insert(to);
-        for (const auto& folder : std::vector(disk_.folders.begin(), disk_.folders.end()))
-            if (FakeDisk::under(folder, from)) disk_.folders.insert(to + folder.substr(from.size()));
-        for (const auto& [file, attributes] : std::map(disk_.files))
-            if (FakeDisk::under(file, from)) disk_.files[to + file.substr(from.size())] = attributes;
+        for (const auto &folder : std::vector(disk_.folders.begin(), disk_.folders.end()))
+            if (FakeDisk::under(folder, from))
+                disk_.folders.insert(to + folder.substr(from.size()));
+        for (const auto &[file, attributes] : std::map(disk_.files))
+            if (FakeDisk::under(file, from))
+                disk_.files[to + file.substr(from.size())] = attributes;
     }
-    void deleteFolder(const std::wstring& path) override {
+    void deleteFolder(const std::wstring &path) override {
         enter("deleteFolder", path);
         requireFolder(path);
         const std::wstring folder = FakeDisk::normal(path);
-        std::erase_if(disk_.folders, [&](const auto& f) { return FakeDisk::under(f, folder); });
-        std::erase_if(disk_.files, [&](const auto& f) { return FakeDisk::under(f.first, folder); });
+        std::erase_if(disk_.folders, [&](const auto &f) { return FakeDisk::under(f, folder); });
+        std::erase_if(disk_.files, [&](const auto &f) { return FakeDisk::under(f.first, folder); });
         disk_.folders.erase(folder);
     }
-    std::wstring fileName(const std::wstring& path) override { return FakeDisk::lastPart(path); }
-    std::wstring extensionName(const std::wstring& path) override {
+    std::wstring fileName(const std::wstring &path) override { return FakeDisk::lastPart(path); }
+    std::wstring extensionName(const std::wstring &path) override {
         const std::wstring name = FakeDisk::lastPart(path);
         const auto dot = name.find_last_of(L'.');
         return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
@@ -697,22 +703,22 @@ public:
     };
 
 private:
-    void enter(const char* method, const std::wstring& argument) {
+    void enter(const char *method, const std::wstring &argument) {
         log_.add(std::string("fs ") + method + " " + utf8(argument));
         if (const auto failure = disk_.failures.find(method); failure != disk_.failures.end())
             throw failure->second;
     }
-    void requireFolder(const std::wstring& path) {
+    void requireFolder(const std::wstring &path) {
         if (!disk_.folderExists(path)) throw KelmoError(hresults::PathNotFound, L"Path not found");
     }
-    std::int32_t& fileAt(const std::wstring& path) {
+    std::int32_t &fileAt(const std::wstring &path) {
         const auto file = disk_.files.find(FakeDisk::normal(path));
         if (file == disk_.files.end()) throw KelmoError(hresults::FileNotFound, L"File not found");
         return file->second;
     }
 
-    EventLog& log_;
-    FakeDisk& disk_;
+    EventLog &log_;
+    FakeDisk &disk_;
 };
 
 // What every WScript.Shell object the factory makes answers. Popup answers: -1 is a time-out.
@@ -733,10 +739,10 @@ struct FakeScriptHost {
 
 class FakeScriptShell : public platform::ScriptShell {
 public:
-    FakeScriptShell(EventLog& log, FakeScriptHost& host) : log_(log), host_(host) {}
+    FakeScriptShell(EventLog &log, FakeScriptHost &host) : log_(log), host_(host) {}
 
-    std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
-                       const std::wstring& title, std::int32_t type) override {
+    std::int32_t popup(const std::wstring &text, std::int32_t secondsToWait,
+                       const std::wstring &title, std::int32_t type) override {
         log_.add("popupbox " + utf8(title));
         host_.popups.push_back({text, secondsToWait, title, type});
         if (host_.popupAnswers.empty()) return host_.popupDefault;
@@ -744,18 +750,18 @@ public:
         host_.popupAnswers.pop_front();
         return answer;
     }
-    std::wstring specialFolder(const std::wstring& name) override {
+    std::wstring specialFolder(const std::wstring &name) override {
         const auto folder = host_.specialFolders.find(name);
         return folder == host_.specialFolders.end() ? std::wstring() : folder->second;
     }
-    std::wstring shortcutTarget(const std::wstring& shortcutPath) override {
+    std::wstring shortcutTarget(const std::wstring &shortcutPath) override {
         const auto target = host_.shortcuts.find(shortcutPath);
         return target == host_.shortcuts.end() ? std::wstring() : target->second;
     }
 
 private:
-    EventLog& log_;
-    FakeScriptHost& host_;
+    EventLog &log_;
+    FakeScriptHost &host_;
 };
 
 // Shell.Application: folder browsing answered from a queue (nothing = Cancel).
@@ -765,11 +771,11 @@ public:
         std::wstring title;
         std::int32_t options;
     };
-    FakeShell(EventLog& log, std::deque<std::optional<ChosenFolder>>& answers,
-              std::vector<BrowseCall>& calls)
+    FakeShell(EventLog &log, std::deque<std::optional<ChosenFolder>> &answers,
+              std::vector<BrowseCall> &calls)
         : log_(log), answers_(answers), calls_(calls) {}
 
-    std::optional<ChosenFolder> browseForFolder(const std::wstring& title,
+    std::optional<ChosenFolder> browseForFolder(const std::wstring &title,
                                                 std::int32_t options) override {
         log_.add("browse " + utf8(title));
         calls_.push_back({title, options});
@@ -780,17 +786,18 @@ public:
     }
 
 private:
-    EventLog& log_;
-    std::deque<std::optional<ChosenFolder>>& answers_;
-    std::vector<BrowseCall>& calls_;
+    EventLog &log_;
+    std::deque<std::optional<ChosenFolder>> &answers_;
+    std::vector<BrowseCall> &calls_;
 };
 
-// The browser: records what it is told; `busyAnswers` are the next answers of busy().
+// The browser: records what it is told; `busyAnswers` are the next answers of busy(), then
+// `restingBusy`; `busyFailure` makes every read of busy() fail.
 class FakeBrowser : public platform::Browser {
 public:
-    explicit FakeBrowser(EventLog& log) : log_(log) {}
+    explicit FakeBrowser(EventLog &log) : log_(log) {}
 
-    void navigate(const std::wstring& address) override {
+    void navigate(const std::wstring &address) override {
         note("navigate", address);
         addresses.push_back(address);
     }
@@ -799,7 +806,9 @@ public:
         visible = shown;
     }
     bool busy() override {
-        if (busyAnswers.empty()) return false;
+        ++busyReads;
+        if (busyFailure) throw *busyFailure;
+        if (busyAnswers.empty()) return restingBusy;
         const bool answer = busyAnswers.front();
         busyAnswers.pop_front();
         return answer;
@@ -808,7 +817,7 @@ public:
         note("addressbar", shown ? L"1" : L"0");
         addressBar = shown;
     }
-    void writeDocument(const std::wstring& markup) override {
+    void writeDocument(const std::wstring &markup) override {
         note("write", markup);
         documents.push_back(markup);
     }
@@ -824,37 +833,37 @@ public:
 
     std::vector<std::wstring> addresses, documents;
     std::deque<bool> busyAnswers;
+    bool restingBusy = false; // the answer once busyAnswers has run out
+    int busyReads = 0;
+    std::optional<KelmoError> busyFailure;
     bool visible = false, addressBar = true;
     std::wstring title;
     int backs = 0, refreshes = 0;
 
 private:
-    void note(const char* method, const std::wstring& argument) {
+    void note(const char *method, const std::wstring &argument) {
         log_.add(std::string("browser ") + method + " " + utf8(argument));
     }
-    EventLog& log_;
+    EventLog &log_;
 };
 
 // Makes the fakes above. Keeps every object it made, so a test can look at it later; the
 // component has released an object when the factory's reference is the only one left.
 class FakeObjectFactory : public platform::ObjectFactory {
 public:
-    explicit FakeObjectFactory(EventLog& log) : log_(log) {}
+    explicit FakeObjectFactory(EventLog &log) : log_(log) {}
 
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
-        return make(fileSystems, fileSystemFailure, "FileSystem", [&] {
-            return std::make_shared<FakeFileSystem>(log_, disk);
-        });
+        return make(fileSystems, fileSystemFailure, "FileSystem",
+                    [&] { return std::make_shared<FakeFileSystem>(log_, disk); });
     }
     std::shared_ptr<platform::ScriptShell> createScriptShell() override {
-        return make(scriptShells, scriptShellFailure, "ScriptShell", [&] {
-            return std::make_shared<FakeScriptShell>(log_, scriptHost);
-        });
+        return make(scriptShells, scriptShellFailure, "ScriptShell",
+                    [&] { return std::make_shared<FakeScriptShell>(log_, scriptHost); });
     }
     std::shared_ptr<platform::Shell> createShell() override {
-        return make(shells, shellFailure, "Shell", [&] {
-            return std::make_shared<FakeShell>(log_, browseAnswers, browseCalls);
-        });
+        return make(shells, shellFailure, "Shell",
+                    [&] { return std::make_shared<FakeShell>(log_, browseAnswers, browseCalls); });
     }
     std::shared_ptr<platform::Browser> createBrowser() override {
         return make(browsers, browserFailure, "Browser", [&] {
@@ -864,7 +873,7 @@ public:
         });
     }
 
-    template <typename T> static bool released(const std::shared_ptr<T>& made) {
+    template <typename T> static bool released(const std::shared_ptr<T> &made) {
         return made.use_count() == 1;
     }
 
@@ -872,7 +881,7 @@ public:
     FakeScriptHost scriptHost;
     std::deque<std::optional<platform::Shell::ChosenFolder>> browseAnswers;
     std::vector<FakeShell::BrowseCall> browseCalls;
-    std::function<void(FakeBrowser&)> onCreateBrowser;
+    std::function<void(FakeBrowser &)> onCreateBrowser;
 
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
     std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
@@ -882,24 +891,24 @@ public:
 
 private:
     template <typename T, typename Make>
-    std::shared_ptr<T> make(std::vector<std::shared_ptr<T>>& made,
-                            const std::optional<KelmoError>& failure, const char* what,
+    std::shared_ptr<T> make(std::vector<std::shared_ptr<T>> &made,
+                            const std::optional<KelmoError> &failure, const char *what,
                             Make create) {
         log_.add(std::string("create ") + what);
         if (failure) throw *failure;
         made.push_back(create());
         return made.back();
     }
-    EventLog& log_;
+    EventLog &log_;
 };
 
 // A complete set of fakes sharing one log and one virtual clock.
 struct FakeServices {
     FakeServices() = default;
-    FakeServices(const FakeServices&) = delete;
-    FakeServices& operator=(const FakeServices&) = delete;
+    FakeServices(const FakeServices &) = delete;
+    FakeServices &operator=(const FakeServices &) = delete;
 
-    platform::Services& services() { return services_; }
+    platform::Services &services() { return services_; }
 
     void pressPauseAt(std::int64_t timeMs) {
         clock.at(timeMs, [this] { keyboard.press(FakeKeyboard::Pause); });
@@ -920,7 +929,7 @@ struct FakeServices {
     FakeObjectFactory objects{log};
 
 private:
-    platform::Services services_{windows, keyboard, keys,     processes, clock,
+    platform::Services services_{windows, keyboard, keys,      processes, clock,
                                  system,  dialogs,  clipboard, objects};
 };
 

@@ -47,6 +47,11 @@ std::string render(const std::vector<KeyAction> &actions) {
     return out;
 }
 
+// U+1F600 as the two UTF-16 units a script holds on Windows (wchar_t may be wider here).
+const std::wstring kGrin{wchar_t(0xD83D), wchar_t(0xDE00)};
+const std::wstring kLoneHigh(1, wchar_t(0xD83D));
+const std::wstring kLoneLow(1, wchar_t(0xDE00));
+
 std::string parsed(const std::wstring &script) {
     return render(parseKeyScript(script));
 }
@@ -105,9 +110,12 @@ TEST(KeyScriptCharacters, PlainTextStaysCharactersWithTheirCase) {
         {L"\t", "U+0009"},
         {L"\u65e5\u672c", "U+65E5 U+672C"},
         // A surrogate pair is one character; a lone surrogate is kept as written.
-        {L"\U0001F600", "U+1F600"},
-        {std::wstring(1, wchar_t(0xD83D)) + L"a", "U+D83D a"},
-        {L"a" + std::wstring(1, wchar_t(0xDE00)), "a U+DE00"},
+        {kGrin, "U+1F600"},
+        {L"x" + kGrin + kGrin + L"y", "x U+1F600 U+1F600 y"},
+        {kLoneHigh + L"a", "U+D83D a"},
+        {L"a" + kLoneLow, "a U+DE00"},
+        {kLoneLow + kLoneHigh, "U+DE00 U+D83D"},
+        {kLoneHigh, "U+D83D"},
     });
 }
 
@@ -120,7 +128,8 @@ TEST(KeyScriptCharacters, LiteralFormsInBracesTypeTheCharacter) {
         {L"{[}{]}", "[ ]"},
         {L"{a}{A}", "a A"},
         {L"{\u3042}", "U+3042"},
-        {L"{\U0001F600}", "U+1F600"},
+        {L"{" + kGrin + L"}", "U+1F600"},
+        {L"{" + kLoneHigh + L"}", "U+D83D"},
         // The closing brace of "{}}" is found past the name, so text may follow it.
         {L"x{}}y{}}", "x } y }"},
         {L"{{}{}}", "{ }"},
@@ -163,6 +172,10 @@ TEST(KeyScriptNamedKeys, NamesOutsideTheTableAreErrors) {
         {L"{LEFT\t3}", L"{LEFT\t3}"},
         {L"{ab}", L"{ab}"},
         {L"{}a}", L"{}a}"},
+        // Two characters are a name, whatever their units.
+        {L"{" + kGrin + kGrin + L"}", L"unknown key name"},
+        {L"{" + kLoneHigh + L"a}", L"unknown key name"},
+        {L"{a" + kLoneLow + L"}", L"unknown key name"},
         // Case folding is ASCII only: no look-alike letters of other scripts.
         {L"{\u0130NS}", L"unknown key name"},
         {L"{\uff26\uff14}", L"unknown key name"},
@@ -181,7 +194,7 @@ TEST(KeyScriptRepeat, CountsRepeatTheKeyOrCharacter) {
         {L"{ENTER   5}", "#0D*5"},
         {L"{a 007}", "a*7"},
         {L"{a 1}", "a"},
-        {L"{\U0001F600 2}", "U+1F600*2"},
+        {L"{" + kGrin + L" 2}", "U+1F600*2"},
         {L"{a 2147483647}", "a*2147483647"},
         {L"{a 00000000000002147483647}", "a*2147483647"},
     });
@@ -317,6 +330,14 @@ TEST(KeyScriptErrors, LongOffendingTextIsQuotedShortened) {
     } catch (const KelmoError &e) {
         EXPECT_LT(e.description().size(), 200u);
         EXPECT_NE(e.description().find(L"{xxxxxxxxxx"), std::wstring::npos);
+    }
+    // Shortening keeps a surrogate pair whole.
+    try {
+        parseKeyScript(L"{" + std::wstring(38, L'x') + kGrin + L"}");
+        FAIL() << "accepted";
+    } catch (const KelmoError &e) {
+        EXPECT_NE(e.description().find(L"{" + std::wstring(38, L'x') + L"...\""),
+                  std::wstring::npos);
     }
 }
 

@@ -14,10 +14,10 @@ namespace {
 using namespace kelmo;
 using namespace kelmo::fakes;
 
-std::optional<std::int32_t> errorNumberOf(const std::function<void()>& action) {
+std::optional<std::int32_t> errorNumberOf(const std::function<void()> &action) {
     try {
         action();
-    } catch (const KelmoError& error) {
+    } catch (const KelmoError &error) {
         return error.number();
     }
     return std::nullopt;
@@ -82,7 +82,7 @@ TEST_F(Creation, CompletesTheCurrentDirectoryAsDefFld) {
         {L"\u3000C:\\Work\u3000", L"\u3000C:\\Work\u3000\\"},
         {L"\\\\server\\share", L"\\\\server\\share\\"},
     };
-    for (const auto& [directory, expected] : cases) {
+    for (const auto &[directory, expected] : cases) {
         SCOPED_TRACE(utf8(directory));
         fake.processes.directory = directory;
         EXPECT_EQ(create()->DefFld(), expected);
@@ -105,7 +105,7 @@ TEST_F(Creation, ReleasesTheFileSystemObjectAndFsCreatesANewOne) {
     const auto first = k->FS();
     ASSERT_EQ(fake.objects.fileSystems.size(), 2u);
     EXPECT_EQ(first.get(),
-              static_cast<platform::AutomationObject*>(fake.objects.fileSystems[1].get()));
+              static_cast<platform::AutomationObject *>(fake.objects.fileSystems[1].get()));
     EXPECT_TRUE(k->holdsFileSystem());
     EXPECT_EQ(k->FS(), first);
     EXPECT_EQ(fake.objects.fileSystems.size(), 2u);
@@ -144,7 +144,7 @@ TEST(ErrorNumbers, CheckedArithmeticRaisesOverflowInsteadOfWrapping) {
               errors::Overflow);
     try {
         checkedAdd<std::int16_t>(32767, 1);
-    } catch (const KelmoError& error) {
+    } catch (const KelmoError &error) {
         EXPECT_EQ(error.description(), L"Overflow");
     }
 }

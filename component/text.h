@@ -1,0 +1,20 @@
+// Small text helpers with the component's own rules: trimming removes U+0020 only, keyword
+// comparisons ignore letter case.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kelmo::text {
+
+std::wstring trimSpaces(const std::wstring& text);
+std::wstring lower(std::wstring text);
+bool endsWithNoCase(const std::wstring& text, const std::wstring& suffix);
+bool containsNoCase(const std::wstring& text, const std::wstring& part);
+// The last n characters (the whole text when it is shorter).
+std::wstring right(const std::wstring& text, std::size_t n);
+// A number as a script converts it to Integer: blanks around it allowed, decimals rounded half
+// to even; not a number raises error 13, out of the 16-bit range error 6.
+std::int16_t toInteger(const std::wstring& text);
+
+} // namespace kelmo::text
