@@ -517,8 +517,8 @@ void typeActions(const std::vector<KeyAction> &actions) {
     SentKeys sent(capsOn);
     std::size_t limit = kFirstChunkEvents;
     for (;;) {
-        // Without a shared key state (the attachment failed) only the final message below
-        // paces the keys.
+        // Without a shared key state (the attachment failed) only a message sent to the focus
+        // window after each chunk paces the keys, and that returns early.
         const bool canWait = attachment->followsTarget();
         // A sentinel still down here lost its key-up to another window: release it first.
         if (canWait && (GetKeyState(kSentinelKey) & 0x8000))
@@ -536,6 +536,8 @@ void typeActions(const std::vector<KeyAction> &actions) {
             waitForSentinel(true, target, *attachment);
             limit = nextChunkLimit(batch.size(), Clock::now() - start);
             releaseSentinel(sent, writer, target, *attachment);
+        } else {
+            syncWithTarget(target);
         }
         if (writer.done()) break;
 

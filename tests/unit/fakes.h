@@ -513,12 +513,13 @@ public:
     }
     void restore(const Snapshot &snapshot) override {
         log_.add("clipboard restore");
+        if (restoreFailure) throw *restoreFailure;
         formats = dynamic_cast<const Saved &>(snapshot).formats;
     }
 
     std::map<std::wstring, std::wstring> formats;
     std::vector<std::wstring> texts; // every text set, in order
-    std::optional<KelmoError> setTextFailure;
+    std::optional<KelmoError> setTextFailure, restoreFailure;
     std::function<void(const std::wstring &)> onSetText; // runs once the text is on it
 
 private:

@@ -1,0 +1,144 @@
+// Typing and pasting into a real application (notepad), and the user's clipboard surviving
+// Pass and PassF whole: its text and a private format.
+#include "latebound.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using kelmo::test::Arg;
+using kelmo::test::LateBound;
+
+namespace {
+
+const wchar_t PrivateFormatName[] = L"Kelmo Test Private Format";
+const std::vector<char> PrivateBytes = {'k', 'e', 'l', 'm', 'o', '\0', '\x7f'};
+
+class Notepad {
+public:
+    Notepad() {
+        wchar_t command[] = L"notepad.exe";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process_))
+            return;
+        WaitForInputIdle(process_.hProcess, 10000);
+        for (int i = 0; i < 200 && !edit_; ++i) {
+            Sleep(50);
+            HWND front = GetForegroundWindow();
+            DWORD pid = 0;
+            GetWindowThreadProcessId(front, &pid);
+            if (pid == process_.dwProcessId) edit_ = FindWindowExW(front, nullptr, L"Edit", nullptr);
+        }
+    }
+    Notepad(const Notepad&) = delete;
+    Notepad& operator=(const Notepad&) = delete;
+    ~Notepad() {
+        if (!process_.hProcess) return;
+        TerminateProcess(process_.hProcess, 0); // no "save changes?" question
+        WaitForSingleObject(process_.hProcess, 5000);
+        CloseHandle(process_.hProcess);
+        CloseHandle(process_.hThread);
+    }
+    bool ready() const { return edit_ != nullptr; }
+    std::wstring text() const {
+        std::wstring buffer(static_cast<size_t>(SendMessageW(edit_, WM_GETTEXTLENGTH, 0, 0)) + 1,
+                            L'\0');
+        buffer.resize(static_cast<size_t>(
+            SendMessageW(edit_, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()))));
+        return buffer;
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    HWND edit_ = nullptr;
+};
+
+struct ClipboardContent {
+    std::wstring text;
+    std::vector<char> privateBytes;
+    bool operator==(const ClipboardContent&) const = default;
+};
+
+bool openClipboard() {
+    for (int i = 0; i < 50; ++i) {
+        if (OpenClipboard(nullptr)) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+void putOnClipboard(const ClipboardContent& content) {
+    ASSERT_TRUE(openClipboard());
+    EmptyClipboard();
+    auto put = [](UINT format, const void* data, size_t size) {
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+        std::memcpy(GlobalLock(memory), data, size);
+        GlobalUnlock(memory);
+        SetClipboardData(format, memory);
+    };
+    put(CF_UNICODETEXT, content.text.c_str(), (content.text.size() + 1) * sizeof(wchar_t));
+    put(RegisterClipboardFormatW(PrivateFormatName), content.privateBytes.data(),
+        content.privateBytes.size());
+    CloseClipboard();
+}
+
+ClipboardContent readClipboard() {
+    ClipboardContent content;
+    if (!openClipboard()) return content;
+    if (HANDLE text = GetClipboardData(CF_UNICODETEXT)) {
+        content.text = static_cast<const wchar_t*>(GlobalLock(text));
+        GlobalUnlock(text);
+    }
+    if (HANDLE bytes = GetClipboardData(RegisterClipboardFormatW(PrivateFormatName))) {
+        const char* data = static_cast<const char*>(GlobalLock(bytes));
+        content.privateBytes.assign(data, data + GlobalSize(bytes));
+        GlobalUnlock(bytes);
+    }
+    CloseClipboard();
+    return content;
+}
+
+class IntoNotepad : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ASSERT_TRUE(notepad_.ready());
+        k_ = std::make_unique<LateBound>(); // notepad in front: application 0
+        k_->put(L"Atom", Arg(1));
+        k_->put(L"Mol1", Arg(1));
+        k_->call(L"ODOn");
+        putOnClipboard(userClipboard_);
+    }
+    void TearDown() override {
+        k_.reset();
+        CoUninitialize();
+    }
+    Notepad notepad_;
+    std::unique_ptr<LateBound> k_;
+    const ClipboardContent userClipboard_{L"the user's own text \u3042", PrivateBytes};
+};
+
+TEST_F(IntoNotepad, TypedAndPastedTextArriveExactlyAndTheClipboardSurvives) {
+    const wchar_t* typed = L"Typed by Send, line one.~And line two: 1{+}1{=}2, 1+1?";
+    ASSERT_EQ(S_OK, k_->call(L"Send", {Arg(typed)}).hr);
+    const std::wstring pasted = L"Pasted by Pass: \u65e5\u672c\u8a9e\u306e\u6587\u7ae0, tabs\tand 100% {braces} +^%~";
+    ASSERT_EQ(S_OK, k_->call(L"Pass", {Arg(pasted.c_str()), Arg(1)}).hr);
+    ASSERT_EQ(S_OK, k_->call(L"Pass", {Arg(L"")}).hr); // an empty text pastes nothing
+    EXPECT_EQ(L"Typed by Send, line one.\r\nAnd line two: 1+1=2, 1!?" + pasted + L"\r\n",
+              notepad_.text());
+    EXPECT_EQ(userClipboard_, readClipboard());
+}
+
+TEST_F(IntoNotepad, PassFPastesTheQuotedFullPath) {
+    ASSERT_EQ(S_OK, k_->put(L"DefFld", Arg(L"C:\\Work")).hr);
+    ASSERT_EQ(S_OK, k_->call(L"PassF", {Arg(L"a.txt")}).hr);
+    ASSERT_EQ(S_OK, k_->call(L"PassF", {Arg(L" \"D:\\Already quoted.txt\" "), Arg(1)}).hr);
+    EXPECT_EQ(L"\"C:\\Work\\a.txt\"\"D:\\Already quoted.txt\"\r\n", notepad_.text());
+    EXPECT_EQ(userClipboard_, readClipboard());
+}
+
+} // namespace

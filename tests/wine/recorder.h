@@ -1,0 +1,48 @@
+// KeyRecorder: runs tests/tools KeyRec.exe for one test and reads back what it received, as
+// compact tokens: "v41"/"^41" key down/up (virtual key in hex), "c0061" a character. The
+// injector's sentinel key (F24) is left out.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kelmo::test {
+
+struct KeyMessage {
+    std::string message; // WM_KEYDOWN, WM_SYSKEYUP, WM_CHAR ...
+    std::string vk;      // hex, "--" for characters
+    std::string scan;    // hex
+    bool extended = false;
+    std::string ch; // U+XXXX or "-"
+};
+
+class KeyRecorder {
+public:
+    // Starts the recorder window (in front, with the focus); an EDIT control with editMode.
+    explicit KeyRecorder(bool editMode = false);
+    KeyRecorder(const KeyRecorder&) = delete;
+    KeyRecorder& operator=(const KeyRecorder&) = delete;
+    ~KeyRecorder();
+
+    bool ready() const { return window_ != nullptr; }
+    HWND window() const { return window_; }
+    std::vector<KeyMessage> messages() const;
+    // Key downs and ups: "v10 v41 ^41 ^10".
+    std::string keys() const;
+    // The characters received.
+    std::wstring text() const;
+    // Ends the recorder; in edit mode returns the edit control's final text.
+    std::wstring stop();
+
+private:
+    std::wstring log_;
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+// The folder of the test program (build/win), where Kelmo.dll and tools/ are.
+std::wstring programFolder();
+
+} // namespace kelmo::test
