@@ -71,8 +71,8 @@ std::wstring CKelmo::nextPiece(const std::wstring& script, std::int32_t& i) cons
 }
 
 void CKelmo::deliverPiece(const std::wstring& piece) {
-    if (piece.empty() || piece.back() != L'}' || piece.find(L'(') != std::wstring::npos ||
-        piece.find(L'{') == std::wstring::npos) {
+    // Only brace pieces get the special-key tests; a group always ends in ")".
+    if (piece.empty() || piece.back() != L'}' || piece.find(L'{') == std::wstring::npos) {
         sv_.keys.typeScript(piece);
         return;
     }
@@ -161,7 +161,11 @@ void CKelmo::passThroughClipboard(const std::wstring& text, Paste paste) {
         paste();
         PaceWait();
     } catch (...) {
-        restorePendingClipboard();
+        try {
+            restorePendingClipboard();
+        } catch (...) {
+            // the paste's own failure is the one to report
+        }
         throw;
     }
     restorePendingClipboard();

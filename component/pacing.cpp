@@ -120,7 +120,11 @@ std::int16_t CKelmo::PauseBox(const std::wstring& strText) {
     const std::int32_t answer =
         sv_.dialogs.messageBox(pauseMessage(strText), PauseBoxFlags, L"Kelmo_Break");
     if (answer == AnswerAbort) {
-        restorePendingClipboard(); // a paste under way must not take the user's clipboard along
+        // A paste under way must not take the user's clipboard along; the run ends in any case.
+        try {
+            restorePendingClipboard();
+        } catch (...) {
+        }
         sv_.processes.endRun();
     }
     PaceWait();

@@ -20,7 +20,8 @@ std::wstring quoted(std::wstring text) {
 
 std::wstring CKelmo::FullPath(const std::wstring& path) const {
     std::wstring p = text::trimSpaces(path);
-    if (p.find(L':') != std::wstring::npos) return p;
+    // A path with a drive, or a network path (\\server\share), is complete as it is.
+    if (p.find(L':') != std::wstring::npos || p.rfind(L"\\\\", 0) == 0) return p;
     // A quoted name is completed inside its quotes: the folder goes in front of the name, not
     // in front of the opening quote.
     if (isQuoted(p)) return L'"' + FullPath(p.substr(1, p.size() - 2)) + L'"';

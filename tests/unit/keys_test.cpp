@@ -62,7 +62,9 @@ const Steps Launch(4, "sleep 25");
 const Steps Adopt = {"foreground 256"};
 const Steps BrowserSample = {"sleep 100"};
 
-Steps typed(const std::string &script) { return {"type " + script}; }
+Steps typed(const std::string &script) {
+    return {"type " + script};
+}
 
 // Key-downs in the given order (scan 0, flags 0), key-ups in reverse order (flags 2).
 Steps chord(std::initializer_list<int> keys) {
@@ -101,9 +103,9 @@ protected:
     }
 
     Steps steps(std::size_t from = 0) const {
-        return fake.log.only(
-            {"key", "sleep", "activate", "type", "rawkey", "foreground", "clipboard", "box", "endRun"},
-            from);
+        return fake.log.only({"key", "sleep", "activate", "type", "rawkey", "foreground",
+                              "clipboard", "box", "endRun"},
+                             from);
     }
     // The log of one Send of a script with the given deliveries, browser closed.
     static Steps sent(const Steps &deliveries) {
@@ -126,7 +128,11 @@ TEST_F(Keys, AnEmptyScriptStillGuardsFrontsSettlesAndAdoptsTheWindowInFront) {
     openIdleBrowser();
     fake.bringUpAt(fake.clock.now() + 25 + 100 + 150, 0x400); // during the browser wait
     k.Send(L"");
-    EXPECT_EQ(steps(), join({Guard, {"activate 768"}, Launch, repeated(BrowserSample, 3), Guard,
+    EXPECT_EQ(steps(), join({Guard,
+                             {"activate 768"},
+                             Launch,
+                             repeated(BrowserSample, 3),
+                             Guard,
                              {"foreground 1024"}}));
     EXPECT_EQ(k.appWnds()[0], 0x400u);
 }
@@ -142,8 +148,8 @@ TEST_F(Keys, PiecesAreOneKeyWithItsModifiersOneBraceGroupOrOneParenthesisedGroup
         {L"+(ab)c", {L"+(ab)", L"c"}},
         {L"^{F4}x", {L"^{F4}", L"x"}},
         {L"{{}", {L"{{}"}},
-        {L"{}}", {L"{}", L"}"}},             // a brace group ends at the first "}"
-        {L"(a(b)c)", {L"(a(b)", L"c", L")"}}, // parentheses do not nest
+        {L"{}}", {L"{}", L"}"}},                      // a brace group ends at the first "}"
+        {L"(a(b)c)", {L"(a(b)", L"c", L")"}},         // parentheses do not nest
         {L"+(a{esc}{tab 2})", {L"+(a{esc}{tab 2})"}}, // braces in a group go with the group
         {L"abc+", {L"a", L"b", L"c", L"+"}},
         {L"x^%", {L"x", L"^%"}},
@@ -211,12 +217,16 @@ TEST_F(Keys, ARepeatedTabPressesTheChordCountTimesWithAPaceWaitAfterEach) {
     }
 }
 
+TEST_F(Keys, TheLargestRepeatCountPressesExactlyThatManyTimes) {
+    fake.clock.limitMs = 60 * 60 * 1000;
+    k.Send(L"{tab 32767}");
+    EXPECT_EQ(fake.keyboard.rawEvents.size(), 2 * 32767u);
+}
+
 TEST_F(Keys, PrintScreenIsOneKeyDownWithScanOneForTheScreenAndZeroForTheWindow) {
     const std::vector<std::pair<std::wstring, std::string>> cases = {
-        {L"{PRTSC}", "rawkey 44 1 0"},
-        {L"{prtsc}", "rawkey 44 1 0"},
-        {L"%{PRTSC}", "rawkey 44 0 0"},
-        {L"+%{PrtSc}", "rawkey 44 0 0"},
+        {L"{PRTSC}", "rawkey 44 1 0"},  {L"{prtsc}", "rawkey 44 1 0"},
+        {L"%{PRTSC}", "rawkey 44 0 0"}, {L"+%{PrtSc}", "rawkey 44 0 0"},
         {L"^{PRTSC}", "rawkey 44 1 0"},
     };
     for (const auto &[script, event] : cases) {
@@ -230,9 +240,21 @@ TEST_F(Keys, PrintScreenIsOneKeyDownWithScanOneForTheScreenAndZeroForTheWindow) 
 
 TEST_F(Keys, TypedPiecesAndRawEventsKeepTheScriptsOrder) {
     k.Send(L"a{esc}%{PRTSC}b+{tab 2}");
-    EXPECT_EQ(steps(), sent(join({Pace, typed("a"), Pace, chord({Esc}), Pace, Pace,
-                                  {"rawkey 44 0 0"}, Pace, Pace, typed("b"), Pace,
-                                  chord({Shift, Tab}), Pace, chord({Shift, Tab}), Pace})));
+    EXPECT_EQ(steps(), sent(join({Pace,
+                                  typed("a"),
+                                  Pace,
+                                  chord({Esc}),
+                                  Pace,
+                                  Pace,
+                                  {"rawkey 44 0 0"},
+                                  Pace,
+                                  Pace,
+                                  typed("b"),
+                                  Pace,
+                                  chord({Shift, Tab}),
+                                  Pace,
+                                  chord({Shift, Tab}),
+                                  Pace})));
 }
 
 // --- Failures part-way through a script ---
@@ -295,8 +317,8 @@ TEST_F(Keys, AScriptOfUpTo32767CharactersIsAcceptedALongerOneFailsBeforeTyping) 
 TEST_F(Keys, AnIdleBrowserTakesThreeSamplesThenSendGuardsAgain) {
     const auto browser = openIdleBrowser();
     k.Send(L"a");
-    EXPECT_EQ(steps(),
-              join({Guard, Front, Pace, typed("a"), Launch, repeated(BrowserSample, 3), Guard, Adopt}));
+    EXPECT_EQ(steps(), join({Guard, Front, Pace, typed("a"), Launch, repeated(BrowserSample, 3),
+                             Guard, Adopt}));
     EXPECT_EQ(browser->busyReads, 3);
 }
 
@@ -382,10 +404,19 @@ protected:
 
 TEST_F(Clip, PassHasTheTextOnTheClipboardExactlyForThePasteThenRestoresAllOfIt) {
     k.Pass(L"abc", 0);
-    EXPECT_EQ(steps(), join({Guard, {"clipboard save"}, Pace, {"clipboard set abc"}, Front, Pace,
-                             typed("^v"), Pace, {"clipboard restore"}, Pace}));
+    EXPECT_EQ(steps(), join({Guard,
+                             {"clipboard save"},
+                             Pace,
+                             {"clipboard set abc"},
+                             Front,
+                             Pace,
+                             typed("^v"),
+                             Pace,
+                             {"clipboard restore"},
+                             Pace}));
     ASSERT_EQ(duringPaste.size(), 1u);
-    EXPECT_EQ(duringPaste[0], (std::map<std::wstring, std::wstring>{{FakeClipboard::Text, L"abc"}}));
+    EXPECT_EQ(duringPaste[0],
+              (std::map<std::wstring, std::wstring>{{FakeClipboard::Text, L"abc"}}));
     EXPECT_EQ(fake.clipboard.formats, UserClipboard);
 
     duringPaste.clear();
@@ -413,7 +444,8 @@ TEST_F(Clip, EnterIsSentThroughSendAsOftenAsAskedAfterTheClipboardIsBack) {
 
     fake.log.clear();
     k.PassF(L"a.txt", 1);
-    EXPECT_EQ(steps(fake.log.find("clipboard restore")), join({{"clipboard restore"}, Pace, enter}));
+    EXPECT_EQ(steps(fake.log.find("clipboard restore")),
+              join({{"clipboard restore"}, Pace, enter}));
 }
 
 TEST_F(Clip, AFailedPasteStillRestoresTheClipboardAndReportsTheFailure) {
@@ -530,17 +562,25 @@ TEST_F(Clip, PassFPastesTheCompletedPathInQuotesThroughSend) {
 
     fake.log.clear();
     k.PassF(L"a.txt", 0);
-    EXPECT_EQ(steps(), join({Pace, Guard, {"clipboard save"}, Pace,
-                             {"clipboard set \"C:\\Work\\a.txt\""}, Front, Pace,
-                             sent(join({Pace, typed("^v")})), Pace, {"clipboard restore"}, Pace}));
+    EXPECT_EQ(steps(), join({Pace,
+                             Guard,
+                             {"clipboard save"},
+                             Pace,
+                             {"clipboard set \"C:\\Work\\a.txt\""},
+                             Front,
+                             Pace,
+                             sent(join({Pace, typed("^v")})),
+                             Pace,
+                             {"clipboard restore"},
+                             Pace}));
 }
 
 // --- Repeat counts as 16-bit integers ---
 
 TEST(RepeatCount, ConvertsLikeAScriptIntegerBlanksAroundRoundedHalfToEven) {
     const std::vector<std::pair<std::wstring, std::int16_t>> numbers = {
-        {L" 3 ", 3},   {L"3.5", 4},         {L"2.5", 2},       {L"-2.5", -2},  {L"0.5", 0},
-        {L"1.5", 2},   {L"+4", 4},          {L".5", 0},        {L"7.", 7},     {L"0003", 3},
+        {L" 3 ", 3},       {L"3.5", 4},         {L"2.5", 2},         {L"-2.5", -2}, {L"0.5", 0},
+        {L"1.5", 2},       {L"+4", 4},          {L".5", 0},          {L"7.", 7},    {L"0003", 3},
         {L"32767", 32767}, {L"-32768", -32768}, {L"32766.5", 32766}, {L"-0.4", 0},
     };
     for (const auto &[text, value] : numbers) {
@@ -548,11 +588,16 @@ TEST(RepeatCount, ConvertsLikeAScriptIntegerBlanksAroundRoundedHalfToEven) {
         EXPECT_EQ(text::toInteger(text), value);
     }
     const std::vector<std::pair<std::wstring, std::int32_t>> failures = {
-        {L"x", errors::TypeMismatch},      {L"", errors::TypeMismatch},
-        {L"   ", errors::TypeMismatch},    {L"3x", errors::TypeMismatch},
-        {L"3 4", errors::TypeMismatch},    {L".", errors::TypeMismatch},
-        {L"-", errors::TypeMismatch},      {L"40000", errors::Overflow},
-        {L"32767.5", errors::Overflow},    {L"-32769", errors::Overflow},
+        {L"x", errors::TypeMismatch},
+        {L"", errors::TypeMismatch},
+        {L"   ", errors::TypeMismatch},
+        {L"3x", errors::TypeMismatch},
+        {L"3 4", errors::TypeMismatch},
+        {L".", errors::TypeMismatch},
+        {L"-", errors::TypeMismatch},
+        {L"40000", errors::Overflow},
+        {L"32767.5", errors::Overflow},
+        {L"-32769", errors::Overflow},
         {L"99999999999999999999", errors::Overflow},
     };
     for (const auto &[text, number] : failures) {
