@@ -13,7 +13,11 @@ std::int16_t CKelmo::Popup2(const std::wstring&, std::int32_t, std::int16_t) {
 std::int16_t CKelmo::Popup3(const std::wstring&, std::int32_t, std::int16_t) {
     errors::notImplementedYet(L"Popup3");
 }
-void CKelmo::FrmShow(const std::wstring&, std::int16_t) { errors::notImplementedYet(L"FrmShow"); }
-void CKelmo::Sound(const std::wstring&) { errors::notImplementedYet(L"Sound"); }
+void CKelmo::FrmShow(const std::wstring&, std::int16_t) {
+    errors::notImplementedYet(L"FrmShow");
+}
+void CKelmo::Sound(const std::wstring&) {
+    errors::notImplementedYet(L"Sound");
+}
 
 } // namespace kelmo

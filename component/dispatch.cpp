@@ -19,8 +19,12 @@ namespace {
 std::atomic<long> objectCount{0};
 constexpr DISPID DispIdFldSetD = 0x6003001D;
 
-std::wstring text(BSTR b) { return win32::Bstr::toString(b); }
-VARIANT_BOOL variantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+std::wstring text(BSTR b) {
+    return win32::Bstr::toString(b);
+}
+VARIANT_BOOL variantBool(bool value) {
+    return value ? VARIANT_TRUE : VARIANT_FALSE;
+}
 
 HRESULT setErrorInfo(const KelmoError& error) {
     win32::ComPtr<ICreateErrorInfo> create;
@@ -385,6 +389,8 @@ HRESULT createKelmoObject(HMODULE module, REFIID iid, void** out) {
     return hr;
 }
 
-long liveObjects() { return objectCount; }
+long liveObjects() {
+    return objectCount;
+}
 
 } // namespace kelmo::com

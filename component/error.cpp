@@ -5,17 +5,26 @@ namespace kelmo {
 
 std::wstring errors::standardDescription(std::int32_t number) {
     switch (number) {
-    case InvalidCall: return L"Invalid procedure call or argument";
-    case Overflow: return L"Overflow";
-    case SubscriptOutOfRange: return L"Subscript out of range";
-    case TypeMismatch: return L"Type mismatch";
-    case ObjectNotSet: return L"Object variable not set";
-    case NotImplemented: return L"Object doesn't support this action";
-    default: return L"Automation error";
+    case InvalidCall:
+        return L"Invalid procedure call or argument";
+    case Overflow:
+        return L"Overflow";
+    case SubscriptOutOfRange:
+        return L"Subscript out of range";
+    case TypeMismatch:
+        return L"Type mismatch";
+    case ObjectNotSet:
+        return L"Object variable not set";
+    case NotImplemented:
+        return L"Object doesn't support this action";
+    default:
+        return L"Automation error";
     }
 }
 
-void errors::raise(std::int32_t number) { throw KelmoError(number, standardDescription(number)); }
+void errors::raise(std::int32_t number) {
+    throw KelmoError(number, standardDescription(number));
+}
 
 void errors::raise(std::int32_t number, const std::wstring& detail) {
     throw KelmoError(number, standardDescription(number) + L": " + detail);

@@ -8,7 +8,9 @@ void CKelmo::Update() {
     currentAppWindow() = sv_.windows.foreground();
 }
 
-std::wstring CKelmo::FldSet(const std::wstring&) { errors::notImplementedYet(L"FldSet"); }
+std::wstring CKelmo::FldSet(const std::wstring&) {
+    errors::notImplementedYet(L"FldSet");
+}
 std::wstring CKelmo::FldSetD(const std::vector<std::wstring>&) {
     errors::notImplementedYet(L"FldSetD");
 }

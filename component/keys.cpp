@@ -13,7 +13,9 @@ constexpr std::uint32_t KeyDown = 0, KeyUp = 2;
 constexpr std::int32_t BrowserSampleMs = 100;
 constexpr std::int64_t BrowserStuckAfterMs = 10000;
 
-bool isModifier(const std::wstring& c) { return c == L"+" || c == L"%" || c == L"^"; }
+bool isModifier(const std::wstring& c) {
+    return c == L"+" || c == L"%" || c == L"^";
+}
 
 std::uint8_t modifierKey(wchar_t c) {
     return c == L'%' ? VkAlt : c == L'+' ? VkShift : VkCtrl;
@@ -99,7 +101,8 @@ CKelmo::Chord CKelmo::chordFromWindow(const std::wstring& window, std::uint8_t k
     const wchar_t first = window.empty() ? L'\0' : window[0];
     const wchar_t second = window.size() < 2 ? L'\0' : window[1];
     if (first != L'%' && first != L'+' && first != L'^') return {key, {}, {}};
-    const bool secondCounts = second != first && (second == L'%' || second == L'+' || second == L'^');
+    const bool secondCounts =
+        second != first && (second == L'%' || second == L'+' || second == L'^');
     if (secondCounts) return {modifierKey(first), modifierKey(second), key};
     return {modifierKey(first), key, {}};
 }
@@ -139,7 +142,8 @@ void CKelmo::browserWait() {
         notBusy = IEC->busy() ? 0 : notBusy + BrowserSampleMs;
         sv_.clock.sleep(BrowserSampleMs);
     };
-    for (int k = 0; k < 3; ++k) sample();
+    for (int k = 0; k < 3; ++k)
+        sample();
     if (notBusy > 200) return;
     while (notBusy <= IEIdleMs) {
         sample();
@@ -149,8 +153,7 @@ void CKelmo::browserWait() {
 
 // Pass and PassF: the user's clipboard is saved whole, the text pasted, and the clipboard
 // restored, also when the paste fails or the user aborts the run meanwhile.
-template <typename Paste>
-void CKelmo::passThroughClipboard(const std::wstring& text, Paste paste) {
+template <typename Paste> void CKelmo::passThroughClipboard(const std::wstring& text, Paste paste) {
     ClipSaved = sv_.clipboard.save();
     ClipText = ClipSaved->text();
     try {
@@ -181,14 +184,16 @@ void CKelmo::restorePendingClipboard() {
 void CKelmo::Pass(const std::wstring& strCB, std::int16_t iEnt) {
     GuardBreak();
     passThroughClipboard(strCB, [&] { sv_.keys.typeScript(L"^v"); });
-    for (; iEnt > 0; --iEnt) Send(L"{Enter}");
+    for (; iEnt > 0; --iEnt)
+        Send(L"{Enter}");
 }
 
 void CKelmo::PassF(const std::wstring& strCB, std::int16_t iEnt) {
     const std::wstring path = QuotedPath(strCB);
     GuardBreak();
     passThroughClipboard(path, [&] { Send(L"^v"); });
-    for (; iEnt > 0; --iEnt) Send(L"{Enter}");
+    for (; iEnt > 0; --iEnt)
+        Send(L"{Enter}");
 }
 
 } // namespace kelmo

@@ -152,7 +152,7 @@ private:
     std::vector<platform::WindowHandle> AppWnds;
     std::array<std::wstring, 2> BreakWhyText;
     std::int16_t BreakWhy = 0;
-    bool pausing_ = false; // inside the pause box
+    bool pausing_ = false;                                    // inside the pause box
     std::unique_ptr<platform::Clipboard::Snapshot> ClipSaved; // set while a paste is under way
     std::wstring ClipText;
 

@@ -18,7 +18,9 @@ constexpr std::int32_t RestFinalIdleMs = 1000;
 // run for ever.
 constexpr std::int64_t StuckAfterMs = 10000;
 
-std::wstring ideographicSpaces(int count) { return std::wstring(count, L'\u3000'); }
+std::wstring ideographicSpaces(int count) {
+    return std::wstring(count, L'\u3000');
+}
 } // namespace
 
 // Usage in percent from the system's counters, over the time since the previous sample.
@@ -58,7 +60,8 @@ void CKelmo::accumulateIdle(std::int32_t required) {
         else
             accumulated = 0;
         if (accumulated >= required) break;
-        if (sv_.clock.monotonicMs() - started > std::int64_t{std::max(required, 0)} + StuckAfterMs) {
+        if (sv_.clock.monotonicMs() - started >
+            std::int64_t{std::max(required, 0)} + StuckAfterMs) {
             // The pause box's own waits give up instead, so that the box opens and closes on
             // a machine that stays busy.
             if (pausing_) break;

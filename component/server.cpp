@@ -14,7 +14,8 @@ std::atomic<long> serverLocks{0};
 std::wstring modulePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameW(moduleHandle, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n =
+            GetModuleFileNameW(moduleHandle, path.data(), static_cast<DWORD>(path.size()));
         if (n == 0) return {};
         if (n < path.size()) return path.substr(0, n);
         path.resize(path.size() * 2);
@@ -204,4 +205,6 @@ STDAPI DllRegisterServer() {
     return S_OK;
 }
 
-STDAPI DllUnregisterServer() { return unregister(); }
+STDAPI DllUnregisterServer() {
+    return unregister();
+}

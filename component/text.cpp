@@ -16,7 +16,8 @@ std::wstring trimSpaces(const std::wstring& text) {
 }
 
 std::wstring lower(std::wstring text) {
-    for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    for (auto& c : text)
+        c = static_cast<wchar_t>(std::towlower(c));
     return text;
 }
 

@@ -65,7 +65,7 @@ wchar_t asciiUpper(wchar_t c) {
 }
 
 std::optional<NamedKey> findNamedKey(std::wstring_view name) {
-    for (const NamedKey &key : kNamedKeys) {
+    for (const NamedKey& key : kNamedKeys) {
         if (key.name.size() != name.size()) continue;
         if (std::equal(name.begin(), name.end(), key.name.begin(),
                        [](wchar_t a, char b) { return asciiUpper(a) == wchar_t(b); }))
@@ -138,11 +138,11 @@ private:
     }
 
     bool isHeld(Modifier modifier) const {
-        auto holds = [modifier](const std::vector<Modifier> &list) {
+        auto holds = [modifier](const std::vector<Modifier>& list) {
             return std::find(list.begin(), list.end(), modifier) != list.end();
         };
         return holds(run_) || std::any_of(groups_.begin(), groups_.end(),
-                                          [&](const Group &g) { return holds(g.modifiers); });
+                                          [&](const Group& g) { return holds(g.modifiers); });
     }
 
     void openGroup() {
@@ -273,7 +273,7 @@ private:
 
     static std::wstring position(std::size_t index) { return std::to_wstring(index + 1); }
 
-    [[noreturn]] static void fail(const std::wstring &detail) {
+    [[noreturn]] static void fail(const std::wstring& detail) {
         errors::raise(errors::InvalidCall, detail);
     }
 

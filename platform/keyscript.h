@@ -38,7 +38,7 @@ struct KeyAction {
         return {Kind::Character, Modifier::Shift, false, 0, ch, repeat};
     }
 
-    friend bool operator==(const KeyAction &, const KeyAction &) = default;
+    friend bool operator==(const KeyAction&, const KeyAction&) = default;
 };
 
 // The whole script, checked before anything is returned:

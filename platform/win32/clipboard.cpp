@@ -30,24 +30,24 @@ public:
             Sleep(10);
         }
     }
-    OpenClipboardScope(const OpenClipboardScope &) = delete;
-    OpenClipboardScope &operator=(const OpenClipboardScope &) = delete;
+    OpenClipboardScope(const OpenClipboardScope&) = delete;
+    OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
     ~OpenClipboardScope() { CloseClipboard(); }
 };
 
 // Movable global memory, freed on destruction unless released to a new owner.
 class GlobalMemory {
 public:
-    static GlobalMemory copyOf(const void *data, std::size_t size) {
+    static GlobalMemory copyOf(const void* data, std::size_t size) {
         GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, std::max<std::size_t>(size, 1)));
         if (!memory.memory_) throwLastError(L"GlobalAlloc");
         std::memcpy(GlobalLock(memory.memory_), data, size);
         GlobalUnlock(memory.memory_);
         return memory;
     }
-    GlobalMemory(GlobalMemory &&other) noexcept : memory_(std::exchange(other.memory_, nullptr)) {}
-    GlobalMemory(const GlobalMemory &) = delete;
-    GlobalMemory &operator=(const GlobalMemory &) = delete;
+    GlobalMemory(GlobalMemory&& other) noexcept : memory_(std::exchange(other.memory_, nullptr)) {}
+    GlobalMemory(const GlobalMemory&) = delete;
+    GlobalMemory& operator=(const GlobalMemory&) = delete;
     ~GlobalMemory() {
         if (memory_) GlobalFree(memory_);
     }
@@ -62,10 +62,10 @@ private:
 // The bytes of a global memory block, or nothing when the handle is not one.
 std::optional<std::vector<char>> bytesOf(HANDLE data) {
     const SIZE_T size = GlobalSize(data);
-    const void *locked = size ? GlobalLock(data) : nullptr;
+    const void* locked = size ? GlobalLock(data) : nullptr;
     if (!locked) return std::nullopt;
-    std::vector<char> bytes(static_cast<const char *>(locked),
-                            static_cast<const char *>(locked) + size);
+    std::vector<char> bytes(static_cast<const char*>(locked),
+                            static_cast<const char*>(locked) + size);
     GlobalUnlock(data);
     return bytes;
 }
@@ -74,8 +74,8 @@ std::optional<std::vector<char>> bytesOf(HANDLE data) {
 template <typename H, auto Free> class Owned {
 public:
     explicit Owned(H handle) : handle_(handle) {}
-    Owned(const Owned &) = delete;
-    Owned &operator=(const Owned &) = delete;
+    Owned(const Owned&) = delete;
+    Owned& operator=(const Owned&) = delete;
     ~Owned() {
         if (handle_) Free(handle_);
     }
@@ -122,7 +122,7 @@ class SavedBytes final : public SavedFormat {
 public:
     SavedBytes(UINT format, std::vector<char> bytes)
         : SavedFormat(format), bytes_(std::move(bytes)) {}
-    const std::vector<char> &bytes() const { return bytes_; }
+    const std::vector<char>& bytes() const { return bytes_; }
     bool copied() const override { return true; }
     bool putBack() const override {
         GlobalMemory memory = GlobalMemory::copyOf(bytes_.data(), bytes_.size());
@@ -174,7 +174,7 @@ public:
     bool copied() const override { return !entries_.empty(); }
     bool putBack() const override {
         std::vector<char> buffer(sizeof(LOGPALETTE) + entries_.size() * sizeof(PALETTEENTRY));
-        auto *palette = reinterpret_cast<LOGPALETTE *>(buffer.data());
+        auto* palette = reinterpret_cast<LOGPALETTE*>(buffer.data());
         palette->palVersion = 0x300;
         palette->palNumEntries = static_cast<WORD>(entries_.size());
         std::copy(entries_.begin(), entries_.end(), palette->palPalEntry);
@@ -190,7 +190,7 @@ private:
 class SavedMetaFilePicture final : public SavedFormat {
 public:
     SavedMetaFilePicture(UINT format, HANDLE data) : SavedFormat(format) {
-        if (auto *picture = static_cast<METAFILEPICT *>(GlobalLock(data))) {
+        if (auto* picture = static_cast<METAFILEPICT*>(GlobalLock(data))) {
             picture_ = *picture;
             bits_.resize(GetMetaFileBitsEx(picture->hMF, 0, nullptr));
             GetMetaFileBitsEx(picture->hMF, static_cast<UINT>(bits_.size()), bits_.data());
@@ -256,7 +256,7 @@ std::unique_ptr<SavedFormat> saveFormat(UINT format) {
     return saved && saved->copied() ? std::move(saved) : nullptr;
 }
 
-std::wstring unicodeTextOf(const std::vector<char> &bytes) {
+std::wstring unicodeTextOf(const std::vector<char>& bytes) {
     std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
     std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
     return text.substr(0, text.find(L'\0'));
@@ -265,13 +265,13 @@ std::wstring unicodeTextOf(const std::vector<char> &bytes) {
 class Win32Snapshot final : public platform::Clipboard::Snapshot {
 public:
     std::wstring text() const override {
-        for (const auto &saved : formats_)
+        for (const auto& saved : formats_)
             if (saved->format() == CF_UNICODETEXT)
-                return unicodeTextOf(static_cast<const SavedBytes &>(*saved).bytes());
+                return unicodeTextOf(static_cast<const SavedBytes&>(*saved).bytes());
         return L"";
     }
     void add(std::unique_ptr<SavedFormat> saved) { formats_.push_back(std::move(saved)); }
-    const std::vector<std::unique_ptr<SavedFormat>> &formats() const { return formats_; }
+    const std::vector<std::unique_ptr<SavedFormat>>& formats() const { return formats_; }
 
 private:
     std::vector<std::unique_ptr<SavedFormat>> formats_;
@@ -297,7 +297,7 @@ public:
         return snapshot;
     }
 
-    void setText(const std::wstring &text) override {
+    void setText(const std::wstring& text) override {
         OpenClipboardScope open;
         emptyClipboard();
         GlobalMemory memory =
@@ -307,13 +307,13 @@ public:
     }
 
     // Puts back every format it can, then reports the first that was refused.
-    void restore(const Snapshot &snapshot) override {
-        const auto *saved = dynamic_cast<const Win32Snapshot *>(&snapshot);
+    void restore(const Snapshot& snapshot) override {
+        const auto* saved = dynamic_cast<const Win32Snapshot*>(&snapshot);
         if (!saved) errors::raise(errors::InvalidCall, L"not a clipboard snapshot of this system");
         OpenClipboardScope open;
         emptyClipboard();
         DWORD firstError = ERROR_SUCCESS;
-        for (const auto &format : saved->formats())
+        for (const auto& format : saved->formats())
             if (!format->putBack() && firstError == ERROR_SUCCESS)
                 firstError = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_INVALID_DATA;
         if (firstError != ERROR_SUCCESS) {

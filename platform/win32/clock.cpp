@@ -22,8 +22,8 @@ constexpr DWORD highResolutionTimerFlag = 0x00000002;
 class FineTimerResolution {
 public:
     FineTimerResolution() { timeBeginPeriod(1); }
-    FineTimerResolution(const FineTimerResolution &) = delete;
-    FineTimerResolution &operator=(const FineTimerResolution &) = delete;
+    FineTimerResolution(const FineTimerResolution&) = delete;
+    FineTimerResolution& operator=(const FineTimerResolution&) = delete;
     ~FineTimerResolution() { timeEndPeriod(1); }
 };
 

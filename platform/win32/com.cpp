@@ -27,7 +27,7 @@ std::int32_t scriptNumber(HRESULT hr) {
     return static_cast<std::int32_t>(hr);
 }
 
-std::wstring describe(HRESULT hr, const std::wstring &what) {
+std::wstring describe(HRESULT hr, const std::wstring& what) {
     std::int32_t number = scriptNumber(hr);
     std::wstring text = number != static_cast<std::int32_t>(hr)
                             ? errors::standardDescription(number)
@@ -40,15 +40,15 @@ std::wstring describe(HRESULT hr, const std::wstring &what) {
 struct ExceptionInfo {
     EXCEPINFO info{};
     ExceptionInfo() = default;
-    ExceptionInfo(const ExceptionInfo &) = delete;
-    ExceptionInfo &operator=(const ExceptionInfo &) = delete;
+    ExceptionInfo(const ExceptionInfo&) = delete;
+    ExceptionInfo& operator=(const ExceptionInfo&) = delete;
     ~ExceptionInfo() {
         SysFreeString(info.bstrSource);
         SysFreeString(info.bstrDescription);
         SysFreeString(info.bstrHelpFile);
     }
 
-    [[noreturn]] void raise(const std::wstring &member) {
+    [[noreturn]] void raise(const std::wstring& member) {
         if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
         std::wstring description = Bstr::toString(info.bstrDescription);
         if (info.wCode != 0 && info.scode == 0) {
@@ -63,20 +63,20 @@ struct ExceptionInfo {
     }
 };
 
-DISPID dispatchIdOf(IDispatch *object, const wchar_t *name) {
+DISPID dispatchIdOf(IDispatch* object, const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     throwIfFailed(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), name);
     return id;
 }
 
-Variant invokeMember(IDispatch *object, DISPID member, const std::wstring &memberName, WORD flags,
+Variant invokeMember(IDispatch* object, DISPID member, const std::wstring& memberName, WORD flags,
                      std::initializer_list<Variant> args) {
     // DISPPARAMS lists the arguments last first. The VARIANTs are borrowed from args, which
     // outlives the call.
     std::vector<VARIANTARG> arguments(args.size());
     std::size_t slot = args.size();
-    for (const Variant &arg : args)
+    for (const Variant& arg : args)
         arguments[--slot] = *arg.get();
 
     DISPID putId = DISPID_PROPERTYPUT;
@@ -93,14 +93,14 @@ Variant invokeMember(IDispatch *object, DISPID member, const std::wstring &membe
     return result;
 }
 
-void requireObject(IDispatch *object) {
+void requireObject(IDispatch* object) {
     if (!object) errors::raise(errors::ObjectNotSet);
 }
 
 // A copy of v converted to type, or the type mismatch (or overflow) error.
-Variant converted(const VARIANT &v, VARTYPE type) {
+Variant converted(const VARIANT& v, VARTYPE type) {
     Variant result;
-    HRESULT hr = VariantChangeType(result.get(), const_cast<VARIANT *>(&v), 0, type);
+    HRESULT hr = VariantChangeType(result.get(), const_cast<VARIANT*>(&v), 0, type);
     if (hr == DISP_E_OVERFLOW) errors::raise(errors::Overflow);
     if (FAILED(hr)) errors::raise(errors::TypeMismatch);
     return result;
@@ -108,17 +108,17 @@ Variant converted(const VARIANT &v, VARTYPE type) {
 
 } // namespace
 
-void throwIfFailed(HRESULT hr, const wchar_t *what) {
+void throwIfFailed(HRESULT hr, const wchar_t* what) {
     if (FAILED(hr)) throw KelmoError(scriptNumber(hr), describe(hr, what ? what : L""));
 }
 
-void throwLastError(const wchar_t *what) {
+void throwLastError(const wchar_t* what) {
     DWORD code = GetLastError();
     HRESULT hr = code != 0 ? HRESULT_FROM_WIN32(code) : E_FAIL;
     throw KelmoError(scriptNumber(hr), describe(hr, what ? what : L""));
 }
 
-ComPtr<IDispatch> createObject(const wchar_t *progId) {
+ComPtr<IDispatch> createObject(const wchar_t* progId) {
     CLSID clsid{};
     throwIfFailed(CLSIDFromProgID(progId, &clsid), progId);
     ComPtr<IDispatch> object;
@@ -128,19 +128,19 @@ ComPtr<IDispatch> createObject(const wchar_t *progId) {
     return object;
 }
 
-Variant invoke(IDispatch *object, const wchar_t *name, WORD flags,
+Variant invoke(IDispatch* object, const wchar_t* name, WORD flags,
                std::initializer_list<Variant> args) {
     requireObject(object);
     return invokeMember(object, dispatchIdOf(object, name), name, flags, args);
 }
 
-Variant invokeById(IDispatch *object, DISPID member, WORD flags,
+Variant invokeById(IDispatch* object, DISPID member, WORD flags,
                    std::initializer_list<Variant> args) {
     requireObject(object);
     return invokeMember(object, member, L"DISPID " + std::to_wstring(member), flags, args);
 }
 
-void put(IDispatch *object, const wchar_t *name, const Variant &value) {
+void put(IDispatch* object, const wchar_t* name, const Variant& value) {
     invoke(object, name, DISPATCH_PROPERTYPUT, {value});
 }
 

@@ -22,7 +22,7 @@ WindowHandle toHandle(HWND window) {
 }
 
 // The length of ANSI text without a lead byte cut off from its trail byte at the end.
-std::size_t wholeCharactersLength(const char *text, std::size_t length) {
+std::size_t wholeCharactersLength(const char* text, std::size_t length) {
     std::size_t whole = 0;
     for (std::size_t i = 0; i < length; ++i) {
         if (IsDBCSLeadByte(static_cast<BYTE>(text[i]))) {
@@ -34,7 +34,7 @@ std::size_t wholeCharactersLength(const char *text, std::size_t length) {
     return whole;
 }
 
-std::wstring fromAnsi(const char *text, std::size_t length) {
+std::wstring fromAnsi(const char* text, std::size_t length) {
     if (length == 0) return L"";
     int count = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
     std::wstring result(static_cast<std::size_t>(count), L'\0');
@@ -62,7 +62,7 @@ public:
         std::size_t length = strnlen(buffer, sizeof buffer);
         return fromAnsi(buffer, wholeCharactersLength(buffer, length));
     }
-    WindowHandle findWindowByClass(const std::wstring &className) override {
+    WindowHandle findWindowByClass(const std::wstring& className) override {
         return toHandle(FindWindowW(className.c_str(), nullptr));
     }
 };
@@ -84,7 +84,7 @@ WORD showCommandOf(std::int32_t windowStyle) {
 
 class Win32Processes final : public platform::Processes {
 public:
-    platform::ProcessId start(const std::wstring &commandLine, std::int32_t windowStyle) override {
+    platform::ProcessId start(const std::wstring& commandLine, std::int32_t windowStyle) override {
         std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
         line.push_back(L'\0');
         STARTUPINFOW startup{};

@@ -18,8 +18,8 @@ constexpr WORD buttonClass = 0x0080, editClass = 0x0081, staticClass = 0x0082;
 // Writes a DLGTEMPLATE with its items into WORD-sized, DWORD-aligned memory.
 class DialogTemplate {
 public:
-    DialogTemplate(DWORD style, short cx, short cy, const std::wstring &title, WORD pointSize,
-                   const std::wstring &font) {
+    DialogTemplate(DWORD style, short cx, short cy, const std::wstring& title, WORD pointSize,
+                   const std::wstring& font) {
         addDword(style);
         addDword(0); // extended style
         itemCountAt_ = words_.size();
@@ -33,7 +33,7 @@ public:
     }
 
     void addItem(WORD windowClass, DWORD style, short x, short y, short cx, short cy, WORD id,
-                 const std::wstring &text) {
+                 const std::wstring& text) {
         if (words_.size() % 2 != 0) words_.push_back(0);
         addDword(style | WS_CHILD | WS_VISIBLE);
         addDword(0); // extended style
@@ -46,7 +46,7 @@ public:
         ++words_[itemCountAt_];
     }
 
-    const DLGTEMPLATE *get() const { return reinterpret_cast<const DLGTEMPLATE *>(words_.data()); }
+    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
 private:
     void addDword(DWORD value) {
@@ -57,7 +57,7 @@ private:
         for (short value : {x, y, cx, cy})
             words_.push_back(static_cast<WORD>(value));
     }
-    void addString(const std::wstring &text) {
+    void addString(const std::wstring& text) {
         words_.insert(words_.end(), text.begin(), text.end());
         words_.push_back(0);
     }
@@ -66,7 +66,7 @@ private:
     std::size_t itemCountAt_ = 0;
 };
 
-DialogTemplate inputBoxTemplate(const std::wstring &title) {
+DialogTemplate inputBoxTemplate(const std::wstring& title) {
     DialogTemplate dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
                               DS_CENTER | DS_SETFOREGROUND,
                           250, 92, title, 9, L"MS Shell Dlg");
@@ -81,8 +81,8 @@ DialogTemplate inputBoxTemplate(const std::wstring &title) {
 }
 
 struct InputBoxState {
-    const std::wstring &prompt;
-    const std::wstring &defaultText;
+    const std::wstring& prompt;
+    const std::wstring& defaultText;
     std::wstring answer;
 };
 
@@ -93,7 +93,7 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-void initialiseInputBox(HWND dialog, const InputBoxState &state) {
+void initialiseInputBox(HWND dialog, const InputBoxState& state) {
     SetDlgItemTextW(dialog, promptId, state.prompt.c_str());
     HWND edit = GetDlgItem(dialog, editId);
     SetWindowTextW(edit, state.defaultText.c_str());
@@ -103,11 +103,11 @@ void initialiseInputBox(HWND dialog, const InputBoxState &state) {
 
 INT_PTR CALLBACK inputBoxProcedure(HWND dialog, UINT message, WPARAM wParam,
                                    LPARAM lParam) noexcept {
-    auto *state = reinterpret_cast<InputBoxState *>(GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
     case WM_INITDIALOG:
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        initialiseInputBox(dialog, *reinterpret_cast<InputBoxState *>(lParam));
+        initialiseInputBox(dialog, *reinterpret_cast<InputBoxState*>(lParam));
         return FALSE; // the focus is set
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
@@ -139,15 +139,15 @@ HINSTANCE thisModule() {
 class Win32Dialogs final : public platform::Dialogs {
 public:
     // Without owner: the flags in use bring the box to the front themselves.
-    std::int32_t messageBox(const std::wstring &text, std::uint32_t flags,
-                            const std::wstring &title) override {
+    std::int32_t messageBox(const std::wstring& text, std::uint32_t flags,
+                            const std::wstring& title) override {
         int answer = MessageBoxW(nullptr, text.c_str(), title.c_str(), flags);
         if (answer == 0) throwLastError(L"MessageBox");
         return answer;
     }
 
-    std::wstring inputBox(const std::wstring &prompt, const std::wstring &title,
-                          const std::wstring &defaultText) override {
+    std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
+                          const std::wstring& defaultText) override {
         InputBoxState state{prompt, defaultText, L""};
         DialogTemplate dialog = inputBoxTemplate(title);
         INT_PTR result =

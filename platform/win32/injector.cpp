@@ -88,7 +88,7 @@ bool isExtendedKey(WORD vk) {
     }
 }
 
-KelmoError failure(HRESULT hr, const std::wstring &description) {
+KelmoError failure(HRESULT hr, const std::wstring& description) {
     return KelmoError(static_cast<std::int32_t>(hr), description);
 }
 
@@ -100,8 +100,8 @@ struct KeyState {
     bool holds(WORD vk) const {
         return std::find(keysDown.begin(), keysDown.end(), vk) != keysDown.end();
     }
-    void apply(const INPUT &input) {
-        const KEYBDINPUT &key = input.ki;
+    void apply(const INPUT& input) {
+        const KEYBDINPUT& key = input.ki;
         if (input.type != INPUT_KEYBOARD || (key.dwFlags & KEYEVENTF_UNICODE)) return;
         const bool up = (key.dwFlags & KEYEVENTF_KEYUP) != 0;
         if (isModifierKey(key.wVk) || key.wVk == kSentinelKey) {
@@ -117,7 +117,7 @@ struct KeyState {
 // follows them as they are added.
 class EventBatch {
 public:
-    EventBatch(HKL layout, KeyState &state) : layout_(layout), state_(state) {
+    EventBatch(HKL layout, KeyState& state) : layout_(layout), state_(state) {
         scanCodes_.fill(kUnknownScan);
     }
 
@@ -146,24 +146,24 @@ public:
         }
     }
 
-    std::vector<INPUT> &events() { return events_; }
+    std::vector<INPUT>& events() { return events_; }
     std::size_t size() const { return events_.size(); }
 
 private:
     static constexpr WORD kUnknownScan = 0xFFFF;
 
-    void add(const INPUT &input) {
+    void add(const INPUT& input) {
         events_.push_back(input);
         state_.apply(input);
     }
     WORD scanCode(WORD vk) {
-        WORD &scan = scanCodes_[vk & 0xFF];
+        WORD& scan = scanCodes_[vk & 0xFF];
         if (scan == kUnknownScan) scan = WORD(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, layout_));
         return scan;
     }
 
     HKL layout_;
-    KeyState &state_;
+    KeyState& state_;
     std::vector<INPUT> events_;
     std::array<WORD, 256> scanCodes_;
 };
@@ -195,20 +195,20 @@ std::optional<LayoutKey> layoutKeyFor(char32_t ch, HKL layout) {
 // far as a chunk reaches.
 class ScriptWriter {
 public:
-    ScriptWriter(const std::vector<KeyAction> &actions, bool capsOn)
+    ScriptWriter(const std::vector<KeyAction>& actions, bool capsOn)
         : actions_(actions), wantedCaps_(capsOn) {
         planned_.capsOn = capsOn;
     }
 
     bool done() const { return next_ == actions_.size(); }
-    KeyState &planned() { return planned_; }
+    KeyState& planned() { return planned_; }
     // The CapsLock state to leave behind: the user's, toggled by every {CAPSLOCK} written.
     bool wantedCaps() const { return wantedCaps_; }
 
     // Adds events until the batch holds at least `limit` events or the script is written.
-    void write(EventBatch &batch, HKL layout, std::size_t limit) {
+    void write(EventBatch& batch, HKL layout, std::size_t limit) {
         while (!done() && batch.size() < limit) {
-            const KeyAction &action = actions_[next_];
+            const KeyAction& action = actions_[next_];
             switch (action.kind) {
             case KeyAction::Kind::PressModifier:
                 batch.key(modifierKey(action.modifier), false, false);
@@ -227,12 +227,12 @@ public:
     }
 
     // After the last action: the CapsLock state the user and the script want.
-    void finish(EventBatch &batch) {
+    void finish(EventBatch& batch) {
         if (planned_.capsOn != wantedCaps_) batch.tap(VK_CAPITAL, false);
     }
 
 private:
-    void writeRepetitions(EventBatch &batch, const KeyAction &action, HKL layout,
+    void writeRepetitions(EventBatch& batch, const KeyAction& action, HKL layout,
                           std::size_t limit) {
         const bool isCharacter = action.kind == KeyAction::Kind::Character;
         const auto layoutKey =
@@ -250,12 +250,12 @@ private:
         }
     }
 
-    void writeNamedKey(EventBatch &batch, const KeyAction &action) {
+    void writeNamedKey(EventBatch& batch, const KeyAction& action) {
         if (action.virtualKey == VK_CAPITAL) wantedCaps_ = !wantedCaps_;
         batch.tap(action.virtualKey, action.extended);
     }
 
-    void writeCharacter(EventBatch &batch, char32_t ch, const std::optional<LayoutKey> &key) {
+    void writeCharacter(EventBatch& batch, char32_t ch, const std::optional<LayoutKey>& key) {
         if (!key) return writeUnicode(batch, ch);
         // CapsLock would invert letters: it stays off while characters are typed.
         if (planned_.capsOn) batch.tap(VK_CAPITAL, false);
@@ -276,7 +276,7 @@ private:
             batch.key(pressed[--pressedCount], false, true);
     }
 
-    static void writeUnicode(EventBatch &batch, char32_t ch) {
+    static void writeUnicode(EventBatch& batch, char32_t ch) {
         if (ch > 0xFFFF) {
             const char32_t offset = ch - 0x10000;
             batch.unicodeTap(WCHAR(0xD800 + (offset >> 10)));
@@ -286,7 +286,7 @@ private:
         }
     }
 
-    const std::vector<KeyAction> &actions_;
+    const std::vector<KeyAction>& actions_;
     std::size_t next_ = 0;
     std::uint32_t repeatsWritten_ = 0;
     KeyState planned_;
@@ -296,7 +296,7 @@ private:
 // Releases the modifiers the user holds down, so that they do not combine with typed keys.
 // They are not pressed again afterwards: the user may have let go meanwhile, and a key held
 // on repeats its key-down anyway.
-void releaseUserModifiers(EventBatch &batch, const KeyState &planned) {
+void releaseUserModifiers(EventBatch& batch, const KeyState& planned) {
     struct HeldKey {
         WORD vk;
         WORD generic; // the modifier the script presses as, 0 for the Windows keys
@@ -314,7 +314,7 @@ void releaseUserModifiers(EventBatch &batch, const KeyState &planned) {
         {VK_RWIN, 0, true, true},
     };
     bool masked = false;
-    for (const HeldKey &key : keys) {
+    for (const HeldKey& key : keys) {
         if (key.generic != 0 && planned.holds(key.generic)) continue; // pressed by the script
         if (!(GetAsyncKeyState(key.vk) & 0x8000)) continue;
         if (key.opensMenu && !masked) {
@@ -330,13 +330,13 @@ void releaseUserModifiers(EventBatch &batch, const KeyState &planned) {
 class SentKeys {
 public:
     explicit SentKeys(bool capsOn) : wantedCaps_(capsOn) { state_.capsOn = capsOn; }
-    SentKeys(const SentKeys &) = delete;
-    SentKeys &operator=(const SentKeys &) = delete;
+    SentKeys(const SentKeys&) = delete;
+    SentKeys& operator=(const SentKeys&) = delete;
     ~SentKeys() { restore(); }
 
     // Raises an error when SendInput takes fewer events than given (another desktop, a
     // window of higher integrity, input blocked).
-    void send(std::vector<INPUT> &events, bool wantedCaps, HKL layout) {
+    void send(std::vector<INPUT>& events, bool wantedCaps, HKL layout) {
         layout_ = layout;
         if (events.empty()) return;
         SetLastError(ERROR_SUCCESS);
@@ -416,8 +416,8 @@ public:
         attached_ = AttachThreadInput(self_, other_, TRUE) != FALSE;
         if (!attached_) error_ = GetLastError();
     }
-    InputAttachment(const InputAttachment &) = delete;
-    InputAttachment &operator=(const InputAttachment &) = delete;
+    InputAttachment(const InputAttachment&) = delete;
+    InputAttachment& operator=(const InputAttachment&) = delete;
     ~InputAttachment() {
         if (attached_) AttachThreadInput(self_, other_, FALSE);
     }
@@ -462,7 +462,7 @@ void pauseHandlingSentMessages(bool ownKeys) {
 // Waits until the sentinel key is down (or up) in the key state of the thread that owns the
 // focus, which ours shares. That state changes only as the thread takes key messages off its
 // queue, in order: once the sentinel's key-down is seen, every key sent before it was handled.
-void waitForSentinel(bool down, const FocusTarget &target, const InputAttachment &attachment) {
+void waitForSentinel(bool down, const FocusTarget& target, const InputAttachment& attachment) {
     const auto start = Clock::now();
     for (;;) {
         if (attachment.ownThread()) handleOwnKeyMessages();
@@ -483,8 +483,8 @@ void waitForSentinel(bool down, const FocusTarget &target, const InputAttachment
 }
 
 // Sends the sentinel's key-up and waits until the thread has taken it.
-void releaseSentinel(SentKeys &sent, const ScriptWriter &writer, const FocusTarget &target,
-                     const InputAttachment &attachment) {
+void releaseSentinel(SentKeys& sent, const ScriptWriter& writer, const FocusTarget& target,
+                     const InputAttachment& attachment) {
     KeyState scratch;
     EventBatch up(target.layout, scratch);
     up.key(kSentinelKey, false, true);
@@ -494,7 +494,7 @@ void releaseSentinel(SentKeys &sent, const ScriptWriter &writer, const FocusTarg
 
 // Once the keys are handled, a message sent to the focus window returns when its thread is
 // back in its message loop.
-void syncWithTarget(const FocusTarget &target) {
+void syncWithTarget(const FocusTarget& target) {
     if (!target.focus || !IsWindow(target.focus)) return;
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(target.focus, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kFinalSyncTimeoutMs,
@@ -508,7 +508,7 @@ std::size_t nextChunkLimit(std::size_t events, Clock::duration took) {
     return std::clamp(static_cast<std::size_t>(atPace), kMinChunkEvents, kMaxChunkEvents);
 }
 
-void typeActions(const std::vector<KeyAction> &actions) {
+void typeActions(const std::vector<KeyAction>& actions) {
     FocusTarget target = currentTarget();
     std::optional<InputAttachment> attachment(std::in_place, target.thread);
     attachment->refuseIfDenied();
@@ -556,7 +556,7 @@ void typeActions(const std::vector<KeyAction> &actions) {
 
 class Win32KeyInjector final : public platform::KeyInjector {
 public:
-    void typeScript(const std::wstring &script) override {
+    void typeScript(const std::wstring& script) override {
         const std::vector<KeyAction> actions = platform::parseKeyScript(script);
         if (!actions.empty()) typeActions(actions);
     }

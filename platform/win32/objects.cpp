@@ -15,18 +15,18 @@ namespace kelmo::win32 {
 namespace {
 
 // The object in a member's result; a missing one is the "object variable not set" error.
-ComPtr<IDispatch> objectIn(const Variant &result) {
+ComPtr<IDispatch> objectIn(const Variant& result) {
     ComPtr<IDispatch> object = result.asDispatch();
     if (!object) errors::raise(errors::ObjectNotSet);
     return object;
 }
 
-ComPtr<IDispatch> callForObject(IDispatch *object, const wchar_t *name,
+ComPtr<IDispatch> callForObject(IDispatch* object, const wchar_t* name,
                                 std::initializer_list<Variant> args = {}) {
     return objectIn(call(object, name, args));
 }
 
-Variant text(const std::wstring &value) {
+Variant text(const std::wstring& value) {
     return Variant(value);
 }
 Variant number(std::int32_t value) {
@@ -34,12 +34,12 @@ Variant number(std::int32_t value) {
 }
 
 // Each element of a collection, through its enumerator (_NewEnum).
-std::vector<Variant> elementsOf(IDispatch *collection) {
+std::vector<Variant> elementsOf(IDispatch* collection) {
     Variant enumerator =
         invokeById(collection, DISPID_NEWENUM, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
     ComPtr<IEnumVARIANT> elements;
-    const VARIANT *raw = enumerator.get();
-    IUnknown *unknown = raw->vt == VT_UNKNOWN || raw->vt == VT_DISPATCH ? raw->punkVal : nullptr;
+    const VARIANT* raw = enumerator.get();
+    IUnknown* unknown = raw->vt == VT_UNKNOWN || raw->vt == VT_DISPATCH ? raw->punkVal : nullptr;
     if (!unknown) errors::raise(errors::NotImplemented, L"_NewEnum");
     throwIfFailed(unknown->QueryInterface(IID_IEnumVARIANT, elements.putVoid()), L"_NewEnum");
     std::vector<Variant> result;
@@ -57,10 +57,10 @@ std::vector<Variant> elementsOf(IDispatch *collection) {
 class AutomationHolder : public Dispatchable {
 public:
     explicit AutomationHolder(ComPtr<IDispatch> object) : object_(std::move(object)) {}
-    IDispatch *dispatch() const override { return object_.get(); }
+    IDispatch* dispatch() const override { return object_.get(); }
 
 protected:
-    IDispatch *object() const { return object_.get(); }
+    IDispatch* object() const { return object_.get(); }
 
 private:
     ComPtr<IDispatch> object_;
@@ -80,61 +80,61 @@ public:
         return get(callForObject(object(), L"GetSpecialFolder", {number(which)}).get(), L"Path")
             .asString();
     }
-    bool folderExists(const std::wstring &path) override {
+    bool folderExists(const std::wstring& path) override {
         return call(object(), L"FolderExists", {text(path)}).asBool();
     }
     // The folder object returned is dropped at once.
-    void createFolder(const std::wstring &path) override {
+    void createFolder(const std::wstring& path) override {
         call(object(), L"CreateFolder", {text(path)});
     }
-    std::wstring folderName(const std::wstring &path) override {
+    std::wstring folderName(const std::wstring& path) override {
         return get(folder(path).get(), L"Name").asString();
     }
-    std::vector<std::wstring> folderFileNames(const std::wstring &path) override {
+    std::vector<std::wstring> folderFileNames(const std::wstring& path) override {
         std::vector<std::wstring> names;
-        for (const Variant &file : elementsOf(files(path).get()))
+        for (const Variant& file : elementsOf(files(path).get()))
             names.push_back(get(objectIn(file).get(), L"Name").asString());
         return names;
     }
-    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring &path) override {
+    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring& path) override {
         return std::make_shared<PlainAutomationObject>(files(path));
     }
-    std::int32_t fileAttributes(const std::wstring &path) override {
+    std::int32_t fileAttributes(const std::wstring& path) override {
         return get(file(path).get(), L"Attributes").asLong();
     }
-    void setFileAttributes(const std::wstring &path, std::int32_t attributes) override {
+    void setFileAttributes(const std::wstring& path, std::int32_t attributes) override {
         put(file(path).get(), L"Attributes", number(attributes));
     }
-    void copyFile(const std::wstring &source, const std::wstring &destination) override {
+    void copyFile(const std::wstring& source, const std::wstring& destination) override {
         call(object(), L"CopyFile", {text(source), text(destination), Variant(true)});
     }
-    void copyFolder(const std::wstring &source, const std::wstring &destination) override {
+    void copyFolder(const std::wstring& source, const std::wstring& destination) override {
         call(object(), L"CopyFolder", {text(source), text(destination), Variant(true)});
     }
-    void deleteFolder(const std::wstring &path) override {
+    void deleteFolder(const std::wstring& path) override {
         call(object(), L"DeleteFolder", {text(path), Variant(false)});
     }
-    std::wstring fileName(const std::wstring &path) override {
+    std::wstring fileName(const std::wstring& path) override {
         return call(object(), L"GetFileName", {text(path)}).asString();
     }
-    std::wstring extensionName(const std::wstring &path) override {
+    std::wstring extensionName(const std::wstring& path) override {
         return call(object(), L"GetExtensionName", {text(path)}).asString();
     }
 
 private:
-    ComPtr<IDispatch> folder(const std::wstring &path) {
+    ComPtr<IDispatch> folder(const std::wstring& path) {
         return callForObject(object(), L"GetFolder", {text(path)});
     }
-    ComPtr<IDispatch> files(const std::wstring &path) {
+    ComPtr<IDispatch> files(const std::wstring& path) {
         return objectIn(get(folder(path).get(), L"Files"));
     }
-    ComPtr<IDispatch> file(const std::wstring &path) {
+    ComPtr<IDispatch> file(const std::wstring& path) {
         return callForObject(object(), L"GetFile", {text(path)});
     }
 };
 
 // The full path of a shortcut's target, read as the script shell's shortcut object reads it.
-std::wstring targetOfShortcut(const std::wstring &shortcutPath) {
+std::wstring targetOfShortcut(const std::wstring& shortcutPath) {
     ComPtr<IShellLinkW> link;
     throwIfFailed(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                    link.putVoid()),
@@ -151,17 +151,17 @@ class ScriptShellObject final : public platform::ScriptShell, public AutomationH
 public:
     using AutomationHolder::AutomationHolder;
 
-    std::int32_t popup(const std::wstring &message, std::int32_t secondsToWait,
-                       const std::wstring &title, std::int32_t type) override {
+    std::int32_t popup(const std::wstring& message, std::int32_t secondsToWait,
+                       const std::wstring& title, std::int32_t type) override {
         return call(object(), L"Popup",
                     {text(message), number(secondsToWait), text(title), number(type)})
             .asLong();
     }
-    std::wstring specialFolder(const std::wstring &name) override {
+    std::wstring specialFolder(const std::wstring& name) override {
         ComPtr<IDispatch> folders = objectIn(get(object(), L"SpecialFolders"));
         return call(folders.get(), L"Item", {text(name)}).asString();
     }
-    std::wstring shortcutTarget(const std::wstring &shortcutPath) override {
+    std::wstring shortcutTarget(const std::wstring& shortcutPath) override {
         return targetOfShortcut(shortcutPath);
     }
 };
@@ -171,7 +171,7 @@ public:
     using AutomationHolder::AutomationHolder;
 
     // Owner window 0 and no root folder (the tree starts at the desktop).
-    std::optional<ChosenFolder> browseForFolder(const std::wstring &title,
+    std::optional<ChosenFolder> browseForFolder(const std::wstring& title,
                                                 std::int32_t options) override {
         ComPtr<IDispatch> chosen =
             call(object(), L"BrowseForFolder", {number(0), text(title), number(options)})
@@ -188,13 +188,13 @@ class BrowserObject final : public platform::Browser, public AutomationHolder {
 public:
     using AutomationHolder::AutomationHolder;
 
-    void navigate(const std::wstring &address) override {
+    void navigate(const std::wstring& address) override {
         call(object(), L"Navigate", {text(address)});
     }
     void setVisible(bool visible) override { put(object(), L"Visible", Variant(visible)); }
     bool busy() override { return get(object(), L"Busy").asBool(); }
     void setAddressBar(bool shown) override { put(object(), L"AddressBar", Variant(shown)); }
-    void writeDocument(const std::wstring &markup) override {
+    void writeDocument(const std::wstring& markup) override {
         call(document().get(), L"Write", {text(markup)});
     }
     std::wstring documentTitle() override { return get(document().get(), L"Title").asString(); }
@@ -231,8 +231,8 @@ std::shared_ptr<platform::Browser> wrapBrowser(ComPtr<IDispatch> browser) {
     return std::make_shared<BrowserObject>(std::move(browser));
 }
 
-IDispatch *dispatchOf(const platform::AutomationObject &object) {
-    const auto *holder = dynamic_cast<const Dispatchable *>(&object);
+IDispatch* dispatchOf(const platform::AutomationObject& object) {
+    const auto* holder = dynamic_cast<const Dispatchable*>(&object);
     return holder ? holder->dispatch() : nullptr;
 }
 

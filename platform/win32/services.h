@@ -16,10 +16,10 @@ class Win32Services {
 public:
     Win32Services();
     ~Win32Services();
-    Win32Services(const Win32Services &) = delete;
-    Win32Services &operator=(const Win32Services &) = delete;
+    Win32Services(const Win32Services&) = delete;
+    Win32Services& operator=(const Win32Services&) = delete;
 
-    platform::Services &services() { return services_; }
+    platform::Services& services() { return services_; }
 
 private:
     std::unique_ptr<platform::Windows> windows_;
@@ -39,6 +39,6 @@ std::shared_ptr<platform::Browser> wrapBrowser(ComPtr<IDispatch> browser);
 
 // The IDispatch behind a platform automation object made here (borrowed: no new reference),
 // nullptr for an object that has none.
-IDispatch *dispatchOf(const platform::AutomationObject &object);
+IDispatch* dispatchOf(const platform::AutomationObject& object);
 
 } // namespace kelmo::win32

@@ -9,7 +9,7 @@ namespace kelmo::win32 {
 
 namespace {
 
-std::string toAnsi(const std::wstring &text) {
+std::string toAnsi(const std::wstring& text) {
     if (text.empty()) return "";
     int length = static_cast<int>(text.size());
     int count = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
@@ -18,7 +18,7 @@ std::string toAnsi(const std::wstring &text) {
     return result;
 }
 
-std::uint64_t ticksOf(const FILETIME &time) {
+std::uint64_t ticksOf(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
@@ -26,12 +26,12 @@ std::uint64_t ticksOf(const FILETIME &time) {
 class RegistryKey {
 public:
     RegistryKey() = default;
-    RegistryKey(const RegistryKey &) = delete;
-    RegistryKey &operator=(const RegistryKey &) = delete;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
     ~RegistryKey() {
         if (key_) RegCloseKey(key_);
     }
-    HKEY *put() { return &key_; }
+    HKEY* put() { return &key_; }
     HKEY get() const { return key_; }
 
 private:
@@ -40,14 +40,14 @@ private:
 
 class Win32System final : public platform::System {
 public:
-    std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring &key) override {
+    std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
         RegistryKey statistics;
         if (RegOpenKeyExA(HKEY_DYN_DATA, toAnsi(key).c_str(), 0, 0, statistics.put()) !=
             ERROR_SUCCESS)
             return std::nullopt;
         DWORD value = 0, size = sizeof value;
         if (RegQueryValueExA(statistics.get(), "KERNEL\\CPUUsage", nullptr, nullptr,
-                             reinterpret_cast<BYTE *>(&value), &size) != ERROR_SUCCESS)
+                             reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
             return std::nullopt;
         return value;
     }
@@ -58,7 +58,7 @@ public:
         return ProcessorTimes{ticksOf(idle), ticksOf(kernel), ticksOf(user)};
     }
 
-    bool playSound(const std::wstring &path, std::uint32_t flags) override {
+    bool playSound(const std::wstring& path, std::uint32_t flags) override {
         return sndPlaySoundA(toAnsi(path).c_str(), flags) != FALSE;
     }
 

@@ -34,10 +34,10 @@ struct Options {
 };
 
 // <logfile> [title], with --edit anywhere.
-std::optional<Options> parseOptions(const std::vector<std::wstring> &args) {
+std::optional<Options> parseOptions(const std::vector<std::wstring>& args) {
     Options options;
     std::vector<std::wstring> positional;
-    for (const std::wstring &arg : args) {
+    for (const std::wstring& arg : args) {
         if (arg == L"--edit")
             options.edit = true;
         else
@@ -49,7 +49,7 @@ std::optional<Options> parseOptions(const std::vector<std::wstring> &args) {
     return options;
 }
 
-const char *messageName(UINT message) {
+const char* messageName(UINT message) {
     switch (message) {
     case WM_KEYDOWN:
         return "WM_KEYDOWN";
@@ -113,8 +113,8 @@ std::string describe(UINT message, WPARAM wParam, LPARAM lParam) {
 class Recorder {
 public:
     explicit Recorder(Options options) : options_(std::move(options)) {}
-    Recorder(const Recorder &) = delete;
-    Recorder &operator=(const Recorder &) = delete;
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
     ~Recorder() {
         if (log_ != INVALID_HANDLE_VALUE) CloseHandle(log_);
     }
@@ -155,11 +155,11 @@ public:
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
         if (message == WM_NCCREATE) {
-            auto *create = reinterpret_cast<CREATESTRUCTW *>(lParam);
+            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
             SetWindowLongPtrW(hwnd, GWLP_USERDATA,
                               reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         }
-        auto *self = reinterpret_cast<Recorder *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        auto* self = reinterpret_cast<Recorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
         return self->handleWindowMessage(hwnd, message, wParam, lParam);
     }
@@ -246,7 +246,7 @@ private:
 
     // The edit keeps editing; its system keys are recorded and swallowed like the window's.
     static LRESULT CALLBACK editProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-        auto *self = reinterpret_cast<Recorder *>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        auto* self = reinterpret_cast<Recorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (messageName(message)) self->record(message, wParam, lParam);
         if (isSystemKeyMessage(message) || isKeyMenuCommand(message, wParam)) return 0;
         return CallWindowProcW(self->editProc_, hwnd, message, wParam, lParam);

@@ -31,25 +31,25 @@ constexpr wchar_t kUsage[] =
 
 using Arguments = std::vector<std::wstring>;
 
-int usageError(const std::wstring &problem) {
+int usageError(const std::wstring& problem) {
     printError(problem);
     printError(kUsage);
     return kUsageError;
 }
 
-int failure(const std::wstring &problem) {
+int failure(const std::wstring& problem) {
     printError(problem);
     return kFailed;
 }
 
 // The optional number at `index`, `fallback` when absent; nullopt when present but malformed.
-std::optional<unsigned long> optionalNumber(const Arguments &args, size_t index,
+std::optional<unsigned long> optionalNumber(const Arguments& args, size_t index,
                                             unsigned long fallback) {
     return index < args.size() ? parseNumber(args[index]) : std::optional(fallback);
 }
 
 // Control texts go on one line: line breaks and tabs are written as \r \n \t.
-std::wstring oneLine(const std::wstring &text) {
+std::wstring oneLine(const std::wstring& text) {
     std::wstring line;
     for (wchar_t c : text) {
         if (c == L'\r')
@@ -64,7 +64,7 @@ std::wstring oneLine(const std::wstring &text) {
     return line;
 }
 
-HWND waitOrReport(const std::wstring &caption, DWORD timeoutMs) {
+HWND waitOrReport(const std::wstring& caption, DWORD timeoutMs) {
     HWND window = waitForWindow(caption, timeoutMs);
     if (!window)
         printError(L"no visible window \"" + caption + L"\" within " + std::to_wstring(timeoutMs) +
@@ -73,14 +73,14 @@ HWND waitOrReport(const std::wstring &caption, DWORD timeoutMs) {
 }
 
 // wait "<caption>" [timeout_ms]: the window's class, then "id class "text"" per control.
-int waitCommand(const Arguments &args) {
+int waitCommand(const Arguments& args) {
     if (args.size() < 2 || args.size() > 3) return usageError(L"wait: wrong number of arguments");
     const auto timeout = optionalNumber(args, 2, kDefaultTimeoutMs);
     if (!timeout) return usageError(L"wait: bad time-out " + args[2]);
     HWND window = waitOrReport(args[1], *timeout);
     if (!window) return kFailed;
     std::wstring listing = classNameOf(window) + L"\n";
-    for (const ChildControl &control : children(window)) {
+    for (const ChildControl& control : children(window)) {
         listing += std::to_wstring(control.id) + L" " + control.className + L" \"" +
                    oneLine(control.text) + L"\"" + (control.visible ? L"" : L" hidden") + L"\n";
     }
@@ -88,7 +88,7 @@ int waitCommand(const Arguments &args) {
 }
 
 // click "<caption>" <id or text> [timeout_ms]
-int clickCommand(const Arguments &args) {
+int clickCommand(const Arguments& args) {
     if (args.size() < 3 || args.size() > 4) return usageError(L"click: wrong number of arguments");
     const auto timeout = optionalNumber(args, 3, kDefaultTimeoutMs);
     if (!timeout) return usageError(L"click: bad time-out " + args[3]);
@@ -103,7 +103,7 @@ int clickCommand(const Arguments &args) {
 }
 
 // type "<caption>" <edit id> "<text>" [timeout_ms]
-int typeCommand(const Arguments &args) {
+int typeCommand(const Arguments& args) {
     if (args.size() < 4 || args.size() > 5) return usageError(L"type: wrong number of arguments");
     const auto id = parseNumber(args[2]);
     if (!id) return usageError(L"type: bad control id " + args[2]);
@@ -116,9 +116,9 @@ int typeCommand(const Arguments &args) {
     return kSucceeded;
 }
 
-std::optional<WORD> virtualKeyNamed(const std::wstring &name) {
+std::optional<WORD> virtualKeyNamed(const std::wstring& name) {
     struct Named {
-        const wchar_t *name;
+        const wchar_t* name;
         WORD vk;
     };
     static constexpr Named kNames[] = {
@@ -128,7 +128,7 @@ std::optional<WORD> virtualKeyNamed(const std::wstring &name) {
         {L"home", VK_HOME},      {L"end", VK_END},       {L"left", VK_LEFT},
         {L"right", VK_RIGHT},    {L"up", VK_UP},         {L"down", VK_DOWN},
     };
-    for (const Named &named : kNames) {
+    for (const Named& named : kNames) {
         if (_wcsicmp(named.name, name.c_str()) == 0) return named.vk;
     }
     if (name.size() >= 2 && (name[0] == L'f' || name[0] == L'F')) {
@@ -142,7 +142,7 @@ std::optional<WORD> virtualKeyNamed(const std::wstring &name) {
 }
 
 // key <name> [hold_ms]
-int keyCommand(const Arguments &args) {
+int keyCommand(const Arguments& args) {
     if (args.size() < 2 || args.size() > 3) return usageError(L"key: wrong number of arguments");
     const auto vk = virtualKeyNamed(args[1]);
     if (!vk) return usageError(L"key: unknown key " + args[1]);
@@ -153,7 +153,7 @@ int keyCommand(const Arguments &args) {
 }
 
 // foreground: "<handle> "<caption>"", or "0x00000000 """ when no window is in front.
-int foregroundCommand(const Arguments &args) {
+int foregroundCommand(const Arguments& args) {
     if (args.size() != 1) return usageError(L"foreground: no arguments expected");
     HWND window = GetForegroundWindow();
     const std::wstring caption = window ? captionOf(window) : std::wstring();
@@ -161,7 +161,7 @@ int foregroundCommand(const Arguments &args) {
 }
 
 // browse "<caption>" "<folder path>" [timeout_ms]
-int browseCommand(const Arguments &args) {
+int browseCommand(const Arguments& args) {
     if (args.size() < 3 || args.size() > 4) return usageError(L"browse: wrong number of arguments");
     const auto timeout = optionalNumber(args, 3, kDefaultTimeoutMs);
     if (!timeout) return usageError(L"browse: bad time-out " + args[3]);
@@ -178,14 +178,14 @@ int main() {
     const Arguments args = commandLineArguments();
     if (args.empty()) return usageError(L"no command");
     struct Command {
-        const wchar_t *name;
-        int (*run)(const Arguments &);
+        const wchar_t* name;
+        int (*run)(const Arguments&);
     };
     static constexpr Command kCommands[] = {
         {L"wait", waitCommand}, {L"click", clickCommand},           {L"type", typeCommand},
         {L"key", keyCommand},   {L"foreground", foregroundCommand}, {L"browse", browseCommand},
     };
-    for (const Command &command : kCommands) {
+    for (const Command& command : kCommands) {
         if (_wcsicmp(command.name, args[0].c_str()) == 0) return command.run(args);
     }
     return usageError(L"unknown command " + args[0]);

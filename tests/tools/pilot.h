@@ -39,8 +39,8 @@ struct ChildControl {
 class OwnedHandle {
 public:
     explicit OwnedHandle(HANDLE h = nullptr) : h_(h) {}
-    OwnedHandle(const OwnedHandle &) = delete;
-    OwnedHandle &operator=(const OwnedHandle &) = delete;
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
     ~OwnedHandle() {
         if (h_ && h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
     }
@@ -80,7 +80,7 @@ inline std::wstring windowText(HWND window) {
 }
 
 inline BOOL CALLBACK collectWindow(HWND window, LPARAM handles) {
-    reinterpret_cast<std::vector<HWND> *>(handles)->push_back(window);
+    reinterpret_cast<std::vector<HWND>*>(handles)->push_back(window);
     return TRUE;
 }
 
@@ -92,7 +92,7 @@ inline std::vector<HWND> topLevelWindows() {
 }
 
 // A visible top-level window whose caption is exactly `caption`, or null.
-inline HWND findWindow(const std::wstring &caption) {
+inline HWND findWindow(const std::wstring& caption) {
     for (HWND window : topLevelWindows()) {
         if (IsWindowVisible(window) && captionOf(window) == caption) return window;
     }
@@ -100,7 +100,7 @@ inline HWND findWindow(const std::wstring &caption) {
 }
 
 // Polls for a visible top-level window with that exact caption; null after the time-out.
-inline HWND waitForWindow(const std::wstring &caption, DWORD timeoutMs) {
+inline HWND waitForWindow(const std::wstring& caption, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
         if (HWND window = findWindow(caption)) return window;
@@ -129,7 +129,7 @@ inline std::wstring messageBoxText(HWND box) {
 
 // A button text as read on screen: "&Retry" reads "Retry", and the "(&R)" that Japanese
 // texts append ("再試行(&R)") reads as nothing.
-inline std::wstring withoutMnemonics(const std::wstring &text) {
+inline std::wstring withoutMnemonics(const std::wstring& text) {
     std::wstring plain = text;
     const size_t suffix = plain.size() >= 4 ? plain.size() - 4 : std::wstring::npos;
     if (suffix != std::wstring::npos && plain.compare(suffix, 2, L"(&") == 0 &&
@@ -144,8 +144,8 @@ inline std::wstring withoutMnemonics(const std::wstring &text) {
 }
 
 // The id of the Button whose text is `text`, exactly or as read on screen; -1 when none is.
-inline int buttonIdByText(HWND dialog, const std::wstring &text) {
-    for (const ChildControl &control : children(dialog)) {
+inline int buttonIdByText(HWND dialog, const std::wstring& text) {
+    for (const ChildControl& control : children(dialog)) {
         if (_wcsicmp(control.className.c_str(), L"Button") != 0) continue;
         if (control.text == text || withoutMnemonics(control.text) == text) return control.id;
     }
@@ -172,7 +172,7 @@ inline bool clickButton(HWND dialog, int id) {
 }
 
 // Replaces the text of control `id` (an edit) of `dialog`.
-inline bool setControlText(HWND dialog, int id, const std::wstring &text) {
+inline bool setControlText(HWND dialog, int id, const std::wstring& text) {
     HWND control = GetDlgItem(dialog, id);
     DWORD_PTR result = 0;
     return control &&
@@ -239,22 +239,22 @@ public:
             address_ = VirtualAllocEx(process_.get(), nullptr, bytes, MEM_COMMIT | MEM_RESERVE,
                                       PAGE_READWRITE);
     }
-    MessageMemory(const MessageMemory &) = delete;
-    MessageMemory &operator=(const MessageMemory &) = delete;
+    MessageMemory(const MessageMemory&) = delete;
+    MessageMemory& operator=(const MessageMemory&) = delete;
     ~MessageMemory() {
         if (address_) VirtualFreeEx(process_.get(), address_, 0, MEM_RELEASE);
     }
 
     explicit operator bool() const { return address_ != nullptr; }
     // The address as the window's process sees it.
-    void *address() const { return address_; }
-    void *at(size_t offset) const { return static_cast<char *>(address_) + offset; }
+    void* address() const { return address_; }
+    void* at(size_t offset) const { return static_cast<char*>(address_) + offset; }
 
-    bool write(size_t offset, const void *data, size_t size) {
+    bool write(size_t offset, const void* data, size_t size) {
         return address_ && offset + size <= bytes_ &&
                WriteProcessMemory(process_.get(), at(offset), data, size, nullptr);
     }
-    bool read(size_t offset, void *data, size_t size) const {
+    bool read(size_t offset, void* data, size_t size) const {
         return address_ && offset + size <= bytes_ &&
                ReadProcessMemory(process_.get(), at(offset), data, size, nullptr);
     }
@@ -271,12 +271,12 @@ private:
 
     size_t bytes_;
     OwnedHandle process_;
-    void *address_ = nullptr;
+    void* address_ = nullptr;
 };
 
 // Sends a message whose parameter points into `memory`; abandons the memory when the window
 // did not answer in time.
-inline bool sendWithMemory(HWND window, UINT message, WPARAM wParam, MessageMemory &memory) {
+inline bool sendWithMemory(HWND window, UINT message, WPARAM wParam, MessageMemory& memory) {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(memory.address()),
                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result))
@@ -301,7 +301,7 @@ inline std::wstring treeItemText(HWND tree, LRESULT item) {
     TVITEMW request{};
     request.mask = TVIF_TEXT;
     request.hItem = reinterpret_cast<HTREEITEM>(item);
-    request.pszText = reinterpret_cast<wchar_t *>(memory.at(sizeof(TVITEMW)));
+    request.pszText = reinterpret_cast<wchar_t*>(memory.at(sizeof(TVITEMW)));
     request.cchTextMax = kMaxChars;
     const wchar_t empty = L'\0';
     wchar_t text[kMaxChars + 1] = {};
@@ -315,7 +315,7 @@ inline std::wstring treeItemText(HWND tree, LRESULT item) {
 
 // Whether a tree item's text names the folder `path` ends in ("Windows" for C:\Windows, a text
 // with "(C:)" for C:\).
-inline bool itemNamesFolder(const std::wstring &itemText, std::wstring path) {
+inline bool itemNamesFolder(const std::wstring& itemText, std::wstring path) {
     while (path.size() > 1 && (path.back() == L'\\' || path.back() == L'/'))
         path.pop_back();
     const size_t separator = path.find_last_of(L"\\/");
@@ -329,7 +329,7 @@ inline bool itemNamesFolder(const std::wstring &itemText, std::wstring path) {
 // in the dialog's process). True when the tree selection moved, or already was on that folder.
 // Wine ignores the first selection of a folder whose parent changed since it was last read, and
 // takes it on the second try: hence the repetition while the selection stays where it was.
-inline bool selectFolder(HWND dialog, const std::wstring &path) {
+inline bool selectFolder(HWND dialog, const std::wstring& path) {
     constexpr int kAttempts = 3;
     HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
     MessageMemory memory(dialog, (path.size() + 1) * sizeof(wchar_t));
@@ -353,8 +353,8 @@ public:
           thread_(CreateThread(nullptr, 0, &BackgroundPilot::run, this, 0, nullptr)) {
         if (!thread_) throw std::runtime_error("CreateThread failed");
     }
-    BackgroundPilot(const BackgroundPilot &) = delete;
-    BackgroundPilot &operator=(const BackgroundPilot &) = delete;
+    BackgroundPilot(const BackgroundPilot&) = delete;
+    BackgroundPilot& operator=(const BackgroundPilot&) = delete;
     ~BackgroundPilot() { join(); }
 
     // Waits until the work is done; false on time-out.
@@ -376,14 +376,14 @@ public:
         }
     }
     // What the work threw, empty when it returned normally.
-    const std::string &failure() const { return failure_; }
+    const std::string& failure() const { return failure_; }
 
 private:
-    static DWORD WINAPI run(void *self) {
-        auto *pilot = static_cast<BackgroundPilot *>(self);
+    static DWORD WINAPI run(void* self) {
+        auto* pilot = static_cast<BackgroundPilot*>(self);
         try {
             pilot->work_();
-        } catch (const std::exception &e) {
+        } catch (const std::exception& e) {
             pilot->failure_ = e.what();
         } catch (...) {
             pilot->failure_ = "unknown exception";

@@ -53,7 +53,7 @@ inline void printError(std::wstring_view text) {
 // The command line split the Windows way, without the program name.
 inline std::vector<std::wstring> commandLineArguments() {
     int count = 0;
-    wchar_t **argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::wstring> arguments;
     for (int i = 1; argv && i < count; ++i)
         arguments.emplace_back(argv[i]);
@@ -62,11 +62,11 @@ inline std::vector<std::wstring> commandLineArguments() {
 }
 
 // A whole non-negative number, decimal or 0x-prefixed hexadecimal.
-inline std::optional<unsigned long> parseNumber(const std::wstring &text) {
+inline std::optional<unsigned long> parseNumber(const std::wstring& text) {
     if (text.empty() || text[0] == L'-' || text[0] == L'+' || iswspace(text[0]))
         return std::nullopt;
     const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
-    wchar_t *end = nullptr;
+    wchar_t* end = nullptr;
     errno = 0;
     const unsigned long value = wcstoul(text.c_str() + (hex ? 2 : 0), &end, hex ? 16 : 10);
     if (errno || !end || *end) return std::nullopt;
@@ -74,7 +74,7 @@ inline std::optional<unsigned long> parseNumber(const std::wstring &text) {
 }
 
 // "0x" and eight upper-case hexadecimal digits.
-inline std::wstring hexHandle(const void *handle) {
+inline std::wstring hexHandle(const void* handle) {
     wchar_t buffer[16];
     swprintf(buffer, ARRAYSIZE(buffer), L"0x%08lX",
              static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(handle)));
@@ -82,7 +82,7 @@ inline std::wstring hexHandle(const void *handle) {
 }
 
 // Replaces `path` with `text` as UTF-8.
-inline bool writeUtf8File(const std::wstring &path, std::wstring_view text) {
+inline bool writeUtf8File(const std::wstring& path, std::wstring_view text) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -95,7 +95,7 @@ inline bool writeUtf8File(const std::wstring &path, std::wstring_view text) {
     return ok;
 }
 
-inline bool fileExists(const std::wstring &path) {
+inline bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 

@@ -31,7 +31,8 @@ public:
             HWND front = GetForegroundWindow();
             DWORD pid = 0;
             GetWindowThreadProcessId(front, &pid);
-            if (pid == process_.dwProcessId) edit_ = FindWindowExW(front, nullptr, L"Edit", nullptr);
+            if (pid == process_.dwProcessId)
+                edit_ = FindWindowExW(front, nullptr, L"Edit", nullptr);
         }
     }
     Notepad(const Notepad&) = delete;
@@ -47,8 +48,8 @@ public:
     std::wstring text() const {
         std::wstring buffer(static_cast<size_t>(SendMessageW(edit_, WM_GETTEXTLENGTH, 0, 0)) + 1,
                             L'\0');
-        buffer.resize(static_cast<size_t>(
-            SendMessageW(edit_, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(buffer.data()))));
+        buffer.resize(static_cast<size_t>(SendMessageW(edit_, WM_GETTEXT, buffer.size(),
+                                                       reinterpret_cast<LPARAM>(buffer.data()))));
         return buffer;
     }
 
@@ -125,7 +126,8 @@ protected:
 TEST_F(IntoNotepad, TypedAndPastedTextArriveExactlyAndTheClipboardSurvives) {
     const wchar_t* typed = L"Typed by Send, line one.~And line two: 1{+}1{=}2, 1+1?";
     ASSERT_EQ(S_OK, k_->call(L"Send", {Arg(typed)}).hr);
-    const std::wstring pasted = L"Pasted by Pass: \u65e5\u672c\u8a9e\u306e\u6587\u7ae0, tabs\tand 100% {braces} +^%~";
+    const std::wstring pasted =
+        L"Pasted by Pass: \u65e5\u672c\u8a9e\u306e\u6587\u7ae0, tabs\tand 100% {braces} +^%~";
     ASSERT_EQ(S_OK, k_->call(L"Pass", {Arg(pasted.c_str()), Arg(1)}).hr);
     ASSERT_EQ(S_OK, k_->call(L"Pass", {Arg(L"")}).hr); // an empty text pastes nothing
     EXPECT_EQ(L"Typed by Send, line one.\r\nAnd line two: 1+1=2, 1!?" + pasted + L"\r\n",

@@ -62,7 +62,8 @@ TEST_F(Keys, PiecesArriveAsTheirKeysInOrder) {
     for (const Case& c : cases) {
         const Typed typed = typeInto(c.script);
         EXPECT_EQ(S_OK, typed.hr) << c.keys << " " << std::hex << typed.scode << " "
-                                  << std::string(typed.description.begin(), typed.description.end());
+                                  << std::string(typed.description.begin(),
+                                                 typed.description.end());
         EXPECT_EQ(c.keys, typed.keys);
     }
 }

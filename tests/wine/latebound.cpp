@@ -9,7 +9,8 @@ long CallResult::asLong() const {
     VARIANT converted;
     VariantInit(&converted);
     long result = 0;
-    if (SUCCEEDED(VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_I4))) result = converted.lVal;
+    if (SUCCEEDED(VariantChangeType(&converted, const_cast<VARIANT*>(&value), 0, VT_I4)))
+        result = converted.lVal;
     VariantClear(&converted);
     return result;
 }
@@ -18,7 +19,8 @@ std::wstring CallResult::asString() const {
     VARIANT converted;
     VariantInit(&converted);
     std::wstring result;
-    if (SUCCEEDED(VariantChangeType(&converted, const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL, VT_BSTR)))
+    if (SUCCEEDED(VariantChangeType(&converted, const_cast<VARIANT*>(&value), VARIANT_ALPHABOOL,
+                                    VT_BSTR)))
         result.assign(converted.bstrVal, SysStringLen(converted.bstrVal));
     VariantClear(&converted);
     return result;
@@ -47,7 +49,8 @@ CallResult LateBound::invoke(DISPID id, WORD flags, std::vector<Arg> args) const
     CallResult result;
     std::reverse(args.begin(), args.end()); // DISPPARAMS holds the last argument first
     std::vector<VARIANT> raw;
-    for (const auto& a : args) raw.push_back(a.get());
+    for (const auto& a : args)
+        raw.push_back(a.get());
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params{raw.data(), nullptr, static_cast<UINT>(raw.size()), 0};
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
@@ -56,8 +59,8 @@ CallResult LateBound::invoke(DISPID id, WORD flags, std::vector<Arg> args) const
     }
     EXCEPINFO exception{};
     UINT argError = 0;
-    result.hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                &result.value, &exception, &argError);
+    result.hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result.value,
+                                &exception, &argError);
     if (result.hr == DISP_E_EXCEPTION) {
         if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
         result.scode = exception.scode;

@@ -32,7 +32,9 @@ class Arg {
 public:
     Arg(long v) { VariantInit(&v_), v_.vt = VT_I4, v_.lVal = v; }
     Arg(int v) : Arg(static_cast<long>(v)) {}
-    Arg(bool v) { VariantInit(&v_), v_.vt = VT_BOOL, v_.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; }
+    Arg(bool v) {
+        VariantInit(&v_), v_.vt = VT_BOOL, v_.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    }
     Arg(const wchar_t* s) { VariantInit(&v_), v_.vt = VT_BSTR, v_.bstrVal = SysAllocString(s); }
     static Arg omitted() {
         Arg a(0L);

@@ -14,7 +14,9 @@ using kelmo::test::LateBound;
 
 namespace {
 
-constexpr SCODE Scode(int number) { return static_cast<SCODE>(0x800A0000u + number); }
+constexpr SCODE Scode(int number) {
+    return static_cast<SCODE>(0x800A0000u + number);
+}
 
 struct Param {
     const wchar_t* name;
@@ -165,7 +167,8 @@ std::wstring variantText(const VARIANT& value) {
 
 std::string narrow(const std::wstring& text) {
     std::string result;
-    for (wchar_t c : text) result += c < 128 ? static_cast<char>(c) : '?';
+    for (wchar_t c : text)
+        result += c < 128 ? static_cast<char>(c) : '?';
     return result;
 }
 
@@ -183,7 +186,9 @@ void fastPacing(const LateBound& k) {
 
 class TypeInfoView {
 public:
-    explicit TypeInfoView(IDispatch* object) { object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info_); }
+    explicit TypeInfoView(IDispatch* object) {
+        object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info_);
+    }
     ~TypeInfoView() {
         if (info_) info_->Release();
     }
@@ -205,7 +210,8 @@ void expectEntryMatches(ITypeInfo* info, UINT index, const Entry& want) {
     EXPECT_EQ(want.name, std::wstring(names[0] ? names[0] : L""));
     const bool isVararg = want.id == 0x6003001D;
     int optionalCount = 0;
-    for (const Param& param : want.params) optionalCount += param.optional;
+    for (const Param& param : want.params)
+        optionalCount += param.optional;
     EXPECT_EQ(isVararg ? -1 : optionalCount, fd->cParamsOpt);
     ASSERT_EQ(static_cast<int>(want.params.size()), fd->cParams);
     if (want.kind == Method || want.kind == Get) {
@@ -229,7 +235,8 @@ void expectEntryMatches(ITypeInfo* info, UINT index, const Entry& want) {
             EXPECT_EQ(std::wstring(param.name), std::wstring(names[p + 1] ? names[p + 1] : L""));
         }
     }
-    for (UINT n = 0; n < count; ++n) SysFreeString(names[n]);
+    for (UINT n = 0; n < count; ++n)
+        SysFreeString(names[n]);
     info->ReleaseFuncDesc(fd);
 }
 
@@ -258,7 +265,8 @@ TEST_F(Com, EveryEntryOfTheInterfaceHasItsIdKindParametersAndDefaults) {
     vtable->Release();
     for (UINT i = 0; i < contract().size(); ++i)
         expectEntryMatches(view.get(), inherited + i, contract()[i]);
-    for (const Entry& e : contract()) EXPECT_EQ(e.id, k.id(e.name)) << narrow(e.name);
+    for (const Entry& e : contract())
+        EXPECT_EQ(e.id, k.id(e.name)) << narrow(e.name);
 }
 
 TEST_F(Com, TypeLibraryIdentity) {
@@ -336,7 +344,7 @@ TEST_F(Com, PublicVariablesStoreAnyValueWithoutChecks) {
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS params{&object, &putId, 1, 1};
     EXPECT_EQ(S_OK, k.get()->Invoke(k.id(L"IEC"), IID_NULL, 0, DISPATCH_PROPERTYPUTREF, &params,
-                                     nullptr, nullptr, nullptr));
+                                    nullptr, nullptr, nullptr));
     auto back = k.get(L"IEC");
     ASSERT_EQ(VT_DISPATCH, back.value.vt);
     IUnknown *a = nullptr, *b = nullptr;
@@ -375,7 +383,8 @@ TEST_F(Com, ParameterArrayTakesAnyNumberOfArguments) {
     fastPacing(k);
     for (size_t n : {0u, 1u, 3u}) {
         std::vector<Arg> args;
-        for (size_t i = 0; i < n; ++i) args.emplace_back(L"*.txt");
+        for (size_t i = 0; i < n; ++i)
+            args.emplace_back(L"*.txt");
         auto r = k.call(L"FldSetD", args);
         EXPECT_NE(DISP_E_BADPARAMCOUNT, r.hr) << n;
         EXPECT_NE(DISP_E_TYPEMISMATCH, r.hr) << n;
@@ -402,8 +411,10 @@ TEST_F(Com, TheServerUnloadsOnlyWhenNoObjectIsAlive) {
     EXPECT_EQ(nullptr, other);
     IDispatch* first = nullptr;
     IDispatch* second = nullptr;
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&first)));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&second)));
+    ASSERT_EQ(S_OK,
+              factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&first)));
+    ASSERT_EQ(S_OK,
+              factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&second)));
     EXPECT_NE(first, second); // multi-use: a new object each time
     EXPECT_EQ(S_FALSE, canUnload());
     first->Release();
@@ -453,9 +464,10 @@ TEST_F(Com, TenThousandObjectsCreatedAndReleasedLeakNothing) {
     const ProcessFigures before = measure();
     cycle(10000);
     const ProcessFigures after = measure();
-    std::printf("[ figures  ] 10000 objects: handles %lu -> %lu, private bytes %lu KiB -> %lu KiB\n",
-                before.handles, after.handles, static_cast<unsigned long>(before.privateBytes / 1024),
-                static_cast<unsigned long>(after.privateBytes / 1024));
+    std::printf(
+        "[ figures  ] 10000 objects: handles %lu -> %lu, private bytes %lu KiB -> %lu KiB\n",
+        before.handles, after.handles, static_cast<unsigned long>(before.privateBytes / 1024),
+        static_cast<unsigned long>(after.privateBytes / 1024));
     EXPECT_LE(after.handles, before.handles + 2);
     EXPECT_LE(after.privateBytes, before.privateBytes + 512 * 1024);
 }

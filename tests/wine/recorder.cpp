@@ -70,10 +70,13 @@ KeyRecorder::KeyRecorder(bool editMode) {
         if (!hwnd.empty()) window_ = reinterpret_cast<HWND>(std::stoul(hwnd, nullptr, 16));
     }
     // Wait until it really has the focus.
-    for (int i = 0; i < 100 && window_ && GetForegroundWindow() != window_; ++i) Sleep(20);
+    for (int i = 0; i < 100 && window_ && GetForegroundWindow() != window_; ++i)
+        Sleep(20);
 }
 
-KeyRecorder::~KeyRecorder() { stop(); }
+KeyRecorder::~KeyRecorder() {
+    stop();
+}
 
 std::wstring KeyRecorder::stop() {
     if (!process_.hProcess) return {};
