@@ -1,17 +1,48 @@
-' Kelmo demo: creates the automation object and reports its settings.
+' Kelmo demo: starts notepad, types a few lines into it piece by piece, pastes a paragraph
+' through the clipboard, and reports what it did and how long each step took.
 Option Explicit
-Dim k
+Dim k, shell, started, before
+
 Set k = CreateObject("Kelmo.CKelmo")
+Set shell = CreateObject("WScript.Shell")
 
 WScript.Echo "Kelmo is ready. Its settings:"
-WScript.Echo "  Atom    = " & k.Atom & " ms (one pacing step)"
-WScript.Echo "  Mol1    = " & k.Mol1 & " ms (idle time between actions)"
-WScript.Echo "  Mol2    = " & k.Mol2 & " ms (idle time of a long settling round)"
-WScript.Echo "  Speed   = " & k.Speed & " % (CPU usage below which the machine counts as idle)"
-WScript.Echo "  ODflag  = " & k.ODflag
-WScript.Echo "  Repeat  = " & k.Repeat
-WScript.Echo "  RestMax = " & k.RestMax & " s"
-WScript.Echo "  AppNum  = " & k.AppNum
-WScript.Echo "  AppCur  = " & k.AppCur
-WScript.Echo "  DefFld  = " & k.DefFld
-WScript.Echo "  WinDrv  = " & k.WinDrv
+WScript.Echo "  Atom " & k.Atom & " ms, Mol1 " & k.Mol1 & " ms, Mol2 " & k.Mol2 & " ms, Speed " & _
+    k.Speed & " %, ODflag " & k.ODflag & ", Repeat " & k.Repeat & ", RestMax " & k.RestMax & " s"
+WScript.Echo "  AppNum " & k.AppNum & ", AppCur " & k.AppCur & ", DefFld " & k.DefFld & _
+    ", WinDrv " & k.WinDrv
+
+Function Elapsed()
+    Elapsed = FormatNumber(Timer - started, 2) & " s"
+End Function
+
+' Start notepad and let it settle: Rest waits until the processor is idle and takes the
+' window then in front as the current application's window.
+started = Timer
+shell.Run "notepad.exe", 1, False
+k.Rest 2
+WScript.Echo "Started notepad and waited for it to settle (" & Elapsed() & ")."
+
+started = Timer
+k.Send "Kelmo types this line key by key.~"
+k.Send "{TAB}Named keys, a group: +(shift held) and a repeat: {- 10}~"
+WScript.Echo "Typed two lines with Send (" & Elapsed() & ")."
+
+started = Timer
+k.Pass "This paragraph was pasted through the clipboard in one go, " & _
+    "and the clipboard holds again what it held before.", 1
+WScript.Echo "Pasted a paragraph with Pass and pressed Enter once (" & Elapsed() & ")."
+
+started = Timer
+k.PassF "demo-file.txt", 1
+WScript.Echo "Pasted the quoted full path of demo-file.txt with PassF (" & Elapsed() & ")."
+
+If WScript.Arguments.Count = 0 Then
+    ' Leave notepad without saving: Alt+F4, then "do not save" in its question.
+    k.Rest 1
+    k.Send "%{F4}"
+    k.Rest 1
+    k.Send "n"
+    WScript.Echo "Closed notepad without saving."
+End If
+WScript.Echo "Done."

@@ -1,0 +1,119 @@
+// The shared pieces of KelmoBench: stopwatch, Unix wall clock, statistics, formatting, output
+// and files.
+#include "common.h"
+
+#include "toolio.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+
+namespace kelmo::bench {
+
+namespace {
+
+std::int64_t performanceCounter() {
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+std::int64_t performanceFrequency() {
+    LARGE_INTEGER frequency{};
+    QueryPerformanceFrequency(&frequency);
+    return frequency.QuadPart;
+}
+
+// FILETIME counts 100 ns from 1601; Unix time starts 11644473600 seconds later.
+constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
+
+using WallClockReader = VOID(WINAPI *)(LPFILETIME);
+
+// The precise wall clock where the system has one (Windows 8 and later), else the tick-based one.
+WallClockReader wallClockReader() {
+    const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    const FARPROC precise = kernel ? GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime") : nullptr;
+    if (!precise) return &GetSystemTimeAsFileTime;
+    return reinterpret_cast<WallClockReader>(reinterpret_cast<void *>(precise));
+}
+
+} // namespace
+
+Stopwatch::Stopwatch() : start_(performanceCounter()) {}
+
+void Stopwatch::restart() { start_ = performanceCounter(); }
+
+double Stopwatch::elapsedMs() const {
+    return double(performanceCounter() - start_) * 1000.0 / double(performanceFrequency());
+}
+
+std::int64_t unixMicroseconds() {
+    FILETIME now{};
+    wallClockReader()(&now);
+    const std::int64_t ticks =
+        (std::int64_t(now.dwHighDateTime) << 32) | std::int64_t(now.dwLowDateTime);
+    return (ticks - kUnixEpochIn100ns) / 10;
+}
+
+double median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+double minimum(const std::vector<double> &values) {
+    return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
+}
+
+double maximum(const std::vector<double> &values) {
+    return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
+}
+
+std::wstring fixed(double value, int decimals) {
+    wchar_t buffer[64];
+    swprintf(buffer, 64, L"%.*f", decimals, value);
+    return buffer;
+}
+
+std::wstring verdict(bool met) { return met ? L"PASS" : L"MISS"; }
+
+void emit(const std::wstring &line) { testtools::printLine(line); }
+
+long numberArgument(const Arguments &args, std::size_t index, long fallback) {
+    if (index >= args.size()) return fallback;
+    const auto value = testtools::parseNumber(args[index]);
+    return value ? long(*value) : fallback;
+}
+
+bool hasFlag(const Arguments &args, const wchar_t *flag) {
+    return std::find(args.begin(), args.end(), flag) != args.end();
+}
+
+std::string readFileBytes(const std::wstring &path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string content;
+    char buffer[65536];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        content.append(buffer, read);
+    CloseHandle(file);
+    return content;
+}
+
+std::wstring readUtf8File(const std::wstring &path) {
+    const std::string bytes = readFileBytes(path);
+    if (bytes.empty()) return {};
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(),
+                                    int(text.size())));
+    return text;
+}
+
+bool writeUtf8(const std::wstring &path, const std::wstring &text) {
+    return testtools::writeUtf8File(path, text);
+}
+
+} // namespace kelmo::bench
