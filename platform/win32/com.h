@@ -135,6 +135,22 @@ private:
     HANDLE h_;
 };
 
+// An open registry key, closed on destruction.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+    ~RegistryKey() {
+        if (key_) RegCloseKey(key_);
+    }
+    HKEY* put() { return &key_; }
+    HKEY get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
 // Raises a KelmoError for a failed HRESULT.
 void throwIfFailed(HRESULT hr, const wchar_t* what);
 // Raises a KelmoError for the calling thread's last Win32 error (GetLastError).

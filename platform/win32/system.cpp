@@ -3,6 +3,7 @@
 
 #include <mmsystem.h>
 
+#include "com.h"
 #include "implementations.h"
 
 namespace kelmo::win32 {
@@ -21,22 +22,6 @@ std::string toAnsi(const std::wstring& text) {
 std::uint64_t ticksOf(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
-
-// An open registry key, closed on destruction.
-class RegistryKey {
-public:
-    RegistryKey() = default;
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
-    ~RegistryKey() {
-        if (key_) RegCloseKey(key_);
-    }
-    HKEY* put() { return &key_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
 
 class Win32System final : public platform::System {
 public:

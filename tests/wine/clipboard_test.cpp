@@ -1,6 +1,6 @@
 // Typing and pasting into a real application (notepad), and the user's clipboard surviving
 // Pass and PassF whole: its text and a private format.
-#include "latebound.h"
+#include "fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +10,7 @@
 
 using kelmo::test::Arg;
 using kelmo::test::LateBound;
+using kelmo::test::fastPacing;
 
 namespace {
 
@@ -103,20 +104,18 @@ ClipboardContent readClipboard() {
     return content;
 }
 
-class IntoNotepad : public ::testing::Test {
+class IntoNotepad : public kelmo::test::ComTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ComTest::SetUp();
         ASSERT_TRUE(notepad_.ready());
         k_ = std::make_unique<LateBound>(); // notepad in front: application 0
-        k_->put(L"Atom", Arg(1));
-        k_->put(L"Mol1", Arg(1));
-        k_->call(L"ODOn");
+        fastPacing(*k_);
         putOnClipboard(userClipboard_);
     }
     void TearDown() override {
         k_.reset();
-        CoUninitialize();
+        ComTest::TearDown();
     }
     Notepad notepad_;
     std::unique_ptr<LateBound> k_;

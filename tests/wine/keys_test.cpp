@@ -1,6 +1,6 @@
 // Send, Pass and PassF for real: key scripts typed into the key recorder window and into
 // notepad, raw chords and Print Screen, the clipboard kept intact.
-#include "latebound.h"
+#include "fixture.h"
 #include "recorder.h"
 
 #include <gtest/gtest.h>
@@ -10,21 +10,12 @@
 using kelmo::test::Arg;
 using kelmo::test::KeyRecorder;
 using kelmo::test::LateBound;
+using kelmo::test::fastPacing;
 
 namespace {
 
-class Keys : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
-    void TearDown() override { CoUninitialize(); }
-};
+using Keys = kelmo::test::ComTest;
 
-// Fast pacing: one 1 ms idle sample between pieces and after the script.
-void fastPacing(const LateBound& k) {
-    k.put(L"Atom", Arg(1));
-    k.put(L"Mol1", Arg(1));
-    k.call(L"ODOn");
-}
 
 // Types one script into a fresh recorder and returns the key downs and ups it received.
 struct Typed {
@@ -84,14 +75,20 @@ TEST_F(Keys, EscAndTabChordsAreRawEventsWithScanZero) {
     for (const Case& c : cases) {
         const Typed typed = typeInto(c.script);
         EXPECT_EQ(c.keys, typed.keys);
-        for (const auto& m : typed.messages)
-            if (m.vk != "--") EXPECT_EQ(c.scan, m.scan) << m.message << " " << m.vk;
+        for (const auto& m : typed.messages) {
+            if (m.vk != "--") {
+                EXPECT_EQ(c.scan, m.scan) << m.message << " " << m.vk;
+            }
+        }
     }
     // Not a chord: "{esc 2}" goes through the injector, with the real scan code.
     const Typed injected = typeInto(L"{esc 2}");
     EXPECT_EQ("v1B ^1B v1B ^1B", injected.keys);
-    for (const auto& m : injected.messages)
-        if (m.vk == "1B") EXPECT_EQ("01", m.scan);
+    for (const auto& m : injected.messages) {
+        if (m.vk == "1B") {
+            EXPECT_EQ("01", m.scan);
+        }
+    }
 }
 
 TEST_F(Keys, PrintScreenIsOneKeyDownWithItsScanValue) {
@@ -103,7 +100,9 @@ TEST_F(Keys, PrintScreenIsOneKeyDownWithItsScanValue) {
             if (m.vk != "2C") continue;
             const bool up = m.message == "WM_KEYUP" || m.message == "WM_SYSKEYUP";
             up ? ++ups : ++downs;
-            if (!up) EXPECT_EQ(scan, m.scan);
+            if (!up) {
+                EXPECT_EQ(scan, m.scan);
+            }
         }
         EXPECT_EQ(0, ups);
         EXPECT_LE(downs, 1);

@@ -1,7 +1,7 @@
 // The registered component through a C++ late-bound client: the interface contract as the type
 // library and GetIDsOfNames publish it, the defaults, the error convention, the parameter
 // array, unloading, and that creating and releasing many objects leaks nothing.
-#include "latebound.h"
+#include "fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 
 using kelmo::test::Arg;
 using kelmo::test::LateBound;
+using kelmo::test::fastPacing;
 
 namespace {
 
@@ -172,17 +173,8 @@ std::string narrow(const std::wstring& text) {
     return result;
 }
 
-class Com : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
-    void TearDown() override { CoUninitialize(); }
-};
+using Com = kelmo::test::ComTest;
 
-// Fast pacing for tests that do not measure it.
-void fastPacing(const LateBound& k) {
-    k.put(L"Atom", Arg(1));
-    k.put(L"Mol1", Arg(1));
-}
 
 class TypeInfoView {
 public:

@@ -1,6 +1,6 @@
 // The pause box for real: Break and a Pause-key press open "Kelmo_Break", a pilot on a second
 // thread reads the exact message and answers it, and the member returns the answer.
-#include "latebound.h"
+#include "fixture.h"
 #include "pilot.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 using kelmo::test::Arg;
 using kelmo::test::LateBound;
+using kelmo::test::fastPacing;
 using kelmo::testtools::BackgroundPilot;
 
 namespace {
@@ -44,19 +45,14 @@ struct BoxAnswer {
     }
 };
 
-class PauseBox : public ::testing::Test {
+class PauseBox : public kelmo::test::ComTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+        ComTest::SetUp();
         GetAsyncKeyState(VK_PAUSE); // no press left over from an earlier test
     }
-    void TearDown() override { CoUninitialize(); }
 };
 
-void fastPacing(const LateBound& k) {
-    k.put(L"Atom", Arg(1));
-    k.put(L"Mol1", Arg(1));
-}
 
 TEST_F(PauseBox, BreakShowsTheExactMessageAndReturnsTheAnswer) {
     LateBound k;
