@@ -38,12 +38,15 @@ public:
     }
     Notepad(const Notepad&) = delete;
     Notepad& operator=(const Notepad&) = delete;
-    ~Notepad() {
+    ~Notepad() { close(); }
+    void close() {
         if (!process_.hProcess) return;
         TerminateProcess(process_.hProcess, 0); // no "save changes?" question
         WaitForSingleObject(process_.hProcess, 5000);
         CloseHandle(process_.hProcess);
         CloseHandle(process_.hThread);
+        process_ = {};
+        edit_ = nullptr;
     }
     bool ready() const { return edit_ != nullptr; }
     std::wstring text() const {
@@ -139,6 +142,15 @@ TEST_F(IntoNotepad, PassFPastesTheQuotedFullPath) {
     ASSERT_EQ(S_OK, k_->call(L"PassF", {Arg(L"a.txt")}).hr);
     ASSERT_EQ(S_OK, k_->call(L"PassF", {Arg(L" \"D:\\Already quoted.txt\" "), Arg(1)}).hr);
     EXPECT_EQ(L"\"C:\\Work\\a.txt\"\"D:\\Already quoted.txt\"\r\n", notepad_.text());
+    EXPECT_EQ(userClipboard_, readClipboard());
+}
+
+TEST_F(IntoNotepad, APasteThatFailsStillGivesTheClipboardBack) {
+    notepad_.close(); // nothing left to paste into
+    for (int i = 0; i < 100 && GetForegroundWindow(); ++i) Sleep(20);
+    if (GetForegroundWindow()) GTEST_SKIP() << "another window came to the front";
+    const auto failed = k_->call(L"Pass", {Arg(L"must not stay on the clipboard")});
+    EXPECT_EQ(DISP_E_EXCEPTION, failed.hr);
     EXPECT_EQ(userClipboard_, readClipboard());
 }
 

@@ -2,6 +2,7 @@
 // library and GetIDsOfNames publish it, the defaults, the error convention, the parameter
 // array, unloading, and that creating and releasing many objects leaks nothing.
 #include "fixture.h"
+#include "recorder.h"
 
 #include <gtest/gtest.h>
 
@@ -281,6 +282,38 @@ TEST_F(Com, TypeLibraryIdentity) {
     SysFreeString(name);
     SysFreeString(doc);
     library->Release();
+}
+
+std::wstring versionString(const std::vector<char>& info, const wchar_t* name) {
+    void* value = nullptr;
+    UINT size = 0;
+    const std::wstring path = std::wstring(L"\\StringFileInfo\\041104B0\\") + name;
+    if (!VerQueryValueW(info.data(), path.c_str(), &value, &size)) return L"<missing>";
+    return size ? std::wstring(static_cast<const wchar_t*>(value)) : L"";
+}
+
+TEST(Dll, VersionResource) {
+    const std::wstring dll = kelmo::test::programFolder() + L"Kelmo.dll";
+    DWORD ignored = 0;
+    std::vector<char> info(GetFileVersionInfoSizeW(dll.c_str(), &ignored));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(dll.c_str(), 0, static_cast<DWORD>(info.size()), info.data()));
+    EXPECT_EQ(L"1.00.0288", versionString(info, L"FileVersion"));
+    EXPECT_EQ(L"1.00.0288", versionString(info, L"ProductVersion"));
+    EXPECT_EQ(L"Kelmo", versionString(info, L"ProductName"));
+    EXPECT_EQ(L"Kelmo", versionString(info, L"InternalName"));
+    EXPECT_EQ(L"Kelmo.dll", versionString(info, L"OriginalFilename"));
+    EXPECT_EQ(L"", versionString(info, L"OLESelfRegister"));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &size));
+    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(288, 0), fixed->dwFileVersionLS);
+    WORD* translation = nullptr;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                               reinterpret_cast<void**>(&translation), &size));
+    EXPECT_EQ(0x0411, translation[0]);
+    EXPECT_EQ(1200, translation[1]);
 }
 
 TEST_F(Com, FreshObjectHasTheDefaults) {

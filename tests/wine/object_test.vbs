@@ -26,6 +26,12 @@ k.Repeat = 0
 Eq "Repeat assigned", 0, k.Repeat
 k.ODOn
 Eq "ODOn sets ODflag", True, k.ODflag
+Dim other
+Set other = CreateObject("Scripting.Dictionary")
+Set k.IEC = other
+Check "IEC gives back the object assigned", k.IEC Is other, "another object"
+Set k.IEC = Nothing
+Check "IEC can be emptied", k.IEC Is Nothing, "still set"
 
 On Error Resume Next
 k.RestOld -2147483648
