@@ -16,7 +16,7 @@ using kelmo::platform::KeyAction;
 
 namespace {
 
-std::wstring utf16Units(const std::uint8_t *data, std::size_t size) {
+std::wstring utf16Units(const std::uint8_t* data, std::size_t size) {
     std::wstring script;
     script.reserve(size / 2);
     for (std::size_t i = 0; i + 1 < size; i += 2)
@@ -28,11 +28,11 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-void checkActions(const std::wstring &script, const std::vector<KeyAction> &actions) {
+void checkActions(const std::wstring& script, const std::vector<KeyAction>& actions) {
     // Each script unit yields at most one key and one press and release of a modifier.
     check(actions.size() <= 3 * script.size());
     std::vector<kelmo::platform::Modifier> held;
-    for (const KeyAction &a : actions) {
+    for (const KeyAction& a : actions) {
         switch (a.kind) {
         case KeyAction::Kind::PressModifier:
             for (auto m : held)
@@ -55,11 +55,11 @@ void checkActions(const std::wstring &script, const std::vector<KeyAction> &acti
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::wstring script = utf16Units(data, size);
     try {
         checkActions(script, kelmo::platform::parseKeyScript(script));
-    } catch (const kelmo::KelmoError &e) {
+    } catch (const kelmo::KelmoError& e) {
         check(e.number() == kelmo::errors::InvalidCall);
         check(e.description().size() < 400);
     }
