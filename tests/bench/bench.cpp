@@ -1,6 +1,7 @@
 // KelmoBench.exe: timing figures of Kelmo, run by tests/bench.sh under a desktop session.
 // Each command measures one figure and prints it (a report line with its goal, or raw values the
 // script combines with what it measures itself):
+//   sleep [sleeps]                 the platform clock's 25 ms sleep
 //   pace [reads]                   the pace wait, as the time of AppNum reads
 //   launch [runs]                  the launch wait with OD off, from Rest(1)
 //   restcpu [runs]                 the process's processor time during Rest(10)
@@ -17,27 +18,27 @@
 
 #include "../../component/error.h"
 
-#include <cstring>
+#include <exception>
 
 using namespace kelmo::bench;
 
 namespace {
 
 struct Command {
-    const wchar_t *name;
-    int (*run)(const Arguments &);
+    const wchar_t* name;
+    int (*run)(const Arguments&);
 };
 
 constexpr Command kCommands[] = {
-    {L"pace", paceWait},         {L"launch", launchWait},   {L"restcpu", restCpu},
-    {L"send", sendOverhead},     {L"usage", usageWindows},  {L"maketext", makeText},
-    {L"type", typeWithInjector}, {L"burst", sendBurst},     {L"watch", watchRecorder},
-    {L"verify", verifyReceived},
+    {L"sleep", clockSleep},    {L"pace", paceWait},         {L"launch", launchWait},
+    {L"restcpu", restCpu},     {L"send", sendOverhead},     {L"usage", usageWindows},
+    {L"maketext", makeText},   {L"type", typeWithInjector}, {L"burst", sendBurst},
+    {L"watch", watchRecorder}, {L"verify", verifyReceived},
 };
 
 int usage() {
     std::wstring names;
-    for (const Command &command : kCommands)
+    for (const Command& command : kCommands)
         names += std::wstring(names.empty() ? L"" : L"|") + command.name;
     kelmo::testtools::printError(L"usage: KelmoBench.exe " + names + L" [arguments]");
     return 2;
@@ -48,14 +49,18 @@ int usage() {
 int main() {
     const Arguments args = kelmo::testtools::commandLineArguments();
     if (args.empty()) return usage();
-    for (const Command &command : kCommands) {
+    for (const Command& command : kCommands) {
         if (args[0] != command.name) continue;
         try {
             return command.run(args);
-        } catch (const kelmo::KelmoError &error) {
+        } catch (const kelmo::KelmoError& error) {
             kelmo::testtools::printError(L"KelmoBench " + args[0] + L": error " +
                                          std::to_wstring(error.number()) + L": " +
                                          error.description());
+            return 1;
+        } catch (const std::exception& error) {
+            kelmo::testtools::printError(L"KelmoBench " + args[0] + L": " +
+                                         kelmo::testtools::fromAscii(error.what()));
             return 1;
         }
     }

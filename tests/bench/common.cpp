@@ -4,9 +4,13 @@
 
 #include "toolio.h"
 
+#include "../../platform/win32/implementations.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <tuple>
+#include <utility>
 
 namespace kelmo::bench {
 
@@ -27,21 +31,20 @@ std::int64_t performanceFrequency() {
 // FILETIME counts 100 ns from 1601; Unix time starts 11644473600 seconds later.
 constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
 
-using WallClockReader = VOID(WINAPI *)(LPFILETIME);
+using WallClockReader = VOID(WINAPI*)(LPFILETIME);
 
 // The precise wall clock where the system has one (Windows 8 and later), else the tick-based one.
 WallClockReader wallClockReader() {
     const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    const FARPROC precise = kernel ? GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime") : nullptr;
+    const FARPROC precise =
+        kernel ? GetProcAddress(kernel, "GetSystemTimePreciseAsFileTime") : nullptr;
     if (!precise) return &GetSystemTimeAsFileTime;
-    return reinterpret_cast<WallClockReader>(reinterpret_cast<void *>(precise));
+    return reinterpret_cast<WallClockReader>(reinterpret_cast<void*>(precise));
 }
 
 } // namespace
 
 Stopwatch::Stopwatch() : start_(performanceCounter()) {}
-
-void Stopwatch::restart() { start_ = performanceCounter(); }
 
 double Stopwatch::elapsedMs() const {
     return double(performanceCounter() - start_) * 1000.0 / double(performanceFrequency());
@@ -55,6 +58,27 @@ std::int64_t unixMicroseconds() {
     return (ticks - kUnixEpochIn100ns) / 10;
 }
 
+namespace {
+
+// Busy and total processor time so far, in 100 ns units (kernel time includes idle time).
+std::pair<std::uint64_t, std::uint64_t> machineTimes() {
+    const auto times = win32::makeSystem()->processorTimes();
+    if (!times) return {0, 0};
+    const std::uint64_t total = times->kernel + times->user;
+    return {total - times->idle, total};
+}
+
+} // namespace
+
+MachineUsage::MachineUsage() {
+    std::tie(busy_, total_) = machineTimes();
+}
+
+double MachineUsage::percent() const {
+    const auto [busy, total] = machineTimes();
+    return total > total_ ? double(busy - busy_) * 100.0 / double(total - total_) : 0.0;
+}
+
 double median(std::vector<double> values) {
     if (values.empty()) return 0;
     std::sort(values.begin(), values.end());
@@ -62,11 +86,11 @@ double median(std::vector<double> values) {
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
-double minimum(const std::vector<double> &values) {
+double minimum(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::min_element(values.begin(), values.end());
 }
 
-double maximum(const std::vector<double> &values) {
+double maximum(const std::vector<double>& values) {
     return values.empty() ? 0 : *std::max_element(values.begin(), values.end());
 }
 
@@ -76,21 +100,25 @@ std::wstring fixed(double value, int decimals) {
     return buffer;
 }
 
-std::wstring verdict(bool met) { return met ? L"PASS" : L"MISS"; }
+std::wstring verdict(bool met) {
+    return met ? L"PASS" : L"MISS";
+}
 
-void emit(const std::wstring &line) { testtools::printLine(line); }
+void emit(const std::wstring& line) {
+    testtools::printLine(line);
+}
 
-long numberArgument(const Arguments &args, std::size_t index, long fallback) {
+long numberArgument(const Arguments& args, std::size_t index, long fallback) {
     if (index >= args.size()) return fallback;
     const auto value = testtools::parseNumber(args[index]);
     return value ? long(*value) : fallback;
 }
 
-bool hasFlag(const Arguments &args, const wchar_t *flag) {
+bool hasFlag(const Arguments& args, const wchar_t* flag) {
     return std::find(args.begin(), args.end(), flag) != args.end();
 }
 
-std::string readFileBytes(const std::wstring &path) {
+std::string readFileBytes(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return {};
@@ -103,7 +131,7 @@ std::string readFileBytes(const std::wstring &path) {
     return content;
 }
 
-std::wstring readUtf8File(const std::wstring &path) {
+std::wstring readUtf8File(const std::wstring& path) {
     const std::string bytes = readFileBytes(path);
     if (bytes.empty()) return {};
     std::wstring text(bytes.size(), L'\0');
@@ -112,7 +140,7 @@ std::wstring readUtf8File(const std::wstring &path) {
     return text;
 }
 
-bool writeUtf8(const std::wstring &path, const std::wstring &text) {
+bool writeUtf8(const std::wstring& path, const std::wstring& text) {
     return testtools::writeUtf8File(path, text);
 }
 

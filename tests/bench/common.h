@@ -16,7 +16,6 @@ using Arguments = std::vector<std::wstring>;
 class Stopwatch {
 public:
     Stopwatch();
-    void restart();
     double elapsedMs() const;
 
 private:
@@ -26,34 +25,46 @@ private:
 // The wall clock in microseconds since 1970, the clock shell tools read too ($EPOCHREALTIME).
 std::int64_t unixMicroseconds();
 
+// The whole machine's busy share since construction, from the platform's processor times (what
+// the pace waits read), in percent.
+class MachineUsage {
+public:
+    MachineUsage();
+    double percent() const;
+
+private:
+    std::uint64_t busy_ = 0, total_ = 0;
+};
+
 double median(std::vector<double> values);
-double minimum(const std::vector<double> &values);
-double maximum(const std::vector<double> &values);
+double minimum(const std::vector<double>& values);
+double maximum(const std::vector<double>& values);
 
 // A number with the given decimals, "12.3".
 std::wstring fixed(double value, int decimals);
 std::wstring verdict(bool met);
 // One line on stdout at once (the shell script reads the output as it comes).
-void emit(const std::wstring &line);
+void emit(const std::wstring& line);
 
 // The argument at `index` as a whole number, or `fallback` when it is absent.
-long numberArgument(const Arguments &args, std::size_t index, long fallback);
-bool hasFlag(const Arguments &args, const wchar_t *flag);
+long numberArgument(const Arguments& args, std::size_t index, long fallback);
+bool hasFlag(const Arguments& args, const wchar_t* flag);
 
-std::string readFileBytes(const std::wstring &path);
-std::wstring readUtf8File(const std::wstring &path);
-bool writeUtf8(const std::wstring &path, const std::wstring &text);
+std::string readFileBytes(const std::wstring& path);
+std::wstring readUtf8File(const std::wstring& path);
+bool writeUtf8(const std::wstring& path, const std::wstring& text);
 
-// The figures, one per command (component_figures.cpp, platform_figures.cpp, typing.cpp).
-int paceWait(const Arguments &args);
-int launchWait(const Arguments &args);
-int restCpu(const Arguments &args);
-int sendOverhead(const Arguments &args);
-int usageWindows(const Arguments &args);
-int makeText(const Arguments &args);
-int typeWithInjector(const Arguments &args);
-int sendBurst(const Arguments &args);
-int watchRecorder(const Arguments &args);
-int verifyReceived(const Arguments &args);
+// The figures, one per command (component_figures.cpp, usage_windows.cpp, typing.cpp).
+int clockSleep(const Arguments& args);
+int paceWait(const Arguments& args);
+int launchWait(const Arguments& args);
+int restCpu(const Arguments& args);
+int sendOverhead(const Arguments& args);
+int usageWindows(const Arguments& args);
+int makeText(const Arguments& args);
+int typeWithInjector(const Arguments& args);
+int sendBurst(const Arguments& args);
+int watchRecorder(const Arguments& args);
+int verifyReceived(const Arguments& args);
 
 } // namespace kelmo::bench

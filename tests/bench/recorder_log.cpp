@@ -17,9 +17,9 @@ namespace {
 constexpr DWORD kInFrontTimeoutMs = 10000;
 constexpr DWORD kPollMs = 5;
 // A run with no character at all gives up after this long.
-constexpr std::int64_t kNothingArrivedMs = 60000;
+constexpr std::int64_t kNothingArrivedMs = 20000;
 
-HWND recorderWindow(const std::wstring &log) {
+HWND recorderWindow(const std::wstring& log) {
     const std::string text = readFileBytes(log + L".hwnd");
     if (text.empty()) return nullptr;
     return reinterpret_cast<HWND>(std::stoul(text, nullptr, 16));
@@ -27,7 +27,7 @@ HWND recorderWindow(const std::wstring &log) {
 
 } // namespace
 
-HWND waitForRecorderInFront(const std::wstring &log) {
+HWND waitForRecorderInFront(const std::wstring& log) {
     const Stopwatch watch;
     for (;;) {
         const HWND window = recorderWindow(log);
@@ -66,24 +66,24 @@ std::size_t CharacterLog::poll() {
 }
 
 // "WM_CHAR vk=-- scan=.. ext=. up=. rep=. ch=U+0041 ...": one character per line.
-void CharacterLog::takeLine(const std::string &line) {
+void CharacterLog::takeLine(const std::string& line) {
     if (line.rfind("WM_CHAR ", 0) != 0) return;
     const std::size_t at = line.find(" ch=U+");
     if (at == std::string::npos) return;
     characters_ += wchar_t(std::stoul(line.substr(at + 6, 4), nullptr, 16));
 }
 
-std::wstring loggedCharacters(const std::wstring &log) {
+std::wstring loggedCharacters(const std::wstring& log) {
     CharacterLog reader(log);
     reader.poll();
     return reader.characters();
 }
 
-Comparison compareCharacters(const std::wstring &expected, const std::wstring &received) {
+Comparison compareCharacters(const std::wstring& expected, const std::wstring& received) {
     Comparison result;
     result.exact = expected == received;
-    const auto mismatch = std::mismatch(expected.begin(), expected.end(), received.begin(),
-                                        received.end());
+    const auto mismatch =
+        std::mismatch(expected.begin(), expected.end(), received.begin(), received.end());
     result.firstDifference = std::size_t(mismatch.first - expected.begin());
     // Counted per character value: what is missing and what is too much.
     std::vector<long> balance(65536, 0);
@@ -98,7 +98,7 @@ Comparison compareCharacters(const std::wstring &expected, const std::wstring &r
     return result;
 }
 
-std::int64_t watchUntilReceived(CharacterLog &log, std::size_t expected, std::int64_t stallMs) {
+std::int64_t watchUntilReceived(CharacterLog& log, std::size_t expected, std::int64_t stallMs) {
     const std::int64_t started = unixMicroseconds();
     std::int64_t lastArrival = started;
     std::size_t seen = log.poll();

@@ -16,11 +16,11 @@ namespace kelmo::bench {
 namespace {
 
 // A recorder that stops receiving for this long has received all it will.
-constexpr std::int64_t kStallMs = 3000;
+constexpr std::int64_t kStallMs = 10000;
 // Key-script characters that only braces type as themselves.
 constexpr std::wstring_view kNeedsBraces = L"+^%~(){}";
 
-std::wstring requiredArgument(const Arguments &args, std::size_t index, const wchar_t *usage) {
+std::wstring requiredArgument(const Arguments& args, std::size_t index, const wchar_t* usage) {
     if (index >= args.size()) throw KelmoError(errors::InvalidCall, usage);
     return args[index];
 }
@@ -28,15 +28,15 @@ std::wstring requiredArgument(const Arguments &args, std::size_t index, const wc
 // Printable ASCII, the same for every run: letters and digits, space and every punctuation
 // mark, the key-script syntax characters among them.
 std::wstring testText(std::size_t length) {
-    std::minstd_rand random(20240601);
-    std::uniform_int_distribution<int> printable(0x20, 0x7E);
+    constexpr unsigned kFirst = 0x20, kCount = 0x7F - 0x20;
+    std::minstd_rand random(20240601); // the generator's numbers are fixed by the standard
     std::wstring text;
     for (std::size_t i = 0; i < length; ++i)
-        text += wchar_t(printable(random));
+        text += wchar_t(kFirst + random() % kCount);
     return text;
 }
 
-std::wstring keyScriptFor(const std::wstring &text) {
+std::wstring keyScriptFor(const std::wstring& text) {
     std::wstring script;
     for (const wchar_t c : text) {
         if (kNeedsBraces.find(c) != std::wstring_view::npos)
@@ -56,9 +56,10 @@ INPUT keyEvent(WORD vk, WORD scan, DWORD flags) {
     return input;
 }
 
-// The key events the injector would send for the text, without its sentinel: the layout's key
-// for each character, with Shift where the layout needs it, else a Unicode packet.
-std::vector<INPUT> burstEvents(const std::wstring &text, HKL layout) {
+// The key events the injector sends for the text, without its sentinel: the layout's key for
+// each character, with Shift where the layout needs it, else a Unicode packet (also for the
+// characters a layout types with AltGr, which no layout here has).
+std::vector<INPUT> burstEvents(const std::wstring& text, HKL layout) {
     std::vector<INPUT> events;
     const WORD shiftScan = WORD(MapVirtualKeyExW(VK_SHIFT, MAPVK_VK_TO_VSC, layout));
     for (const wchar_t c : text) {
@@ -80,7 +81,9 @@ std::vector<INPUT> burstEvents(const std::wstring &text, HKL layout) {
     return events;
 }
 
-HKL layoutOf(HWND window) { return GetKeyboardLayout(GetWindowThreadProcessId(window, nullptr)); }
+HKL layoutOf(HWND window) {
+    return GetKeyboardLayout(GetWindowThreadProcessId(window, nullptr));
+}
 
 void emitResult(double ms, std::size_t characters) {
     emit(L"RESULT ms=" + fixed(ms, 1) + L" chars=" + std::to_wstring(characters));
@@ -89,7 +92,7 @@ void emitResult(double ms, std::size_t characters) {
 } // namespace
 
 // maketext <file> <length>: the test text, as UTF-8 (for xdotool and the checks).
-int makeText(const Arguments &args) {
+int makeText(const Arguments& args) {
     const std::wstring path = requiredArgument(args, 1, L"maketext <file> <length>");
     const long length = numberArgument(args, 2, 10000);
     if (!writeUtf8(path, testText(std::size_t(length))))
@@ -99,7 +102,7 @@ int makeText(const Arguments &args) {
 
 // type <text file> <log>: the text through the key injector, timed from the call to its return
 // (it returns once the recorder has handled every key).
-int typeWithInjector(const Arguments &args) {
+int typeWithInjector(const Arguments& args) {
     const std::wstring text = readUtf8File(requiredArgument(args, 1, L"type <text> <log>"));
     const std::wstring log = requiredArgument(args, 2, L"type <text> <log>");
     const std::wstring script = keyScriptFor(text);
@@ -113,7 +116,7 @@ int typeWithInjector(const Arguments &args) {
 
 // burst <text file> <log>: the same keys in one SendInput call, timed until the recorder has
 // logged the last character: the pace of the target itself.
-int sendBurst(const Arguments &args) {
+int sendBurst(const Arguments& args) {
     const std::wstring text = readUtf8File(requiredArgument(args, 1, L"burst <text> <log>"));
     const std::wstring log = requiredArgument(args, 2, L"burst <text> <log>");
     const HWND recorder = waitForRecorderInFront(log);
@@ -123,9 +126,8 @@ int sendBurst(const Arguments &args) {
     const std::int64_t start = unixMicroseconds();
     const UINT sent = SendInput(UINT(events.size()), events.data(), sizeof(INPUT));
     if (sent != events.size())
-        throw KelmoError(errors::InvalidCall, L"SendInput took " + std::to_wstring(sent) +
-                                                  L" of " + std::to_wstring(events.size()) +
-                                                  L" events");
+        throw KelmoError(errors::InvalidCall, L"SendInput took " + std::to_wstring(sent) + L" of " +
+                                                  std::to_wstring(events.size()) + L" events");
     const std::int64_t last = watchUntilReceived(received, text.size(), kStallMs);
     emitResult(double(last - start) / 1000.0, received.characters().size());
     return 0;
@@ -133,21 +135,21 @@ int sendBurst(const Arguments &args) {
 
 // watch <log> <count>: prints WATCHING, then waits for the characters another program types;
 // prints the Unix time of the last one, for the caller to compare with its own start time.
-int watchRecorder(const Arguments &args) {
+int watchRecorder(const Arguments& args) {
     const std::wstring log = requiredArgument(args, 1, L"watch <log> <count>");
     const long expected = numberArgument(args, 2, 10000);
     CharacterLog received(log);
     received.poll();
     emit(L"WATCHING");
     const std::int64_t last = watchUntilReceived(received, std::size_t(expected), kStallMs);
-    emit(L"RESULT last_us=" + std::to_wstring(last) +
-         L" chars=" + std::to_wstring(received.characters().size()));
+    emit(L"RESULT last_us=" + std::to_wstring(last) + L" chars=" +
+         std::to_wstring(received.characters().size()));
     return 0;
 }
 
 // verify <text file> <log> [--edit]: what the recorder received (its edit control's text with
 // --edit, else the characters it logged) against the text.
-int verifyReceived(const Arguments &args) {
+int verifyReceived(const Arguments& args) {
     const std::wstring expected = readUtf8File(requiredArgument(args, 1, L"verify <text> <log>"));
     const std::wstring log = requiredArgument(args, 2, L"verify <text> <log>");
     const std::wstring received =
@@ -157,10 +159,9 @@ int verifyReceived(const Arguments &args) {
         emit(L"VERIFY exact chars=" + std::to_wstring(received.size()));
         return 0;
     }
-    emit(L"VERIFY differs expected=" + std::to_wstring(expected.size()) +
-         L" received=" + std::to_wstring(received.size()) + L" lost=" + std::to_wstring(c.lost) +
-         L" extra=" + std::to_wstring(c.extra) + L" first-difference-at=" +
-         std::to_wstring(c.firstDifference));
+    emit(L"VERIFY differs expected=" + std::to_wstring(expected.size()) + L" received=" +
+         std::to_wstring(received.size()) + L" lost=" + std::to_wstring(c.lost) + L" extra=" +
+         std::to_wstring(c.extra) + L" first-difference-at=" + std::to_wstring(c.firstDifference));
     return 1;
 }
 

@@ -21,8 +21,8 @@ std::int64_t sleepToNextSecond() {
 }
 
 // Busy share in percent, as the pace waits compute it: kernel time includes idle time.
-double usagePercent(const platform::System::ProcessorTimes &from,
-                    const platform::System::ProcessorTimes &to) {
+double usagePercent(const platform::System::ProcessorTimes& from,
+                    const platform::System::ProcessorTimes& to) {
     const double total = double((to.kernel - from.kernel) + (to.user - from.user));
     const double idle = double(to.idle - from.idle);
     return total > 0 ? (total - idle) * 100.0 / total : 0.0;
@@ -32,7 +32,7 @@ double usagePercent(const platform::System::ProcessorTimes &from,
 
 // usage <windows>: one "WINDOW <unix second> <percent>" line per window, the window running
 // from that second to the next.
-int usageWindows(const Arguments &args) {
+int usageWindows(const Arguments& args) {
     const long windows = numberArgument(args, 1, 8);
     const auto system = win32::makeSystem();
     std::int64_t second = sleepToNextSecond();
