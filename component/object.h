@@ -105,6 +105,7 @@ private:
     std::int32_t ReadCpuUsage();
     std::int16_t PauseBox(const std::wstring& strText);
     void accumulateIdle(std::int32_t required);
+    void sleepOneStep(std::int64_t& deadline, std::int32_t step);
     bool checkPauseKey();
     std::wstring pauseMessage(const std::wstring& strText) const;
 

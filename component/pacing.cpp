@@ -50,11 +50,12 @@ void CKelmo::accumulateIdle(std::int32_t required) {
     // huge sleep: such values step by 1 ms.
     const std::int32_t step = std::max<std::int32_t>(Atom, 1);
     const std::int64_t started = sv_.clock.monotonicMs();
+    std::int64_t deadline = started;
     std::int32_t accumulated = 0;
     cpuBaseline_ = sv_.system.processorTimes(); // the first sample covers the first sleep
     do {
         sv_.clock.pumpMessages();
-        sv_.clock.sleep(step);
+        sleepOneStep(deadline, step);
         if (ReadCpuUsage() < Speed)
             accumulated = checkedAdd(accumulated, step);
         else
@@ -68,6 +69,15 @@ void CKelmo::accumulateIdle(std::int32_t required) {
             if (checkPauseKey()) break; // the user stepped in; the wait is over
         }
     } while (true);
+}
+
+// Steps end on fixed deadlines (start + k * step), so that the lateness of single sleeps does
+// not add up over a long wait; a wait that fell behind by more than a step starts afresh.
+void CKelmo::sleepOneStep(std::int64_t& deadline, std::int32_t step) {
+    const std::int64_t now = sv_.clock.monotonicMs();
+    deadline += step;
+    if (deadline < now) deadline = now + step;
+    sv_.clock.sleep(static_cast<std::int32_t>(deadline - now));
 }
 
 void CKelmo::PaceWait() {

@@ -79,8 +79,12 @@ public:
     // Waits on a waitable timer set to the remaining time, waking for every message that
     // arrives to process it, until the deadline has passed.
     void sleep(std::int32_t milliseconds) override {
-        bool quitSeen = pumpPendingMessages();
-        if (milliseconds <= 0) return;
+        if (milliseconds <= 0) {
+            pumpPendingMessages();
+            return;
+        }
+        // Messages already queued wake the first wait at once (MWMO_INPUTAVAILABLE).
+        bool quitSeen = false;
         const std::int64_t deadline = performanceCounter() + scale(milliseconds, frequency_, 1000);
         std::optional<FineTimerResolution> fineResolution;
         if (!timer_.highResolution) fineResolution.emplace();

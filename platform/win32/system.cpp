@@ -3,6 +3,8 @@
 
 #include <mmsystem.h>
 
+#include <set>
+
 #include "com.h"
 #include "implementations.h"
 
@@ -26,14 +28,21 @@ std::uint64_t ticksOf(const FILETIME& time) {
 class Win32System final : public platform::System {
 public:
     std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
+        // Only the 9x family publishes dynamic data; a system that has no such key now will
+        // not grow one, so it is not asked again (each question costs a kernel call).
+        if (absentKeys_.count(key)) return std::nullopt;
         RegistryKey statistics;
-        if (RegOpenKeyExA(HKEY_DYN_DATA, toAnsi(key).c_str(), 0, 0, statistics.put()) !=
-            ERROR_SUCCESS)
-            return std::nullopt;
+        const LONG opened =
+            RegOpenKeyExA(HKEY_DYN_DATA, toAnsi(key).c_str(), 0, 0, statistics.put());
+        if (opened == ERROR_FILE_NOT_FOUND || opened == ERROR_INVALID_HANDLE)
+            absentKeys_.insert(key);
+        if (opened != ERROR_SUCCESS) return std::nullopt;
         DWORD value = 0, size = sizeof value;
-        if (RegQueryValueExA(statistics.get(), "KERNEL\\CPUUsage", nullptr, nullptr,
-                             reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
-            return std::nullopt;
+        const LONG queried = RegQueryValueExA(statistics.get(), "KERNEL\\CPUUsage", nullptr,
+                                              nullptr, reinterpret_cast<BYTE*>(&value), &size);
+        // A key opened without access rights that refuses the query never answers it.
+        if (queried == ERROR_ACCESS_DENIED) absentKeys_.insert(key);
+        if (queried != ERROR_SUCCESS) return std::nullopt;
         return value;
     }
 
@@ -49,6 +58,9 @@ public:
 
     // The simple system beep (through the speaker when there is no sound device).
     void beep() override { MessageBeep(0xFFFFFFFF); }
+
+private:
+    std::set<std::wstring> absentKeys_;
 };
 
 } // namespace
