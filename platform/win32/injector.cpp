@@ -37,6 +37,9 @@ constexpr std::size_t kMaxChunkEvents = 1000;
 constexpr milliseconds kChunkPace(150);
 // A chunk not handled in this time is an error, not a hang.
 constexpr std::chrono::seconds kHandleTimeout(10);
+// A sentinel not seen for this long is sent once more (the target may simply be busy: a
+// second sentinel behind the first does no harm).
+constexpr milliseconds kSentinelStall(500);
 // Polling yields the processor for this long before it sleeps (a sleep lasts a timer tick).
 constexpr milliseconds kSpinTime(2);
 constexpr UINT kFinalSyncTimeoutMs = 1000;
@@ -459,23 +462,42 @@ void pauseHandlingSentMessages(bool ownKeys) {
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
+// Sends the sentinel's key-down or key-up.
+void sendSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
+                  const FocusTarget& target) {
+    KeyState scratch;
+    EventBatch batch(target.layout, scratch);
+    batch.key(kSentinelKey, false, !down);
+    sent.send(batch.events(), writer.wantedCaps(), target.layout);
+}
+
 // Waits until the sentinel key is down (or up) in the key state of the thread that owns the
 // focus, which ours shares. That state changes only as the thread takes key messages off its
 // queue, in order: once the sentinel's key-down is seen, every key sent before it was handled.
-void waitForSentinel(bool down, const FocusTarget& target, const InputAttachment& attachment) {
+// Wine workaround: its shared key state now and then misses a sentinel the target did take
+// (about one call in a hundred). Keys are taken in order, so a wait that stalls sends the
+// sentinel once more (up, then down again): seeing the new one proves the same.
+void waitForSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
+                     const FocusTarget& target, const InputAttachment& attachment) {
     const auto start = Clock::now();
+    auto lastSent = start;
     for (;;) {
         if (attachment.ownThread()) handleOwnKeyMessages();
         if (((GetKeyState(kSentinelKey) & 0x8000) != 0) == down) return;
         // The window closed (a key may have closed it): nothing is left to wait for.
         if (!IsWindow(target.window)) return;
-        const auto waited = Clock::now() - start;
-        if (waited > kHandleTimeout)
+        const auto now = Clock::now();
+        if (now - start > kHandleTimeout)
             throw failure(HRESULT_FROM_WIN32(ERROR_TIMEOUT),
                           L"Typing failed: the window with the keyboard focus did not handle the "
                           L"keys within " +
                               std::to_wstring(kHandleTimeout.count()) + L" seconds");
-        if (waited < kSpinTime)
+        if (now - lastSent > kSentinelStall) {
+            if (down) sendSentinel(false, sent, writer, target);
+            sendSentinel(down, sent, writer, target);
+            lastSent = now;
+        }
+        if (now - start < kSpinTime)
             SwitchToThread();
         else
             pauseHandlingSentMessages(attachment.ownThread());
@@ -485,11 +507,8 @@ void waitForSentinel(bool down, const FocusTarget& target, const InputAttachment
 // Sends the sentinel's key-up and waits until the thread has taken it.
 void releaseSentinel(SentKeys& sent, const ScriptWriter& writer, const FocusTarget& target,
                      const InputAttachment& attachment) {
-    KeyState scratch;
-    EventBatch up(target.layout, scratch);
-    up.key(kSentinelKey, false, true);
-    sent.send(up.events(), writer.wantedCaps(), target.layout);
-    waitForSentinel(false, target, attachment);
+    sendSentinel(false, sent, writer, target);
+    waitForSentinel(false, sent, writer, target, attachment);
 }
 
 // Once the keys are handled, a message sent to the focus window returns when its thread is
@@ -533,7 +552,7 @@ void typeActions(const std::vector<KeyAction>& actions) {
         const auto start = Clock::now();
         sent.send(batch.events(), writer.wantedCaps(), target.layout);
         if (canWait) {
-            waitForSentinel(true, target, *attachment);
+            waitForSentinel(true, sent, writer, target, *attachment);
             limit = nextChunkLimit(batch.size(), Clock::now() - start);
             releaseSentinel(sent, writer, target, *attachment);
         } else {

@@ -105,6 +105,16 @@ std::vector<KeyMessage> KeyRecorder::messages() const {
     return result;
 }
 
+void KeyRecorder::settle() const {
+    std::size_t size = readUtf8(log_).size();
+    for (int quiet = 0, i = 0; quiet < 4 && i < 100; ++i) {
+        Sleep(50);
+        const std::size_t now = readUtf8(log_).size();
+        quiet = now == size ? quiet + 1 : 0;
+        size = now;
+    }
+}
+
 std::string KeyRecorder::keys() const {
     std::string result;
     for (const auto& m : messages()) {

@@ -29,6 +29,8 @@ public:
     bool ready() const { return window_ != nullptr; }
     HWND window() const { return window_; }
     std::vector<KeyMessage> messages() const;
+    // Waits until the log has not grown for a while: raw key events are paced, not waited for.
+    void settle() const;
     // Key downs and ups: "v10 v41 ^41 ^10".
     std::string keys() const;
     // The characters received.
