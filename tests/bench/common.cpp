@@ -118,19 +118,6 @@ bool hasFlag(const Arguments& args, const wchar_t* flag) {
     return std::find(args.begin(), args.end(), flag) != args.end();
 }
 
-std::string readFileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string content;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        content.append(buffer, read);
-    CloseHandle(file);
-    return content;
-}
-
 std::wstring readUtf8File(const std::wstring& path) {
     const std::string bytes = readFileBytes(path);
     if (bytes.empty()) return {};

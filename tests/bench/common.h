@@ -4,11 +4,15 @@
 
 #include <windows.h>
 
+#include "toolio.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kelmo::bench {
+
+using testtools::readFileBytes;
 
 using Arguments = std::vector<std::wstring>;
 
@@ -50,7 +54,6 @@ void emit(const std::wstring& line);
 long numberArgument(const Arguments& args, std::size_t index, long fallback);
 bool hasFlag(const Arguments& args, const wchar_t* flag);
 
-std::string readFileBytes(const std::wstring& path);
 std::wstring readUtf8File(const std::wstring& path);
 bool writeUtf8(const std::wstring& path, const std::wstring& text);
 

@@ -1,24 +1,13 @@
 // Running KeyRec.exe and reading its log.
 #include "recorder.h"
 
+#include "toolio.h"
+
 #include <sstream>
 
 namespace kelmo::test {
 
 namespace {
-std::string readUtf8(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string content;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        content.append(buffer, read);
-    CloseHandle(file);
-    return content;
-}
-
 void createEmptyFile(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
@@ -38,9 +27,6 @@ std::string field(const std::string& line, const std::string& name) {
     return line.substr(start, line.find(' ', start) - start);
 }
 
-bool fileExists(const std::wstring& path) {
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
 } // namespace
 
 std::wstring programFolder() {
@@ -66,7 +52,7 @@ KeyRecorder::KeyRecorder(bool editMode) {
         return;
     for (int i = 0; i < 200 && !window_; ++i) {
         Sleep(50);
-        const std::string hwnd = readUtf8(log_ + L".hwnd");
+        const std::string hwnd = kelmo::testtools::readFileBytes(log_ + L".hwnd");
         if (!hwnd.empty()) window_ = reinterpret_cast<HWND>(std::stoul(hwnd, nullptr, 16));
     }
     // Wait until it really has the focus.
@@ -86,12 +72,14 @@ std::wstring KeyRecorder::stop() {
     CloseHandle(process_.hProcess);
     CloseHandle(process_.hThread);
     process_ = {};
-    return fileExists(log_ + L".text") ? fromUtf8(readUtf8(log_ + L".text")) : L"";
+    return kelmo::testtools::fileExists(log_ + L".text")
+               ? fromUtf8(kelmo::testtools::readFileBytes(log_ + L".text"))
+               : L"";
 }
 
 std::vector<KeyMessage> KeyRecorder::messages() const {
     std::vector<KeyMessage> result;
-    std::istringstream lines(readUtf8(log_));
+    std::istringstream lines(kelmo::testtools::readFileBytes(log_));
     for (std::string line; std::getline(lines, line);) {
         KeyMessage m;
         m.message = line.substr(0, line.find(' '));
@@ -106,10 +94,10 @@ std::vector<KeyMessage> KeyRecorder::messages() const {
 }
 
 void KeyRecorder::settle() const {
-    std::size_t size = readUtf8(log_).size();
+    std::size_t size = kelmo::testtools::readFileBytes(log_).size();
     for (int quiet = 0, i = 0; quiet < 4 && i < 100; ++i) {
         Sleep(50);
-        const std::size_t now = readUtf8(log_).size();
+        const std::size_t now = kelmo::testtools::readFileBytes(log_).size();
         quiet = now == size ? quiet + 1 : 0;
         size = now;
     }
