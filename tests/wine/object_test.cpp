@@ -272,6 +272,7 @@ TEST_F(Com, TypeLibraryIdentity) {
     ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
     EXPECT_EQ(59, attr->wMajorVerNum);
     EXPECT_EQ(0, attr->wMinorVerNum);
+    EXPECT_EQ(0x0409u, attr->lcid);
     library->ReleaseTLibAttr(attr);
     BSTR name = nullptr, doc = nullptr;
     ASSERT_EQ(S_OK, library->GetDocumentation(-1, &name, &doc, nullptr, nullptr));
