@@ -1,4 +1,4 @@
-// KelmoBench.exe: timing figures of Kelmo, run by tests/bench.sh under a desktop session.
+// KelmoBench.exe: timing figures of Kelmo, run by bench/run.sh under a desktop session.
 // Each command measures one figure and prints it (a report line with its goal, or raw values the
 // script combines with what it measures itself):
 //   sleep [sleeps]                 the platform clock's 25 ms sleep

@@ -5,7 +5,7 @@
 # with its load: the report starts with the load average, and each component figure says how
 # busy the machine was while it was measured. Logs and texts stay in build/bench-output.
 #
-# Figures (KelmoBench.exe in build/win/tools measures them, see tests/bench/bench.cpp):
+# Figures (KelmoBench.exe in build/win/tools measures them, see bench/bench.cpp):
 #   clock-sleep     the platform clock's 25 ms sleep (no goal; explains the pace-wait figure)
 #   pace-wait       the time of AppNum reads (a guarded member: pump, Pause check, PaceWait)
 #   launch-wait     Rest(1) after ODOff minus the same Rest(1) with Repeat = 0
