@@ -56,10 +56,9 @@ class KelmoObject final : public _CKelmo, public ISupportErrorInfo {
 public:
     KelmoObject(HMODULE module) : core_(services_.services()) {
         win32::ComPtr<ITypeLib> library;
-        std::wstring path(MAX_PATH, L'\0');
-        path.resize(GetModuleFileNameW(module, path.data(), MAX_PATH));
-        win32::throwIfFailed(LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()),
-                             L"LoadTypeLibEx");
+        win32::throwIfFailed(
+            LoadTypeLibEx(win32::modulePath(module).c_str(), REGKIND_NONE, library.put()),
+            L"LoadTypeLibEx");
         win32::throwIfFailed(library->GetTypeInfoOfGuid(IID__CKelmo, typeInfo_.put()),
                              L"GetTypeInfoOfGuid");
         ++objectCount;

@@ -126,10 +126,8 @@ void CKelmo::PressChord(const Chord& chord) {
 }
 
 void CKelmo::PressChordTimes(std::int16_t count, const Chord& chord) {
-    for (std::int16_t i = 1; i <= count; ++i) {
+    for (std::int32_t i = 1; i <= count; ++i)
         PressChord(chord);
-        if (i == count) break; // no wrap-around at 32767
-    }
 }
 
 // Until the browser has not been busy for IEIdleMs (three samples suffice when it was never

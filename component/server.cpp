@@ -11,17 +11,6 @@ namespace {
 HMODULE moduleHandle = nullptr;
 std::atomic<long> serverLocks{0};
 
-std::wstring modulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n =
-            GetModuleFileNameW(moduleHandle, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) return path.substr(0, n);
-        path.resize(path.size() * 2);
-    }
-}
-
 std::wstring guidString(REFGUID guid) {
     wchar_t text[40] = {};
     StringFromGUID2(guid, text, 40);
@@ -174,7 +163,7 @@ STDAPI DllCanUnloadNow() {
 }
 
 STDAPI DllRegisterServer() {
-    const std::wstring path = modulePath();
+    const std::wstring path = kelmo::win32::modulePath(moduleHandle);
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
     // Refuse to register a DLL whose type library cannot be read.
     kelmo::win32::ComPtr<ITypeLib> library;

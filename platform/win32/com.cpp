@@ -6,6 +6,16 @@
 
 namespace kelmo::win32 {
 
+std::wstring modulePath(HMODULE module) {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(module, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) return path.substr(0, n);
+        path.resize(path.size() * 2);
+    }
+}
+
 namespace {
 
 // The system's text for an HRESULT, without the trailing line break; "" when it has none.

@@ -151,6 +151,9 @@ private:
     HKEY key_ = nullptr;
 };
 
+// The full path of a loaded module (a DLL or the program), however long it is.
+std::wstring modulePath(HMODULE module);
+
 // Raises a KelmoError for a failed HRESULT.
 void throwIfFailed(HRESULT hr, const wchar_t* what);
 // Raises a KelmoError for the calling thread's last Win32 error (GetLastError).
