@@ -16,7 +16,7 @@
 
 #include "toolio.h"
 
-#include "../../component/error.h"
+#include "base/error.h"
 
 #include <exception>
 

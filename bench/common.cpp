@@ -4,7 +4,7 @@
 
 #include "toolio.h"
 
-#include "../../platform/win32/implementations.h"
+#include "platform/win32/implementations.h"
 
 #include <algorithm>
 #include <cstdio>

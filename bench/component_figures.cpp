@@ -6,9 +6,9 @@
 #include "common.h"
 #include "recorder_log.h"
 
-#include "../../component/error.h"
-#include "../../platform/win32/com.h"
-#include "../../platform/win32/implementations.h"
+#include "base/error.h"
+#include "platform/win32/com.h"
+#include "platform/win32/implementations.h"
 
 #include <cmath>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include "common.h"
 
-#include "../../component/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <array>

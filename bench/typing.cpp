@@ -5,8 +5,8 @@
 #include "common.h"
 #include "recorder_log.h"
 
-#include "../../component/error.h"
-#include "../../platform/win32/injector.h"
+#include "base/error.h"
+#include "platform/win32/injector.h"
 
 #include <random>
 #include <string_view>
@@ -17,8 +17,6 @@ namespace {
 
 // A recorder that stops receiving for this long has received all it will.
 constexpr std::int64_t kStallMs = 10000;
-// Key-script characters that only braces type as themselves.
-constexpr std::wstring_view kNeedsBraces = L"+^%~(){}";
 
 std::wstring requiredArgument(const Arguments& args, std::size_t index, const wchar_t* usage) {
     if (index >= args.size()) throw KelmoError(errors::InvalidCall, usage);
@@ -36,15 +34,12 @@ std::wstring testText(std::size_t length) {
     return text;
 }
 
-std::wstring keyScriptFor(const std::wstring& text) {
-    std::wstring script;
-    for (const wchar_t c : text) {
-        if (kNeedsBraces.find(c) != std::wstring_view::npos)
-            script += std::wstring(L"{") + c + L"}";
-        else
-            script += c;
-    }
-    return script;
+// The text as key actions: one character each (the test texts hold no line breaks).
+std::vector<platform::KeyAction> keyActionsFor(const std::wstring& text) {
+    std::vector<platform::KeyAction> actions;
+    for (const wchar_t c : text)
+        actions.push_back(platform::KeyAction::text(c));
+    return actions;
 }
 
 INPUT keyEvent(WORD vk, WORD scan, DWORD flags) {
@@ -105,11 +100,11 @@ int makeText(const Arguments& args) {
 int typeWithInjector(const Arguments& args) {
     const std::wstring text = readUtf8File(requiredArgument(args, 1, L"type <text> <log>"));
     const std::wstring log = requiredArgument(args, 2, L"type <text> <log>");
-    const std::wstring script = keyScriptFor(text);
+    const std::vector<platform::KeyAction> actions = keyActionsFor(text);
     waitForRecorderInFront(log);
     const auto injector = win32::makeKeyInjector();
     const Stopwatch watch;
-    injector->typeScript(script);
+    injector->type(actions);
     emitResult(watch.elapsedMs(), text.size());
     return 0;
 }

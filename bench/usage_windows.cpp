@@ -4,7 +4,7 @@
 // windows.
 #include "common.h"
 
-#include "../../platform/win32/implementations.h"
+#include "platform/win32/implementations.h"
 
 namespace kelmo::bench {
 

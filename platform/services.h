@@ -4,6 +4,8 @@
 // policy (when to wait, what to show, which number to raise): that is the component's job.
 #pragma once
 
+#include "platform/keyactions.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -39,13 +41,13 @@ public:
     virtual void rawKeyEvent(std::uint8_t virtualKey, std::uint8_t scan, std::uint32_t flags) = 0;
 };
 
-// Typing a key script (SendKeys syntax) into the window that has the focus; returns only after
-// the receiving application has processed every key. Malformed scripts raise KelmoError 5
-// before anything is typed.
+// Delivers key actions, in order, to the window that has the keyboard focus; returns only after
+// the receiving application has processed every key. A failure to deliver raises KelmoError
+// with the system's HRESULT.
 class KeyInjector {
 public:
     virtual ~KeyInjector() = default;
-    virtual void typeScript(const std::wstring& script) = 0;
+    virtual void type(const std::vector<KeyAction>& actions) = 0;
 };
 
 // Processes and the run.

@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "com.h"
-#include "implementations.h"
+#include "platform/win32/com.h"
+#include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <random>
 
-#include "com.h"
-#include "implementations.h"
+#include "platform/win32/com.h"
+#include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {
 

@@ -1,6 +1,6 @@
 // COM helpers: HRESULT failures as KelmoError, object creation by ProgID, late-bound calls by
 // name through IDispatch, and the conversions of Variant.
-#include "com.h"
+#include "platform/win32/com.h"
 
 #include <vector>
 

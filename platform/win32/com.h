@@ -10,7 +10,7 @@
 #include <string>
 #include <utility>
 
-#include "../../component/error.h"
+#include "base/error.h"
 
 namespace kelmo::win32 {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "../services.h"
+#include "platform/services.h"
 
 namespace kelmo::win32 {
 
@@ -13,7 +13,7 @@ std::unique_ptr<platform::Keyboard> makeKeyboard();           // desktop.cpp
 std::unique_ptr<platform::Processes> makeProcesses();         // desktop.cpp
 std::unique_ptr<platform::System> makeSystem();               // system.cpp
 std::unique_ptr<platform::Clock> makeClock();                 // clock.cpp
-std::unique_ptr<platform::Dialogs> makeDialogs();             // dialogs.cpp
+std::unique_ptr<platform::Dialogs> makeDialogs();             // boxes.cpp
 std::unique_ptr<platform::Clipboard> makeClipboard();         // clipboard.cpp
 std::unique_ptr<platform::ObjectFactory> makeObjectFactory(); // objects.cpp
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "../../component/error.h"
-#include "../keyscript.h"
-#include "injector.h"
+#include "base/error.h"
+#include "platform/keyactions.h"
+#include "platform/win32/injector.h"
 
 namespace kelmo::win32 {
 namespace {
@@ -575,8 +575,7 @@ void typeActions(const std::vector<KeyAction>& actions) {
 
 class Win32KeyInjector final : public platform::KeyInjector {
 public:
-    void typeScript(const std::wstring& script) override {
-        const std::vector<KeyAction> actions = platform::parseKeyScript(script);
+    void type(const std::vector<KeyAction>& actions) override {
         if (!actions.empty()) typeActions(actions);
     }
 };

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "../services.h"
+#include "platform/services.h"
 
 namespace kelmo::win32 {
 

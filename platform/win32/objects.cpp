@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "implementations.h"
-#include "services.h"
+#include "platform/win32/implementations.h"
+#include "platform/win32/win32services.h"
 
 namespace kelmo::win32 {
 

@@ -5,8 +5,8 @@
 
 #include <set>
 
-#include "com.h"
-#include "implementations.h"
+#include "platform/win32/com.h"
+#include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {
 

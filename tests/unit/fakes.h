@@ -1,12 +1,12 @@
 // The platform services faked for the native tests: FakeDesktop implements every service
 // interface at once, in virtual time; FakeFileSystem and FakeBrowser stand for platform objects.
 // Every call is written to one EventLog as "<kind> <arguments>" ("sleep 25", "key 19 1",
-// "rawkey 44 0 0", "type ^v", "activate 256", "box Kelmo_Break", "clipboard set abc" ...): a
+// "rawkey 44 0 0", "type C+ v C-", "activate 256", "box Kelmo_Break", "clipboard set abc" ...): a
 // test reads the log to see what the component did and in which order, hooks into it to act at
 // the moment of a call, and makes calls fail by their entries.
 #pragma once
 
-#include "component/error.h"
+#include "base/error.h"
 #include "platform/services.h"
 
 #include <algorithm>
@@ -37,6 +37,32 @@ inline std::string narrow(std::wstring_view text) {
         char code[16];
         std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(c));
         out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : code;
+    }
+    return out;
+}
+
+// Key actions in a compact form: "S+" / "S-" press / release Shift (C Ctrl, A Alt), a printable
+// ASCII character as itself and others as U+XXXX, a virtual key as #hex with "e" when
+// extended; "*n" after a key repeated n times.
+inline std::string renderKeys(const std::vector<platform::KeyAction>& actions) {
+    using Kind = platform::KeyAction::Kind;
+    std::string out;
+    for (const platform::KeyAction& a : actions) {
+        char text[32];
+        const char modifier = "SCA"[static_cast<int>(a.modifier)];
+        if (a.kind == Kind::PressModifier || a.kind == Kind::ReleaseModifier)
+            std::snprintf(text, sizeof text, "%c%c", modifier,
+                          a.kind == Kind::PressModifier ? '+' : '-');
+        else if (a.kind == Kind::VirtualKey)
+            std::snprintf(text, sizeof text, "#%02X%s", unsigned(a.virtualKey),
+                          a.extended ? "e" : "");
+        else if (a.character > 0x20 && a.character < 0x7F)
+            std::snprintf(text, sizeof text, "%c", char(a.character));
+        else
+            std::snprintf(text, sizeof text, "U+%04X", unsigned(a.character));
+        out += (out.empty() ? "" : " ") + std::string(text);
+        const bool isKey = a.kind == Kind::VirtualKey || a.kind == Kind::Character;
+        if (isKey && a.repeat != 1) out += "*" + std::to_string(a.repeat);
     }
     return out;
 }
@@ -108,6 +134,7 @@ public:
 private:
     static std::string text(std::wstring_view s) { return narrow(s); }
     static std::string text(const char* s) { return s; }
+    static std::string text(const std::string& s) { return s; }
     template <typename N>
     requires std::is_arithmetic_v<N>
     static std::string text(N n) { return std::to_string(n); }
@@ -359,7 +386,9 @@ public:
     }
     Formats clipboard;
 
-    void typeScript(const std::wstring& script) override { log.add("type", script); }
+    void type(const std::vector<platform::KeyAction>& actions) override {
+        log.add("type", renderKeys(actions));
+    }
 
     // ObjectFactory: file-system objects, each kept so that a test can see whether the
     // component still holds it. The other platform objects are not faked: asking for one fails.

@@ -2,9 +2,9 @@
 // units, are parsed as a script. Only KelmoError may escape; the result must stay within the
 // bounds the parser promises (no more actions than the script allows, counts within range,
 // presses and releases balanced and properly nested).
-#include "platform/keyscript.h"
+#include "component/core/keyscript.h"
 
-#include "component/error.h"
+#include "base/error.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,7 +46,7 @@ void checkActions(const std::wstring& script, const std::vector<KeyAction>& acti
             break;
         case KeyAction::Kind::VirtualKey:
         case KeyAction::Kind::Character:
-            check(a.repeat >= 1 && a.repeat <= kelmo::platform::kMaxRepeatCount);
+            check(a.repeat >= 1 && a.repeat <= kelmo::kMaxRepeatCount);
             break;
         }
     }
@@ -58,7 +58,7 @@ void checkActions(const std::wstring& script, const std::vector<KeyAction>& acti
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::wstring script = utf16Units(data, size);
     try {
-        checkActions(script, kelmo::platform::parseKeyScript(script));
+        checkActions(script, kelmo::parseKeyScript(script));
     } catch (const kelmo::KelmoError& e) {
         check(e.number() == kelmo::errors::InvalidCall);
         check(e.description().size() < 400);

@@ -2,7 +2,8 @@
 // and paced, which pieces go as raw key events (Print Screen, Esc, Tab chords and repeated Tab),
 // the browser wait, failures part-way through a script, and the clipboard around a paste. Also
 // the conversion of a repeat count to a 16-bit integer.
-#include "component/text.h"
+#include "base/text.h"
+#include "component/core/keyscript.h"
 #include "fakes.h"
 #include "private_access.h"
 
@@ -28,8 +29,9 @@ const Steps Launch(4, "sleep 25");
 const Steps Adopt = {"foreground 256"};
 const Steps BrowserSample = {"busy", "sleep 100"};
 
-Steps typed(const std::string& script) {
-    return {"type " + script};
+// The delivery of a piece the injector types.
+Steps typed(const std::wstring& script) {
+    return {"type " + renderKeys(parseKeyScript(script))};
 }
 // Key-downs in the given order (scan 0, flags 0), key-ups in reverse order (flags 2).
 Steps chord(std::initializer_list<int> keys) {
@@ -102,10 +104,10 @@ TEST_F(Keys, PiecesAreOneKeyWithItsModifiersOneBraceGroupOrOneParenthesisedGroup
         {L"{PRTSC 2}", {"{PRTSC 2}"}}};
     for (const auto& [script, pieces] : cases) {
         SCOPED_TRACE(narrow(script));
-        fake.log.clear();
-        k.Send(script);
-        EXPECT_EQ(fake.log.args("type"), pieces);
-        EXPECT_EQ(fake.log.count("rawkey"), 0u);
+        Steps cut;
+        for (std::int32_t i = 1; i <= static_cast<std::int32_t>(script.size()); ++i)
+            cut.push_back(narrow(nextPiece(script, i)));
+        EXPECT_EQ(cut, pieces);
     }
 }
 
@@ -151,22 +153,19 @@ TEST_F(Keys, TheLargestRepeatCountPressesExactlyThatManyTimes) {
 TEST_F(Keys, TypedPiecesAndRawEventsKeepTheScriptsOrder) {
     k.Send(L"a{esc}%{PRTSC}b+{tab 2}");
     EXPECT_EQ(steps(),
-              sent(Pace + typed("a") + Pace + chord({Esc}) + Pace + Pace + Steps{"rawkey 44 0 0"} +
-                   Pace + Pace + typed("b") + Pace + times(2, chord({Shift, Tab}) + Pace)));
+              sent(Pace + typed(L"a") + Pace + chord({Esc}) + Pace + Pace + Steps{"rawkey 44 0 0"} +
+                   Pace + Pace + typed(L"b") + Pace + times(2, chord({Shift, Tab}) + Pace)));
 }
 
 // --- Failures part-way through a script ---
 
 TEST_F(Keys, AFailingPieceEndsSendAndOnlyThePiecesBeforeItStayDelivered) {
-    fake.log.onEntry = [](const std::string& entry) {
-        if (entry == "type {bad}") throw KelmoError(errors::InvalidCall, L"{bad}");
-    };
     struct Row {
         std::vector<std::wstring> scripts;
         std::int32_t error;
         Steps failing;
     };
-    const Row rows[] = {{{L"ab{bad}c"}, errors::InvalidCall, typed("{bad}")},
+    const Row rows[] = {{{L"ab{bad}c"}, errors::InvalidCall, {}},
                         {{L"ab{tab x}c", L"ab{tab }c", L"ab+{TAB 3x}c"}, errors::TypeMismatch, {}},
                         {{L"ab{tab 40000}c"}, errors::Overflow, {}},
                         // A group never closed grows until the 16-bit position overflows.
@@ -177,7 +176,7 @@ TEST_F(Keys, AFailingPieceEndsSendAndOnlyThePiecesBeforeItStayDelivered) {
             fake.log.clear();
             EXPECT_EQ(errorNumberOf([&] { k.Send(script); }), row.error);
             EXPECT_EQ(steps(),
-                      Guard + Front + Pace + typed("a") + Pace + typed("b") + Pace + row.failing);
+                      Guard + Front + Pace + typed(L"a") + Pace + typed(L"b") + Pace + row.failing);
         }
     }
 }
@@ -185,7 +184,7 @@ TEST_F(Keys, AFailingPieceEndsSendAndOnlyThePiecesBeforeItStayDelivered) {
 TEST_F(Keys, AScriptOfUpTo32767CharactersIsAcceptedALongerOneFailsBeforeTyping) {
     const std::wstring longest = L"(" + std::wstring(32765, L'a') + L")";
     k.Send(longest);
-    EXPECT_EQ(fake.log.args("type"), Steps{narrow(longest)});
+    EXPECT_EQ(fake.log.only({"type"}), typed(longest));
 
     fake.log.clear();
     EXPECT_EQ(errorNumberOf([&] { k.Send(std::wstring(32768, L'a')); }), errors::Overflow);
@@ -238,7 +237,7 @@ TEST_F(Keys, ABusyBrowserIsWaitedForAndAfterTenSecondsAPausePressEndsTheWait) {
 TEST_F(Keys, AnOpenBrowserThatCannotBeReadFailsSendAfterTheKeysAndTheSettling) {
     k.*pointerTo(IEOpenTag{}) = true; // IEC holds nothing
     EXPECT_EQ(errorNumberOf([&] { k.Send(L"ab"); }), errors::ObjectNotSet);
-    EXPECT_EQ(steps(), Guard + Front + Pace + typed("a") + Pace + typed("b") + Launch);
+    EXPECT_EQ(steps(), Guard + Front + Pace + typed(L"a") + Pace + typed(L"b") + Launch);
 
     const auto rpcFailed = static_cast<std::int32_t>(0x800706BAu);
     openBrowser();
@@ -255,7 +254,7 @@ protected:
     Clip() {
         fake.clipboard = User;
         fake.log.onEntry = [this](const std::string& entry) {
-            if (entry == "type ^v") duringPaste.push_back(fake.clipboard);
+            if (entry == typed(L"^v").front()) duringPaste.push_back(fake.clipboard);
         };
     }
     // Presses Pause as soon as the text is on the clipboard, and may make the machine busy.
@@ -278,7 +277,7 @@ protected:
 TEST_F(Clip, PassHasTheTextOnTheClipboardExactlyForThePasteThenRestoresAllOfIt) {
     k.Pass(L"abc", 0);
     EXPECT_EQ(steps(), Guard + Steps{"clipboard save"} + Pace + Steps{"clipboard set abc"} + Front +
-                           Pace + typed("^v") + Pace + Steps{"clipboard restore"} + Pace);
+                           Pace + typed(L"^v") + Pace + Steps{"clipboard restore"} + Pace);
     EXPECT_EQ(duringPaste, (std::vector<FakeDesktop::Formats>{{{FakeDesktop::Text, L"abc"}}}));
     EXPECT_EQ(fake.clipboard, User);
 
@@ -295,9 +294,9 @@ TEST_F(Clip, EnterIsSentThroughSendAsOftenAsAskedAfterTheClipboardIsBack) {
         fake.log.clear();
         k.Pass(L"abc", none);
         k.PassF(L"a.txt", none);
-        EXPECT_EQ(fake.log.args("type"), (Steps{"^v", "^v"}));
+        EXPECT_EQ(fake.log.only({"type"}), typed(L"^v") + typed(L"^v"));
     }
-    const Steps enter = sent(Pace + typed("{Enter}"));
+    const Steps enter = sent(Pace + typed(L"{Enter}"));
     fake.log.clear();
     k.Pass(L"abc", 2);
     EXPECT_EQ(steps(fake.log.find("clipboard restore")),
@@ -311,7 +310,7 @@ TEST_F(Clip, AFailedPasteStillRestoresTheClipboardAndReportsTheFailure) {
     fake.log.failures.emplace("type", KelmoError(errors::InvalidCall, L"injection refused"));
     EXPECT_EQ(errorNumberOf([&] { k.Pass(L"abc", 2); }), errors::InvalidCall);
     EXPECT_EQ(fake.clipboard, User);
-    EXPECT_EQ(fake.log.args("type"), Steps{"^v"}); // no Enter after a failure
+    EXPECT_EQ(fake.log.only({"type"}), typed(L"^v")); // no Enter after a failure
     EXPECT_EQ(errorNumberOf([&] { k.PassF(L"a.txt", 1); }), errors::InvalidCall);
     EXPECT_EQ(fake.clipboard, User);
 
@@ -362,7 +361,7 @@ TEST_F(Clip, AfterAPauseWithRetryThePasteGoesOnAndTheClipboardIsRestoredOnce) {
     pauseOnPaste();
     k.PassF(L"a.txt", 0);
     EXPECT_EQ(fake.boxes.size(), 1u);
-    EXPECT_EQ(fake.log.args("type"), Steps{"^v"});
+    EXPECT_EQ(fake.log.only({"type"}), typed(L"^v"));
     EXPECT_EQ(fake.log.count("clipboard"), 3u);
     EXPECT_EQ(fake.clipboard, User);
 
@@ -375,7 +374,7 @@ TEST_F(Clip, AfterAPauseWithRetryThePasteGoesOnAndTheClipboardIsRestoredOnce) {
 
 TEST_F(Clip, PassLeavesTheApplicationsWindowAloneWhilePassFAdoptsTheOneInFront) {
     fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "type ^v") fake.bringUp(OtherWindow);
+        if (entry == typed(L"^v").front()) fake.bringUp(OtherWindow);
     };
     k.Pass(L"abc", 0);
     EXPECT_EQ(k.appWnds()[0], AppWindow);
@@ -399,7 +398,7 @@ TEST_F(Clip, PassFPastesTheCompletedPathInQuotesThroughSend) {
     k.PassF(L"a.txt", 0);
     EXPECT_EQ(steps(), Pace + Guard + Steps{"clipboard save"} + Pace +
                            Steps{"clipboard set \"C:\\Work\\a.txt\""} + Front + Pace +
-                           sent(Pace + typed("^v")) + Pace + Steps{"clipboard restore"} + Pace);
+                           sent(Pace + typed(L"^v")) + Pace + Steps{"clipboard restore"} + Pace);
 }
 
 // --- Repeat counts as 16-bit integers ---

@@ -1,40 +1,20 @@
 // The key-script parser: characters, named keys, repeat counts, modifier scope and groups, line
 // breaks, and every malformed form (error 5 naming the text, no action returned).
-#include "platform/keyscript.h"
+#include "component/core/keyscript.h"
 
 #include "fakes.h"
 
 #include <gtest/gtest.h>
 
-namespace kelmo::platform {
+namespace kelmo {
+
+using platform::KeyAction;
 namespace {
 
 using fakes::narrow;
 
-// Actions in a compact form: "S+" / "S-" press / release Shift (C Ctrl, A Alt), a printable
-// ASCII character as itself and others as U+XXXX, a virtual key as #hex with "e" when
-// extended; "*n" after a key repeated n times.
-std::string render(const std::vector<KeyAction>& actions) {
-    std::string out;
-    for (const KeyAction& a : actions) {
-        char text[32];
-        const char modifier = "SCA"[static_cast<int>(a.modifier)];
-        if (a.kind == KeyAction::Kind::PressModifier || a.kind == KeyAction::Kind::ReleaseModifier)
-            std::snprintf(text, sizeof text, "%c%c", modifier,
-                          a.kind == KeyAction::Kind::PressModifier ? '+' : '-');
-        else if (a.kind == KeyAction::Kind::VirtualKey)
-            std::snprintf(text, sizeof text, "#%02X%s", unsigned(a.virtualKey),
-                          a.extended ? "e" : "");
-        else if (a.character > 0x20 && a.character < 0x7F)
-            std::snprintf(text, sizeof text, "%c", char(a.character));
-        else
-            std::snprintf(text, sizeof text, "U+%04X", unsigned(a.character));
-        out += (out.empty() ? "" : " ") + std::string(text);
-        const bool isKey =
-            a.kind == KeyAction::Kind::VirtualKey || a.kind == KeyAction::Kind::Character;
-        if (isKey && a.repeat != 1) out += "*" + std::to_string(a.repeat);
-    }
-    return out;
+std::string render(const std::vector<platform::KeyAction>& actions) {
+    return fakes::renderKeys(actions);
 }
 
 // U+1F600 as the two UTF-16 units a script holds on Windows (wchar_t may be wider here).
@@ -215,4 +195,4 @@ TEST(KeyScript, ATypicalScriptInOrderAndHugeCountsStaySmall) {
 }
 
 } // namespace
-} // namespace kelmo::platform
+} // namespace kelmo

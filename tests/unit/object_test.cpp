@@ -1,7 +1,8 @@
 // Creating the automation object: its defaults, application 0, the Pause key's flag, DefFld
 // and WinDrv, the life of the file-system object, failures during creation; and the error
 // numbers and checked arithmetic that every member relies on.
-#include "component/object.h"
+#include "base/checked.h"
+#include "component/core/object.h"
 #include "fakes.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // scope: EXPOSE_CKELMO(PaceWait); then calls it as (k.*pointerTo(PaceWaitTag{}))().
 #pragma once
 
-#include "component/object.h"
+#include "component/core/object.h"
 
 template <typename Tag, auto Member> struct Expose {
     friend auto pointerTo(Tag) { return Member; }

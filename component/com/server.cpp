@@ -1,6 +1,6 @@
 // The in-process server: DllMain, the class factory of CKelmo, DllCanUnloadNow, and the
 // self-registration (DllRegisterServer / DllUnregisterServer) from one table of keys.
-#include "dispatch.h"
+#include "component/com/dispatch.h"
 
 #include <atomic>
 #include <string>

@@ -5,8 +5,8 @@
 // keys.cpp, apps.cpp, dialogs.cpp, folders.cpp.
 #pragma once
 
-#include "../platform/services.h"
-#include "error.h"
+#include "platform/services.h"
+#include "base/error.h"
 
 #include <array>
 #include <cstdint>
@@ -120,8 +120,8 @@ private:
         std::uint8_t key;
         std::optional<std::uint8_t> extra1, extra2;
     };
-    std::wstring nextPiece(const std::wstring& script, std::int32_t& i) const;
     void deliverPiece(const std::wstring& piece);
+    void typeKeys(const std::wstring& script);
     static Chord chordFromWindow(const std::wstring& window, std::uint8_t key);
     void PressPrintScreen(std::uint16_t scan);
     void PressChord(const Chord& chord);

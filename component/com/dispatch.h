@@ -2,7 +2,7 @@
 // of live objects for DllCanUnloadNow.
 #pragma once
 
-#include "../platform/win32/com.h"
+#include "platform/win32/com.h"
 
 #include "Kelmo_h.h" // generated from Kelmo.idl: _CKelmo, CLSID_CKelmo, IID__CKelmo, LIBID_Kelmo
 

@@ -1,7 +1,9 @@
 // Pacing by processor idleness, the Pause-key guard, the pause box, Break, Rest and the OD
 // modes: ReadCpuUsage, PaceWait, LaunchWait, GuardBreak, PauseBox, Break, Rest, RestOld,
 // ODOn, ODOff.
-#include "object.h"
+#include "component/core/object.h"
+
+#include "base/checked.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,5 +1,5 @@
 // Folder members: FldSet, FldSetD, FldCopy, FldDelete, Update, FldFiles.
-#include "object.h"
+#include "component/core/object.h"
 
 namespace kelmo {
 

@@ -1,6 +1,6 @@
 // The application table and the members that launch and track applications: Title, Mark,
 // AppNum, AppCur, AppShow, AdjustT, Exec, Run, IE, IEver, IEtab, oIE.
-#include "object.h"
+#include "component/core/object.h"
 
 namespace kelmo {
 

@@ -1,15 +1,19 @@
-// The key-script parser: walks the script once, keeping the stack of open groups and the run of
-// modifiers written before the next key, and emits press/key/release actions.
-#include "keyscript.h"
+// The key-script parser and Send's piece cutting. The parser walks the script once, keeping
+// the stack of open groups and the run of modifiers written before the next key, and emits
+// press/key/release actions.
+#include "component/core/keyscript.h"
 
-#include "../component/error.h"
+#include "base/error.h"
 
 #include <algorithm>
 #include <optional>
 #include <string>
 
-namespace kelmo::platform {
+namespace kelmo {
 namespace {
+
+using platform::KeyAction;
+using platform::Modifier;
 
 constexpr std::uint16_t kReturnKey = 0x0D;
 constexpr std::size_t kMaxGroupDepth = 3;
@@ -291,4 +295,46 @@ std::vector<KeyAction> parseKeyScript(std::wstring_view script) {
     return Parser(script).run();
 }
 
-} // namespace kelmo::platform
+namespace {
+
+constexpr std::int32_t kMaxPosition = 32767; // positions are 16-bit
+
+bool isModifier(const std::wstring& c) {
+    return c == L"+" || c == L"%" || c == L"^";
+}
+
+// The character at 1-based position i; past the end, the empty string.
+std::wstring charAt(const std::wstring& script, std::int32_t i) {
+    if (i < 1 || static_cast<std::size_t>(i) > script.size()) return {};
+    return std::wstring(1, script[static_cast<std::size_t>(i) - 1]);
+}
+
+// The next position of a piece that is still growing; an unclosed group runs into the 16-bit
+// limit and fails with an overflow.
+std::int32_t advance(std::int32_t i) {
+    if (i >= kMaxPosition) errors::raise(errors::Overflow, L"unclosed ( or { in the key script");
+    return i + 1;
+}
+
+} // namespace
+
+std::wstring nextPiece(const std::wstring& script, std::int32_t& i) {
+    std::wstring piece = charAt(script, i);
+    std::wstring last = piece;
+    while (isModifier(last)) {
+        i = advance(i);
+        last = charAt(script, i);
+        piece += last;
+    }
+    const std::wstring closing = last == L"(" ? L")" : last == L"{" ? L"}" : L"";
+    if (!closing.empty()) {
+        do {
+            i = advance(i);
+            last = charAt(script, i);
+            piece += last;
+        } while (last != closing);
+    }
+    return piece;
+}
+
+} // namespace kelmo

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "com.h"
-#include "implementations.h"
+#include "platform/win32/com.h"
+#include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {
 

@@ -4,10 +4,10 @@
 // member becomes an automation error here (error info, and EXCEPINFO for late-bound callers).
 #include <initguid.h>
 
-#include "dispatch.h"
+#include "component/com/dispatch.h"
 
-#include "../platform/win32/services.h"
-#include "object.h"
+#include "platform/win32/win32services.h"
+#include "component/core/object.h"
 
 #include <atomic>
 #include <optional>

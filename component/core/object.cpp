@@ -1,6 +1,6 @@
 // Object creation, the platform objects held by the object, and BringToFront.
-#include "object.h"
-#include "text.h"
+#include "component/core/object.h"
+#include "base/text.h"
 
 namespace kelmo {
 

@@ -1,8 +1,8 @@
 // Completing and quoting the paths scripts give: FullPath, QuotedPath, QuotedProgram,
 // QuotedCommand. A path without a drive is taken from WinDrv when it has a backslash, from
 // DefFld when it is a bare name.
-#include "object.h"
-#include "text.h"
+#include "component/core/object.h"
+#include "base/text.h"
 
 namespace kelmo {
 

@@ -1,5 +1,5 @@
 // Error numbers, their standard descriptions and the scode a client sees.
-#include "error.h"
+#include "base/error.h"
 
 namespace kelmo {
 

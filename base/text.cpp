@@ -1,7 +1,7 @@
 // Text helpers shared by the members.
-#include "text.h"
+#include "base/text.h"
 
-#include "error.h"
+#include "base/error.h"
 
 #include <cmath>
 #include <cwctype>

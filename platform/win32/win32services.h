@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "../services.h"
-#include "com.h"
+#include "platform/services.h"
+#include "platform/win32/com.h"
 
 namespace kelmo::win32 {
 

@@ -1,8 +1,8 @@
 // Win32Services: puts the Win32 implementation of each platform service together.
-#include "services.h"
+#include "platform/win32/win32services.h"
 
-#include "implementations.h"
-#include "injector.h"
+#include "platform/win32/implementations.h"
+#include "platform/win32/injector.h"
 
 namespace kelmo::win32 {
 

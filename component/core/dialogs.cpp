@@ -1,6 +1,6 @@
 // Self-closing question boxes, the content viewer and sound cues: Popup, Popup2, Popup3,
 // FrmShow, Sound.
-#include "object.h"
+#include "component/core/object.h"
 
 namespace kelmo {
 

@@ -1,39 +1,29 @@
 // Typing key scripts piece by piece and passing text through the clipboard: Send (with its
 // pieces, raw Print Screen / Esc / Tab chords and the browser wait), Pass and PassF.
-#include "object.h"
-#include "text.h"
+#include "component/core/object.h"
+#include "base/checked.h"
+#include "base/text.h"
+#include "component/core/keyscript.h"
 
 namespace kelmo {
 
 namespace {
-constexpr std::int32_t MaxPosition = 32767; // positions are 16-bit
 constexpr std::uint8_t VkShift = 16, VkCtrl = 17, VkAlt = 18, VkEsc = 27, VkTab = 9,
                        VkPrintScreen = 44;
 constexpr std::uint32_t KeyDown = 0, KeyUp = 2;
 constexpr std::int32_t BrowserSampleMs = 100;
 constexpr std::int64_t BrowserStuckAfterMs = 10000;
 
-bool isModifier(const std::wstring& c) {
-    return c == L"+" || c == L"%" || c == L"^";
-}
-
 std::uint8_t modifierKey(wchar_t c) {
     return c == L'%' ? VkAlt : c == L'+' ? VkShift : VkCtrl;
 }
 
-// The character at 1-based position i; past the end, the empty string.
-std::wstring charAt(const std::wstring& script, std::int32_t i) {
-    if (i < 1 || static_cast<std::size_t>(i) > script.size()) return {};
-    return std::wstring(1, script[static_cast<std::size_t>(i) - 1]);
-}
-
-// The next position of a piece that is still growing; an unclosed group runs into the 16-bit
-// limit and fails with an overflow.
-std::int32_t advance(std::int32_t i) {
-    if (i >= MaxPosition) errors::raise(errors::Overflow, L"unclosed ( or { in the key script");
-    return i + 1;
-}
 } // namespace
+
+// Parses a key script whole (a malformed one types nothing) and has the platform deliver it.
+void CKelmo::typeKeys(const std::wstring& script) {
+    sv_.keys.type(parseKeyScript(script));
+}
 
 void CKelmo::Send(const std::wstring& strText2) {
     GuardBreak();
@@ -51,31 +41,10 @@ void CKelmo::Send(const std::wstring& strText2) {
     currentAppWindow() = sv_.windows.foreground();
 }
 
-// One key with its modifiers, one brace group up to the first "}", or one parenthesised group
-// up to the first ")". Leaves i on the piece's last character.
-std::wstring CKelmo::nextPiece(const std::wstring& script, std::int32_t& i) const {
-    std::wstring piece = charAt(script, i);
-    std::wstring last = piece;
-    while (isModifier(last)) {
-        i = advance(i);
-        last = charAt(script, i);
-        piece += last;
-    }
-    const std::wstring closing = last == L"(" ? L")" : last == L"{" ? L"}" : L"";
-    if (!closing.empty()) {
-        do {
-            i = advance(i);
-            last = charAt(script, i);
-            piece += last;
-        } while (last != closing);
-    }
-    return piece;
-}
-
 void CKelmo::deliverPiece(const std::wstring& piece) {
     // Only brace pieces get the special-key tests; a group always ends in ")".
     if (piece.empty() || piece.back() != L'}' || piece.find(L'{') == std::wstring::npos) {
-        sv_.keys.typeScript(piece);
+        typeKeys(piece);
         return;
     }
     if (text::endsWithNoCase(piece, L"{PRTSC}")) {
@@ -91,7 +60,7 @@ void CKelmo::deliverPiece(const std::wstring& piece) {
         const std::wstring modifiers = piece.substr(0, piece.find(L'{'));
         PressChordTimes(count, chordFromWindow(text::right(modifiers, 2), VkTab));
     } else {
-        sv_.keys.typeScript(piece);
+        typeKeys(piece);
     }
 }
 
@@ -181,7 +150,7 @@ void CKelmo::restorePendingClipboard() {
 
 void CKelmo::Pass(const std::wstring& strCB, std::int16_t iEnt) {
     GuardBreak();
-    passThroughClipboard(strCB, [&] { sv_.keys.typeScript(L"^v"); });
+    passThroughClipboard(strCB, [&] { typeKeys(L"^v"); });
     for (; iEnt > 0; --iEnt)
         Send(L"{Enter}");
 }
