@@ -79,7 +79,7 @@ public:
     virtual float nextRandom() = 0; // 0 <= r < 1
 };
 
-// The processor usage statistic and sound (registry, winmm).
+// The processor usage statistics (registry, processor time counters).
 class System {
 public:
     virtual ~System() = default;
@@ -91,8 +91,15 @@ public:
         std::uint64_t idle = 0, kernel = 0, user = 0;
     };
     virtual std::optional<ProcessorTimes> processorTimes() = 0;
-    // sndPlaySoundA(path in the ANSI code page, flags); true when the sound started.
-    virtual bool playSound(const std::wstring& path, std::uint32_t flags) = 0;
+};
+
+// Sound cues (winmm).
+class Sound {
+public:
+    virtual ~Sound() = default;
+    // sndPlaySound(path, flags) with the path in Unicode; true when the sound started.
+    virtual bool play(const std::wstring& path, std::uint32_t flags) = 0;
+    // The simple system beep.
     virtual void beep() = 0;
 };
 
@@ -199,6 +206,7 @@ struct Services {
     Processes& processes;
     Clock& clock;
     System& system;
+    Sound& sound;
     Dialogs& dialogs;
     Clipboard& clipboard;
     ObjectFactory& objects;

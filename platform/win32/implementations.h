@@ -12,6 +12,7 @@ std::unique_ptr<platform::Windows> makeWindows();             // desktop.cpp
 std::unique_ptr<platform::Keyboard> makeKeyboard();           // desktop.cpp
 std::unique_ptr<platform::Processes> makeProcesses();         // desktop.cpp
 std::unique_ptr<platform::System> makeSystem();               // system.cpp
+std::unique_ptr<platform::Sound> makeSound();                 // sound.cpp
 std::unique_ptr<platform::Clock> makeClock();                 // clock.cpp
 std::unique_ptr<platform::Dialogs> makeDialogs();             // boxes.cpp
 std::unique_ptr<platform::Clipboard> makeClipboard();         // clipboard.cpp

@@ -1,7 +1,5 @@
-// The processor usage statistics (registry, GetSystemTimes) and sound (winmm) on Win32.
+// The processor usage statistics on Win32: the registry statistic and GetSystemTimes.
 #include <windows.h>
-
-#include <mmsystem.h>
 
 #include <set>
 
@@ -51,13 +49,6 @@ public:
         if (!GetSystemTimes(&idle, &kernel, &user)) return std::nullopt;
         return ProcessorTimes{ticksOf(idle), ticksOf(kernel), ticksOf(user)};
     }
-
-    bool playSound(const std::wstring& path, std::uint32_t flags) override {
-        return sndPlaySoundA(toAnsi(path).c_str(), flags) != FALSE;
-    }
-
-    // The simple system beep (through the speaker when there is no sound device).
-    void beep() override { MessageBeep(0xFFFFFFFF); }
 
 private:
     std::set<std::wstring> absentKeys_;

@@ -28,6 +28,7 @@ private:
     std::unique_ptr<platform::Processes> processes_;
     std::unique_ptr<platform::Clock> clock_;
     std::unique_ptr<platform::System> system_;
+    std::unique_ptr<platform::Sound> sound_;
     std::unique_ptr<platform::Dialogs> dialogs_;
     std::unique_ptr<platform::Clipboard> clipboard_;
     std::unique_ptr<platform::ObjectFactory> objects_;

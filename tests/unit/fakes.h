@@ -208,6 +208,7 @@ private:
 // The whole desktop the component runs on, one interface per section.
 class FakeDesktop : public platform::Clock,
                     public platform::System,
+                    public platform::Sound,
                     public platform::Keyboard,
                     public platform::Windows,
                     public platform::Dialogs,
@@ -290,7 +291,7 @@ public:
         }
         return times_;
     }
-    bool playSound(const std::wstring&, std::uint32_t) override { return true; }
+    bool play(const std::wstring&, std::uint32_t) override { return true; }
     void beep() override {}
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
@@ -430,7 +431,8 @@ private:
     std::int64_t countedUntil_ = 0;
     ProcessorTimes times_;
     bool pauseDown_ = false, pausePressed_ = false;
-    platform::Services services_{*this, *this, *this, *this, *this, *this, *this, *this, *this};
+    platform::Services services_{*this, *this, *this, *this, *this,
+                                 *this, *this, *this, *this, *this};
 };
 
 } // namespace kelmo::fakes
