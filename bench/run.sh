@@ -19,7 +19,7 @@
 set -uo pipefail
 
 BUILD="$KELMO_BUILD"
-TOOLS="$BUILD/win/tools"
+TOOLS="${KELMO_WINBUILD:-$BUILD/win}/tools"
 OUT="$BUILD/bench-output"
 RUNS="${KELMO_BENCH_RUNS:-3}"
 BARE_CHARS="${KELMO_BENCH_BARE_CHARS:-10000}"

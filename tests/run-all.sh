@@ -7,7 +7,8 @@ set -uo pipefail
 
 ROOT="$KELMO_ROOT"
 BUILD="$KELMO_BUILD"
-WINBUILD="$BUILD/win"
+PRODUCT="$BUILD/win"            # the 32-bit binaries users install
+WINBUILD="${KELMO_WINBUILD:-$PRODUCT}" # the build that runs under Wine here (see ./kelmo)
 OUT="$BUILD/test-output"
 mkdir -p "$OUT"
 FUZZ_SECONDS="${KELMO_FUZZ_SECONDS:-20}"
@@ -97,6 +98,8 @@ run_script_tests() {
 # Shell-level tests: each is a function that returns 0 on success.
 export_classes() { wine reg export HKCR "$(winpath "$1")" /y >/dev/null 2>&1; }
 
+typelib_platform() { [ "$WINBUILD" = "$PRODUCT" ] && echo win32 || echo win64; }
+
 test_unregistration_removes_everything_registration_wrote() {
     local dll before after
     dll=$(winpath "$WINBUILD/Kelmo.dll")
@@ -108,7 +111,7 @@ test_unregistration_removes_everything_registration_wrote() {
     local key
     for key in 'HKCR\Kelmo.CKelmo\CLSID' \
         'HKCR\CLSID\{07B2D7B0-6EA9-4CA9-85C3-98C9CC261DB8}\InprocServer32 /v ThreadingModel' \
-        'HKCR\TypeLib\{EA9E2B8F-776C-41A4-BF8C-59F9ADB5C57D}\59.0\0\win32' \
+        'HKCR\TypeLib\{EA9E2B8F-776C-41A4-BF8C-59F9ADB5C57D}\59.0\0\'"$(typelib_platform)" \
         'HKCR\Interface\{C2768D4D-3032-4C4E-A35A-E65DECE1249B}\ProxyStubClsid32'; do
         # shellcheck disable=SC2086 # the key and its /v option are meant to split
         wine reg query $key >/dev/null 2>&1 || { echo "not registered: $key" >&2; return 1; }
@@ -131,7 +134,7 @@ test_registration_failure_is_reported() {
 
 test_dll_imports_only_system_libraries() {
     local imports
-    imports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$WINBUILD/Kelmo.dll" | awk '/DLL Name:/ {print tolower($3)}')
+    imports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$PRODUCT/Kelmo.dll" | awk '/DLL Name:/ {print tolower($3)}')
     [ -n "$imports" ] || { echo "no imports read" >&2; return 1; }
     if echo "$imports" | grep -vqE '^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|winmm|comctl32|psapi|msvcrt|api-ms-win-.*)\.dll$'; then
         echo "unexpected imports: $imports" >&2
@@ -141,7 +144,7 @@ test_dll_imports_only_system_libraries() {
 
 test_dll_exports_exactly_the_four_server_functions() {
     local exports
-    exports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$WINBUILD/Kelmo.dll" |
+    exports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$PRODUCT/Kelmo.dll" |
         awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && NF==0 {on=0} on {print $NF}' | sort | tr '\n' ' ')
     [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
         { echo "exports: $exports" >&2; return 1; }

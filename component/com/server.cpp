@@ -67,6 +67,8 @@ const wchar_t AutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
 
 std::vector<RegistryValue> registrationEntries(const std::wstring& dllPath) {
     const std::wstring clsid = guidString(CLSID_CKelmo);
+    // The type library's platform key names the build's pointer size.
+    constexpr const wchar_t* TypeLibPlatform = sizeof(void*) == 8 ? L"win64" : L"win32";
     const std::wstring iid = guidString(IID__CKelmo);
     const std::wstring libid = guidString(LIBID_Kelmo);
     const std::wstring dir = dllPath.substr(0, dllPath.find_last_of(L'\\') + 1);
@@ -84,7 +86,7 @@ std::vector<RegistryValue> registrationEntries(const std::wstring& dllPath) {
         {ProgId, L"", ProgId},
         {std::wstring(ProgId) + L"\\CLSID", L"", clsid},
         {lib, L"", L"Kelmo"},
-        {lib + L"\\0\\win32", L"", dllPath},
+        {lib + L"\\0\\" + TypeLibPlatform, L"", dllPath},
         {lib + L"\\FLAGS", L"", L"0"},
         {lib + L"\\HELPDIR", L"", dir},
         {itf, L"", L"_CKelmo"},

@@ -1,7 +1,11 @@
-# Cross-compiling for 32-bit Windows with MinGW-w64.
+# Cross-compiling for Windows with MinGW-w64: 32-bit (i686, the product) by default,
+# KELMO_ARCH=x86_64 for the 64-bit build of the same sources.
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(TOOLCHAIN_PREFIX i686-w64-mingw32)
+if(NOT KELMO_ARCH)
+  set(KELMO_ARCH i686)
+endif()
+set(CMAKE_SYSTEM_PROCESSOR ${KELMO_ARCH})
+set(TOOLCHAIN_PREFIX ${KELMO_ARCH}-w64-mingw32)
 # The product uses the win32 thread model (no thread library to ship). GoogleTest needs
 # std::mutex, so the Wine-side test program is built with the posix variant (KELMO_THREADS=posix).
 if(KELMO_THREADS STREQUAL "posix")
