@@ -7,8 +7,7 @@ set -uo pipefail
 
 ROOT="$KELMO_ROOT"
 BUILD="$KELMO_BUILD"
-PRODUCT="$BUILD/win"            # the 32-bit binaries users install
-WINBUILD="${KELMO_WINBUILD:-$PRODUCT}" # the build that runs under Wine here (see ./kelmo)
+WINBUILD="${KELMO_WINBUILD:-$BUILD/win}" # the build that runs under Wine here (see ./kelmo)
 OUT="$BUILD/test-output"
 mkdir -p "$OUT"
 FUZZ_SECONDS="${KELMO_FUZZ_SECONDS:-20}"
@@ -98,7 +97,7 @@ run_script_tests() {
 # Shell-level tests: each is a function that returns 0 on success.
 export_classes() { wine reg export HKCR "$(winpath "$1")" /y >/dev/null 2>&1; }
 
-typelib_platform() { [ "$WINBUILD" = "$PRODUCT" ] && echo win32 || echo win64; }
+typelib_platform() { [ "$WINBUILD" = "$BUILD/win" ] && echo win32 || echo win64; }
 
 test_unregistration_removes_everything_registration_wrote() {
     local dll before after
@@ -132,23 +131,34 @@ test_registration_failure_is_reported() {
     ! wine regsvr32 /s "$(winpath "$fake")" >/dev/null 2>&1
 }
 
-test_dll_imports_only_system_libraries() {
+# Both builds users install: build/win (i686) and build/win64 (x86_64).
+dll_headers() { # dll_headers <callback>: runs callback <objdump -p output> <label> per build
+    local build arch
+    for build in win:i686 win64:x86_64; do
+        arch=${build#*:}
+        "$1" "$(LC_ALL=C "$arch-w64-mingw32-objdump" -p "$BUILD/${build%%:*}/Kelmo.dll")" "$arch" || return 1
+    done
+}
+
+imports_are_system_libraries() {
     local imports
-    imports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$PRODUCT/Kelmo.dll" | awk '/DLL Name:/ {print tolower($3)}')
-    [ -n "$imports" ] || { echo "no imports read" >&2; return 1; }
+    imports=$(echo "$1" | awk '/DLL Name:/ {print tolower($3)}')
+    [ -n "$imports" ] || { echo "$2: no imports read" >&2; return 1; }
     if echo "$imports" | grep -vqE '^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|winmm|comctl32|psapi|msvcrt|api-ms-win-.*)\.dll$'; then
-        echo "unexpected imports: $imports" >&2
+        echo "$2: unexpected imports: $imports" >&2
         return 1
     fi
 }
+test_dll_imports_only_system_libraries() { dll_headers imports_are_system_libraries; }
 
-test_dll_exports_exactly_the_four_server_functions() {
+exports_are_the_four_server_functions() {
     local exports
-    exports=$(LC_ALL=C i686-w64-mingw32-objdump -p "$PRODUCT/Kelmo.dll" |
-        awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && NF==0 {on=0} on {print $NF}' | sort | tr '\n' ' ')
+    exports=$(echo "$1" | awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && NF==0 {on=0} on {print $NF}' |
+        sort | tr '\n' ' ')
     [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
-        { echo "exports: $exports" >&2; return 1; }
+        { echo "$2: exports: $exports" >&2; return 1; }
 }
+test_dll_exports_exactly_the_four_server_functions() { dll_headers exports_are_the_four_server_functions; }
 
 test_abort_in_the_pause_box_ends_the_script_at_once() {
     local dir="$OUT/abort"

@@ -299,14 +299,14 @@ namespace {
 
 constexpr std::int32_t kMaxPosition = 32767; // positions are 16-bit
 
-bool isModifier(const std::wstring& c) {
-    return c == L"+" || c == L"%" || c == L"^";
+bool isModifier(std::optional<wchar_t> c) {
+    return c == L'+' || c == L'%' || c == L'^';
 }
 
-// The character at 1-based position i; past the end, the empty string.
-std::wstring charAt(const std::wstring& script, std::int32_t i) {
-    if (i < 1 || static_cast<std::size_t>(i) > script.size()) return {};
-    return std::wstring(1, script[static_cast<std::size_t>(i) - 1]);
+// The UTF-16 unit at 1-based position i; past the end, none.
+std::optional<wchar_t> unitAt(const std::wstring& script, std::int32_t i) {
+    if (i < 1 || static_cast<std::size_t>(i) > script.size()) return std::nullopt;
+    return script[static_cast<std::size_t>(i) - 1];
 }
 
 // The next position of a piece that is still growing; an unclosed group runs into the 16-bit
@@ -318,22 +318,60 @@ std::int32_t advance(std::int32_t i) {
 
 } // namespace
 
+namespace {
+
+// Moves i to the next position and appends its unit (nothing past the end) to the piece.
+std::optional<wchar_t> appendNext(const std::wstring& script, std::int32_t& i,
+                                  std::wstring& piece) {
+    i = advance(i);
+    const auto unit = unitAt(script, i);
+    if (unit) piece += *unit;
+    return unit;
+}
+
+// Appends the characters after position i up to and including the closing "}" of the brace
+// group whose "{" is at i, as the parser reads it: "{}}" and "{} 3}" name "}".
+void appendBraceGroup(const std::wstring& script, std::int32_t& i, std::wstring& piece) {
+    const bool namesClosingBrace =
+        unitAt(script, i + 1) == L'}' &&
+        script.find(L'}', static_cast<std::size_t>(i) + 1) != std::wstring::npos;
+    if (namesClosingBrace) appendNext(script, i, piece);
+    while (appendNext(script, i, piece) != L'}') {
+    }
+}
+
+// Appends the characters after position i up to and including the ")" that closes the group
+// opened at i; inner groups and brace groups (which may hold "(" or ")") belong to it.
+void appendGroup(const std::wstring& script, std::int32_t& i, std::wstring& piece) {
+    for (int depth = 1; depth > 0;) {
+        const auto unit = appendNext(script, i, piece);
+        if (unit == L'{') appendBraceGroup(script, i, piece);
+        if (unit == L'(') ++depth;
+        if (unit == L')') --depth;
+    }
+}
+
+// A key written as two UTF-16 units: CR LF (one Enter) or a surrogate pair.
+bool continuesKey(std::optional<wchar_t> first, std::optional<wchar_t> next) {
+    if (!first || !next) return false;
+    return (*first == L'\r' && *next == L'\n') ||
+           (*first >= 0xD800 && *first <= 0xDBFF && *next >= 0xDC00 && *next <= 0xDFFF);
+}
+
+} // namespace
+
 std::wstring nextPiece(const std::wstring& script, std::int32_t& i) {
-    std::wstring piece = charAt(script, i);
-    std::wstring last = piece;
-    while (isModifier(last)) {
-        i = advance(i);
-        last = charAt(script, i);
-        piece += last;
-    }
-    const std::wstring closing = last == L"(" ? L")" : last == L"{" ? L"}" : L"";
-    if (!closing.empty()) {
-        do {
-            i = advance(i);
-            last = charAt(script, i);
-            piece += last;
-        } while (last != closing);
-    }
+    std::wstring piece;
+    auto last = unitAt(script, i);
+    if (last) piece += *last;
+    while (isModifier(last))
+        last = appendNext(script, i, piece);
+    if (last == L'(')
+        appendGroup(script, i, piece);
+    else if (last == L'{')
+        appendBraceGroup(script, i, piece);
+    else if (continuesKey(last, unitAt(script, i + 1)))
+        appendNext(script, i, piece);
     return piece;
 }
 

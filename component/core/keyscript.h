@@ -29,9 +29,10 @@ inline constexpr std::uint32_t kMaxRepeatCount = 0x7FFFFFFF;
 std::vector<platform::KeyAction> parseKeyScript(std::wstring_view script);
 
 // How Send cuts a script into the pieces it paces one by one: one key with the run of modifiers
-// before it, one brace group up to the first "}", or one parenthesised group up to the first
-// ")". i is the 1-based position the piece starts at and is left on its last character.
-// Positions are 16-bit: a group never closed fails with the overflow error 6.
+// before it (a CR LF pair or a surrogate pair is one key), one brace group ("{}}" and "{} 3}"
+// included), or one parenthesised group with the groups and brace groups inside it. i is the
+// 1-based position the piece starts at and is left on its last character. Positions are
+// 16-bit: a group never closed fails with the overflow error 6.
 std::wstring nextPiece(const std::wstring& script, std::int32_t& i);
 
 } // namespace kelmo

@@ -94,9 +94,14 @@ TEST_F(Keys, PiecesAreOneKeyWithItsModifiersOneBraceGroupOrOneParenthesisedGroup
         {L"+(ab)c", {"+(ab)", "c"}},
         {L"^{F4}x", {"^{F4}", "x"}},
         {L"{{}", {"{{}"}},
-        {L"{}}", {"{}", "}"}},                       // a brace group ends at the first "}"
-        {L"(a(b)c)", {"(a(b)", "c", ")"}},           // parentheses do not nest
-        {L"+(a{esc}{tab 2})", {"+(a{esc}{tab 2})"}}, // braces in a group go with the group
+        {L"{}}", {"{}}"}},                 // the first "}" is the name
+        {L"{} 3}x", {"{} 3}", "x"}},       // three "}"
+        {L"{}", {"{}"}},                   // no later "}": the empty name (an error when typed)
+        {L"(a(b)c)", {"(a(b)c)"}},         // groups nest
+        {L"+(a{)}b)c", {"+(a{)}b)", "c"}}, // a braced ")" does not close the group
+        {L"a\r\nb\rc", {"a", "<U+000D><U+000A>", "b", "<U+000D>", "c"}}, // CR LF: one Enter
+        {L"\xD83D\xDE00x", {"<U+D83D><U+DE00>", "x"}}, // a surrogate pair: one character
+        {L"+(a{esc}{tab 2})", {"+(a{esc}{tab 2})"}},   // braces in a group go with the group
         {L"abc+", {"a", "b", "c", "+"}},
         {L"x^%", {"x", "^%"}},
         {L"{esc 2}", {"{esc 2}"}},

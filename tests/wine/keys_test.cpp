@@ -8,14 +8,13 @@
 #include <string>
 
 using kelmo::test::Arg;
+using kelmo::test::fastPacing;
 using kelmo::test::KeyRecorder;
 using kelmo::test::LateBound;
-using kelmo::test::fastPacing;
 
 namespace {
 
 using Keys = kelmo::test::ComTest;
-
 
 // Types one script into a fresh recorder and returns the key downs and ups it received.
 struct Typed {
@@ -113,23 +112,50 @@ TEST_F(Keys, PrintScreenIsOneKeyDownWithItsScanValue) {
     }
 }
 
-TEST_F(Keys, TextAndJapaneseArriveAsTyped) {
-    const Typed typed = typeInto(L"Hello, World! {+}{^}{%}{~}{{}{(}{)}[x]\u65e5\u672c\u8a9e");
-    EXPECT_EQ(S_OK, typed.hr);
-    EXPECT_EQ(L"Hello, World! +^%~{()[x]\u65e5\u672c\u8a9e", typed.text);
-}
-
-TEST_F(Keys, BadScriptsAreErrorsAndTypeNothingOfTheBadPiece) {
-    const Typed unknown = typeInto(L"{NOSUCHKEY}");
-    EXPECT_EQ(DISP_E_EXCEPTION, unknown.hr);
-    EXPECT_EQ(static_cast<SCODE>(0x800A0005), unknown.scode);
-    EXPECT_EQ("", unknown.keys);
-    const Typed count = typeInto(L"a{tab x}");
-    EXPECT_EQ(static_cast<SCODE>(0x800A000D), count.scode);
-    EXPECT_EQ("v41 ^41", count.keys); // the piece before stays delivered
-    const Typed unclosed = typeInto(L"b{ENTER");
-    EXPECT_EQ(static_cast<SCODE>(0x800A0006), unclosed.scode);
-    EXPECT_EQ("v42 ^42", unclosed.keys);
+// The key-script table of the README, row by row, as script writers read it.
+TEST_F(Keys, EveryRowOfTheReadmeKeyTableTypesWhatItSays) {
+    struct Row {
+        const wchar_t* script;
+        const wchar_t* text; // the characters the window received, or nullptr
+        const char* keys;    // the key downs and ups, or nullptr
+    };
+    const Row rows[] = {
+        {L"+(abc)d", L"ABCd", nullptr},
+        {L"+(a^(b))", nullptr, "v10 v41 ^41 v11 v42 ^42 ^11 ^10"}, // groups nest
+        {L"a~b", nullptr, "v41 ^41 v0D ^0D v42 ^42"},
+        {L"a\r\nb\rc\nd", nullptr, "v41 ^41 v0D ^0D v42 ^42 v0D ^0D v43 ^43 v0D ^0D v44 ^44"},
+        {L"{left 2}{DEL}{F4}", nullptr, "v25 ^25 v25 ^25 v2E ^2E v73 ^73"},
+        {L"{x 3}", L"xxx", nullptr},
+        {L"{+}{^}{%}{~}{(}{)}{{}{}}{[}{]}", L"+^%~(){}[]", nullptr},
+        {L"{} 3}", L"}}}", nullptr},
+        {L"+(a{)}b)", L"A)B", nullptr},
+        {L"Hello, World! [x]\u65e5\u672c\u8a9e", L"Hello, World! [x]\u65e5\u672c\u8a9e", nullptr},
+    };
+    for (const Row& row : rows) {
+        const std::wstring script = row.script;
+        SCOPED_TRACE(std::string(script.begin(), script.end()));
+        const Typed typed = typeInto(row.script);
+        EXPECT_EQ(S_OK, typed.hr) << std::hex << typed.scode;
+        if (row.text) {
+            EXPECT_EQ(std::wstring(row.text), typed.text);
+        }
+        if (row.keys) {
+            EXPECT_EQ(row.keys, typed.keys);
+        }
+    }
+    // An unknown key name or a malformed piece is error 5 and types nothing of that piece; a
+    // "(" or "{" never closed is error 6. Pieces before the bad one stay delivered.
+    const std::pair<const wchar_t*, SCODE> errors[] = {
+        {L"a{NOSUCHKEY}", 0x800A0005}, {L"a{}", 0x800A0005},   {L"a{tab x}", 0x800A000D},
+        {L"a{ENTER", 0x800A0006},      {L"a+(bc", 0x800A0006}, {L"a)", 0x800A0005},
+    };
+    for (const auto& [script, scode] : errors) {
+        SCOPED_TRACE(std::wstring(script).size());
+        const Typed typed = typeInto(script);
+        EXPECT_EQ(DISP_E_EXCEPTION, typed.hr);
+        EXPECT_EQ(scode, typed.scode);
+        EXPECT_EQ("v41 ^41", typed.keys);
+    }
 }
 
 TEST_F(Keys, ScriptsOverTheSixteenBitLimitFailBeforeTyping) {
