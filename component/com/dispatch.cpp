@@ -1,40 +1,32 @@
 // KelmoObject: the COM object behind "Kelmo.CKelmo". It implements the dual interface _CKelmo
 // by forwarding every entry to kelmo::CKelmo, IDispatch through the type library embedded in
-// the DLL, and ISupportErrorInfo. This is the dispatch boundary: a KelmoError thrown by a
-// member becomes an automation error here (error info, and EXCEPINFO for late-bound callers).
+// the DLL, and ISupportErrorInfo. This is the dispatch boundary: every entry runs through
+// guarded(), so that whatever a member throws becomes an automation error (error info, and
+// EXCEPINFO for late-bound callers). Also the class factory of CKelmo.
 #include <initguid.h>
 
 #include "component/com/dispatch.h"
 
-#include "platform/win32/win32services.h"
+#include "component/com/classfactory.h"
+#include "component/com/guard.h"
 #include "component/core/object.h"
+#include "platform/win32/comobject.h"
+#include "platform/win32/win32services.h"
 
-#include <atomic>
 #include <optional>
 
 namespace kelmo::com {
 
 namespace {
 
-std::atomic<long> objectCount{0};
 constexpr DISPID DispIdFldSetD = 0x6003001D;
+constexpr DISPID DispIdIEC = 0x40030023;
 
 std::wstring text(BSTR b) {
-    return win32::Bstr::toString(b);
+    return win32::textOf(b);
 }
 VARIANT_BOOL variantBool(bool value) {
     return value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-
-HRESULT setErrorInfo(const KelmoError& error) {
-    win32::ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(create.put()))) {
-        create->SetGUID(IID__CKelmo);
-        create->SetSource(const_cast<LPOLESTR>(L"Kelmo"));
-        create->SetDescription(const_cast<LPOLESTR>(error.description().c_str()));
-        if (auto info = create.query<IErrorInfo>(IID_IErrorInfo)) SetErrorInfo(0, info.get());
-    }
-    return static_cast<HRESULT>(automationScode(error.number()));
 }
 
 // A string argument of a variant: what a script passed, converted as VBScript would.
@@ -50,54 +42,71 @@ bool isMissing(const VARIANT& value) {
     return value.vt == VT_ERROR && value.scode == DISP_E_PARAMNOTFOUND;
 }
 
-} // namespace
+// Null, Empty or Nothing: a value that stands for no object.
+bool isNoObject(const VARIANT& value) {
+    const VARIANT& v =
+        value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal ? *value.pvarVal : value;
+    switch (v.vt) {
+    case VT_EMPTY:
+    case VT_NULL:
+        return true;
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
+        return v.punkVal == nullptr;
+    default:
+        return false;
+    }
+}
 
-class KelmoObject final : public _CKelmo, public ISupportErrorInfo {
-public:
-    KelmoObject(HMODULE module) : core_(services_.services()) {
+// A property assignment (put or putref) of one value, passed as property puts are.
+bool isAssignmentOf(WORD flags, const DISPPARAMS& params) {
+    const bool named =
+        params.cNamedArgs == 0 || (params.cNamedArgs == 1 && params.rgdispidNamedArgs &&
+                                   params.rgdispidNamedArgs[0] == DISPID_PROPERTYPUT);
+    return (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) && params.cArgs == 1 &&
+           named && params.rgvarg;
+}
+
+// The type information of _CKelmo, from the type library in this DLL: loaded on first use and
+// shared by every object for as long as the module is loaded. A failed load is tried again
+// by the next object.
+ITypeInfo* kelmoTypeInfo() {
+    static const win32::ComPtr<ITypeInfo> info = [] {
         win32::ComPtr<ITypeLib> library;
         win32::throwIfFailed(
-            LoadTypeLibEx(win32::modulePath(module).c_str(), REGKIND_NONE, library.put()),
+            LoadTypeLibEx(win32::modulePath(thisModule()).c_str(), REGKIND_NONE, library.put()),
             L"LoadTypeLibEx");
-        win32::throwIfFailed(library->GetTypeInfoOfGuid(IID__CKelmo, typeInfo_.put()),
+        win32::ComPtr<ITypeInfo> typeInfo;
+        win32::throwIfFailed(library->GetTypeInfoOfGuid(IID__CKelmo, typeInfo.put()),
                              L"GetTypeInfoOfGuid");
-        ++objectCount;
-    }
-    ~KelmoObject() { --objectCount; }
+        return typeInfo;
+    }();
+    return info.get();
+}
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__CKelmo)
-            *out = static_cast<_CKelmo*>(this);
-        else if (iid == IID_ISupportErrorInfo)
-            *out = static_cast<ISupportErrorInfo*>(this);
-        else {
-            *out = nullptr;
-            return E_NOINTERFACE;
-        }
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
+} // namespace
+
+using KelmoObjectBase =
+    win32::ComObject<win32::Lifetime::Counted,
+                     win32::Implements<_CKelmo, IID__CKelmo, IID_IDispatch>,
+                     win32::Implements<ISupportErrorInfo, IID_ISupportErrorInfo>>;
+
+class KelmoObject final : public KelmoObjectBase {
+public:
+    KelmoObject() : typeInfo_(win32::ComPtr<ITypeInfo>::share(kelmoTypeInfo())) {}
 
     // ISupportErrorInfo
-    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override {
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) noexcept override {
         return iid == IID__CKelmo ? S_OK : S_FALSE;
     }
 
     // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
         if (!count) return E_POINTER;
         *count = 1;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) override {
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** out) noexcept override {
         if (!out) return E_POINTER;
         *out = nullptr;
         if (index != 0) return DISP_E_BADINDEX;
@@ -105,200 +114,208 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                            DISPID* ids) override {
+                                            DISPID* ids) noexcept override {
         return DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
     }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) override;
+                                     UINT* argError) noexcept override;
 
     // _CKelmo: the stored variables.
-    HRESULT STDMETHODCALLTYPE get_Atom(LONG* v) override { return read(v, core_.Atom); }
-    HRESULT STDMETHODCALLTYPE put_Atom(LONG v) override { return store(core_.Atom, v); }
-    HRESULT STDMETHODCALLTYPE get_Mol1(LONG* v) override { return read(v, core_.Mol1); }
-    HRESULT STDMETHODCALLTYPE put_Mol1(LONG v) override { return store(core_.Mol1, v); }
-    HRESULT STDMETHODCALLTYPE get_Mol2(LONG* v) override { return read(v, core_.Mol2); }
-    HRESULT STDMETHODCALLTYPE put_Mol2(LONG v) override { return store(core_.Mol2, v); }
-    HRESULT STDMETHODCALLTYPE get_Speed(LONG* v) override { return read(v, core_.Speed); }
-    HRESULT STDMETHODCALLTYPE put_Speed(LONG v) override { return store(core_.Speed, v); }
-    HRESULT STDMETHODCALLTYPE get_ODflag(VARIANT_BOOL* v) override {
+    HRESULT STDMETHODCALLTYPE get_Atom(LONG* v) noexcept override { return read(v, core_.Atom); }
+    HRESULT STDMETHODCALLTYPE put_Atom(LONG v) noexcept override { return store(core_.Atom, v); }
+    HRESULT STDMETHODCALLTYPE get_Mol1(LONG* v) noexcept override { return read(v, core_.Mol1); }
+    HRESULT STDMETHODCALLTYPE put_Mol1(LONG v) noexcept override { return store(core_.Mol1, v); }
+    HRESULT STDMETHODCALLTYPE get_Mol2(LONG* v) noexcept override { return read(v, core_.Mol2); }
+    HRESULT STDMETHODCALLTYPE put_Mol2(LONG v) noexcept override { return store(core_.Mol2, v); }
+    HRESULT STDMETHODCALLTYPE get_Speed(LONG* v) noexcept override { return read(v, core_.Speed); }
+    HRESULT STDMETHODCALLTYPE put_Speed(LONG v) noexcept override { return store(core_.Speed, v); }
+    HRESULT STDMETHODCALLTYPE get_ODflag(VARIANT_BOOL* v) noexcept override {
         return read(v, variantBool(core_.ODflag));
     }
-    HRESULT STDMETHODCALLTYPE put_ODflag(VARIANT_BOOL v) override {
+    HRESULT STDMETHODCALLTYPE put_ODflag(VARIANT_BOOL v) noexcept override {
         core_.ODflag = v != VARIANT_FALSE;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE get_Repeat(short* v) override { return read(v, core_.Repeat); }
-    HRESULT STDMETHODCALLTYPE put_Repeat(short v) override { return store(core_.Repeat, v); }
-    HRESULT STDMETHODCALLTYPE get_RestMax(LONG* v) override { return read(v, core_.RestMax); }
-    HRESULT STDMETHODCALLTYPE put_RestMax(LONG v) override { return store(core_.RestMax, v); }
-    HRESULT STDMETHODCALLTYPE get_IEC(IDispatch** v) override {
+    HRESULT STDMETHODCALLTYPE get_Repeat(short* v) noexcept override {
+        return read(v, core_.Repeat);
+    }
+    HRESULT STDMETHODCALLTYPE put_Repeat(short v) noexcept override {
+        return store(core_.Repeat, v);
+    }
+    HRESULT STDMETHODCALLTYPE get_RestMax(LONG* v) noexcept override {
+        return read(v, core_.RestMax);
+    }
+    HRESULT STDMETHODCALLTYPE put_RestMax(LONG v) noexcept override {
+        return store(core_.RestMax, v);
+    }
+    HRESULT STDMETHODCALLTYPE get_IEC(IDispatch** v) noexcept override {
         return member([&] { *v = core_.IEC ? dispatchOut(core_.IEC) : nullptr; }, v);
     }
-    HRESULT STDMETHODCALLTYPE putref_IEC(IDispatch* v) override {
+    HRESULT STDMETHODCALLTYPE putref_IEC(IDispatch* v) noexcept override {
         return member([&] {
             core_.IEC = v ? win32::wrapBrowser(win32::ComPtr<IDispatch>::share(v)) : nullptr;
         });
     }
 
     // _CKelmo: the members.
-    HRESULT STDMETHODCALLTYPE get_Title(BSTR* v) override {
+    HRESULT STDMETHODCALLTYPE get_Title(BSTR* v) noexcept override {
         return member([&] { *v = bstrOut(core_.Title()); }, v);
     }
-    HRESULT STDMETHODCALLTYPE Mark(BSTR s, short* r) override {
+    HRESULT STDMETHODCALLTYPE Mark(BSTR s, short* r) noexcept override {
         return member([&] { *r = core_.Mark(text(s)); }, r);
     }
-    HRESULT STDMETHODCALLTYPE AdjustT(BSTR s, short* r) override {
+    HRESULT STDMETHODCALLTYPE AdjustT(BSTR s, short* r) noexcept override {
         return member([&] { *r = core_.AdjustT(text(s)); }, r);
     }
-    HRESULT STDMETHODCALLTYPE Break(BSTR s, short* r) override {
+    HRESULT STDMETHODCALLTYPE Break(BSTR s, short* r) noexcept override {
         return member([&] { *r = core_.Break(text(s)); }, r);
     }
-    HRESULT STDMETHODCALLTYPE Sound(BSTR s) override {
+    HRESULT STDMETHODCALLTYPE Sound(BSTR s) noexcept override {
         return member([&] { core_.Sound(text(s)); });
     }
-    HRESULT STDMETHODCALLTYPE ODOff() override {
+    HRESULT STDMETHODCALLTYPE ODOff() noexcept override {
         return member([&] { core_.ODOff(); });
     }
-    HRESULT STDMETHODCALLTYPE ODOn() override {
+    HRESULT STDMETHODCALLTYPE ODOn() noexcept override {
         return member([&] { core_.ODOn(); });
     }
-    HRESULT STDMETHODCALLTYPE FldSet(BSTR s, BSTR* r) override {
+    HRESULT STDMETHODCALLTYPE FldSet(BSTR s, BSTR* r) noexcept override {
         return member([&] { *r = bstrOut(core_.FldSet(text(s))); }, r);
     }
-    HRESULT STDMETHODCALLTYPE FldSetD(SAFEARRAY** list, BSTR* r) override {
+    HRESULT STDMETHODCALLTYPE FldSetD(SAFEARRAY** list, BSTR* r) noexcept override {
         return member([&] { *r = bstrOut(core_.FldSetD(patterns(list))); }, r);
     }
-    HRESULT STDMETHODCALLTYPE FldCopy(BSTR s, BSTR d, BSTR* r) override {
+    HRESULT STDMETHODCALLTYPE FldCopy(BSTR s, BSTR d, BSTR* r) noexcept override {
         return member([&] { *r = bstrOut(core_.FldCopy(text(s), text(d))); }, r);
     }
-    HRESULT STDMETHODCALLTYPE FldDelete(VARIANT s) override {
+    HRESULT STDMETHODCALLTYPE FldDelete(VARIANT s) noexcept override {
         return member([&] {
             core_.FldDelete(isMissing(s) ? std::nullopt
                                          : std::optional<std::wstring>(variantText(s)));
         });
     }
-    HRESULT STDMETHODCALLTYPE Update() override {
+    HRESULT STDMETHODCALLTYPE Update() noexcept override {
         return member([&] { core_.Update(); });
     }
-    HRESULT STDMETHODCALLTYPE get_FldFiles(IDispatch** v) override {
+    HRESULT STDMETHODCALLTYPE get_FldFiles(IDispatch** v) noexcept override {
         return member([&] { *v = dispatchOut(core_.FldFiles()); }, v);
     }
-    HRESULT STDMETHODCALLTYPE get_oShell(IDispatch** v) override {
+    HRESULT STDMETHODCALLTYPE get_oShell(IDispatch** v) noexcept override {
         return member([&] { *v = dispatchOut(core_.oShell()); }, v);
     }
-    HRESULT STDMETHODCALLTYPE get_oIE(IDispatch** v) override {
+    HRESULT STDMETHODCALLTYPE get_oIE(IDispatch** v) noexcept override {
         return member([&] { *v = dispatchOut(core_.oIE()); }, v);
     }
-    HRESULT STDMETHODCALLTYPE get_FS(IDispatch** v) override {
+    HRESULT STDMETHODCALLTYPE get_FS(IDispatch** v) noexcept override {
         return member([&] { *v = dispatchOut(core_.FS()); }, v);
     }
-    HRESULT STDMETHODCALLTYPE get_AppNum(short* v) override {
+    HRESULT STDMETHODCALLTYPE get_AppNum(short* v) noexcept override {
         return member([&] { *v = core_.AppNum(); }, v);
     }
-    HRESULT STDMETHODCALLTYPE get_DefFld(BSTR* v) override {
+    HRESULT STDMETHODCALLTYPE get_DefFld(BSTR* v) noexcept override {
         return member([&] { *v = bstrOut(core_.DefFld()); }, v);
     }
-    HRESULT STDMETHODCALLTYPE put_DefFld(BSTR v) override {
+    HRESULT STDMETHODCALLTYPE put_DefFld(BSTR v) noexcept override {
         return member([&] { core_.DefFld(text(v)); });
     }
-    HRESULT STDMETHODCALLTYPE get_WinDrv(BSTR* v) override {
+    HRESULT STDMETHODCALLTYPE get_WinDrv(BSTR* v) noexcept override {
         return member([&] { *v = bstrOut(core_.WinDrv()); }, v);
     }
-    HRESULT STDMETHODCALLTYPE get_AppCur(short* v) override {
+    HRESULT STDMETHODCALLTYPE get_AppCur(short* v) noexcept override {
         return member([&] { *v = core_.AppCur(); }, v);
     }
-    HRESULT STDMETHODCALLTYPE put_AppCur(short v) override {
+    HRESULT STDMETHODCALLTYPE put_AppCur(short v) noexcept override {
         return member([&] { core_.AppCur(v); });
     }
-    HRESULT STDMETHODCALLTYPE FrmShow(BSTR path, short seconds) override {
+    HRESULT STDMETHODCALLTYPE FrmShow(BSTR path, short seconds) noexcept override {
         return member([&] { core_.FrmShow(text(path), seconds); });
     }
-    HRESULT STDMETHODCALLTYPE AppShow(LONG show, short app, LONG* r) override {
+    HRESULT STDMETHODCALLTYPE AppShow(LONG show, short app, LONG* r) noexcept override {
         return member([&] { *r = core_.AppShow(show, app); }, r);
     }
-    HRESULT STDMETHODCALLTYPE RestOld(LONG sec, VARIANT_BOOL wait) override {
+    HRESULT STDMETHODCALLTYPE RestOld(LONG sec, VARIANT_BOOL wait) noexcept override {
         return member([&] { core_.RestOld(sec, wait != VARIANT_FALSE); });
     }
-    HRESULT STDMETHODCALLTYPE Rest(LONG sec, VARIANT_BOOL wait) override {
+    HRESULT STDMETHODCALLTYPE Rest(LONG sec, VARIANT_BOOL wait) noexcept override {
         return member([&] { core_.Rest(sec, wait != VARIANT_FALSE); });
     }
-    HRESULT STDMETHODCALLTYPE IEver(float* r) override {
+    HRESULT STDMETHODCALLTYPE IEver(float* r) noexcept override {
         return member([&] { *r = core_.IEver(); }, r);
     }
-    HRESULT STDMETHODCALLTYPE IEtab(short* r) override {
+    HRESULT STDMETHODCALLTYPE IEtab(short* r) noexcept override {
         return member([&] { *r = core_.IEtab(); }, r);
     }
-    HRESULT STDMETHODCALLTYPE IE(BSTR url, LONG show, short* r) override {
+    HRESULT STDMETHODCALLTYPE IE(BSTR url, LONG show, short* r) noexcept override {
         return member([&] { *r = core_.IE(text(url), show); }, r);
     }
-    HRESULT STDMETHODCALLTYPE Exec(BSTR s, LONG show, short* r) override {
+    HRESULT STDMETHODCALLTYPE Exec(BSTR s, LONG show, short* r) noexcept override {
         return member([&] { *r = core_.Exec(text(s), show); }, r);
     }
-    HRESULT STDMETHODCALLTYPE Run(BSTR s, short style, short* r) override {
+    HRESULT STDMETHODCALLTYPE Run(BSTR s, short style, short* r) noexcept override {
         return member([&] { *r = core_.Run(text(s), style); }, r);
     }
-    HRESULT STDMETHODCALLTYPE Send(BSTR s) override {
+    HRESULT STDMETHODCALLTYPE Send(BSTR s) noexcept override {
         return member([&] { core_.Send(text(s)); });
     }
-    HRESULT STDMETHODCALLTYPE Pass(BSTR s, short enters) override {
+    HRESULT STDMETHODCALLTYPE Pass(BSTR s, short enters) noexcept override {
         return member([&] { core_.Pass(text(s), enters); });
     }
-    HRESULT STDMETHODCALLTYPE PassF(BSTR s, short enters) override {
+    HRESULT STDMETHODCALLTYPE PassF(BSTR s, short enters) noexcept override {
         return member([&] { core_.PassF(text(s), enters); });
     }
-    HRESULT STDMETHODCALLTYPE Popup(BSTR s, LONG secs, BSTR title, LONG type, short* r) override {
+    HRESULT STDMETHODCALLTYPE Popup(BSTR s, LONG secs, BSTR title, LONG type,
+                                    short* r) noexcept override {
         return member([&] { *r = core_.Popup(text(s), secs, text(title), type); }, r);
     }
-    HRESULT STDMETHODCALLTYPE Popup2(BSTR s, LONG secs, short button, short* r) override {
+    HRESULT STDMETHODCALLTYPE Popup2(BSTR s, LONG secs, short button, short* r) noexcept override {
         return member([&] { *r = core_.Popup2(text(s), secs, button); }, r);
     }
-    HRESULT STDMETHODCALLTYPE Popup3(BSTR s, LONG secs, short button, short* r) override {
+    HRESULT STDMETHODCALLTYPE Popup3(BSTR s, LONG secs, short button, short* r) noexcept override {
         return member([&] { *r = core_.Popup3(text(s), secs, button); }, r);
     }
 
 private:
-    template <typename T, typename V> static HRESULT read(T* out, V value) {
+    template <typename T, typename V> static HRESULT read(T* out, V value) noexcept {
         if (!out) return E_POINTER;
         *out = static_cast<T>(value);
         return S_OK;
     }
-    template <typename T, typename V> static HRESULT store(T& field, V value) {
+    template <typename T, typename V> static HRESULT store(T& field, V value) noexcept {
         field = static_cast<T>(value);
         return S_OK;
     }
 
-    // Runs one member; a KelmoError becomes the automation error of this call.
-    template <typename Body> HRESULT member(Body&& body) { return member(body, this); }
-    template <typename Body> HRESULT member(Body&& body, const void* out) {
+    // Runs one member: whatever it throws becomes the automation error of this call.
+    template <typename Body> HRESULT member(Body&& body) noexcept {
+        return guarded(IID__CKelmo, body, &lastError_);
+    }
+    // The same for a member with an out-parameter, which must be given. An interface pointer
+    // or string handed out is null unless the member succeeds.
+    template <typename Body, typename Out> HRESULT member(Body&& body, Out* out) noexcept {
         if (!out) return E_POINTER;
-        lastError_.reset();
-        try {
-            body();
-            return S_OK;
-        } catch (const KelmoError& error) {
-            lastError_ = error;
-            return setErrorInfo(error);
-        } catch (const std::bad_alloc&) {
-            lastError_ = KelmoError(static_cast<std::int32_t>(E_OUTOFMEMORY), L"Out of memory");
-            return setErrorInfo(*lastError_);
-        }
+        if constexpr (std::is_pointer_v<Out>) *out = nullptr;
+        return member(body);
     }
 
-    static BSTR bstrOut(const std::wstring& value) { return win32::Bstr(value).detach(); }
+    static BSTR bstrOut(const std::wstring& value) { return win32::makeBstr(value).release(); }
 
     static IDispatch* dispatchOut(const std::shared_ptr<platform::AutomationObject>& object) {
         IDispatch* dispatch = object ? win32::dispatchOf(*object) : nullptr;
-        if (dispatch) dispatch->AddRef();
-        return dispatch;
+        return win32::ComPtr<IDispatch>::share(dispatch).release();
     }
 
+    // The script's patterns: a one-dimensional array of VARIANTs, any bounds.
     static std::vector<std::wstring> patterns(SAFEARRAY** list) {
         std::vector<std::wstring> result;
         if (!list || !*list) return result;
+        VARTYPE type = VT_EMPTY;
+        if (SafeArrayGetDim(*list) != 1 || FAILED(SafeArrayGetVartype(*list, &type)) ||
+            type != VT_VARIANT)
+            errors::raise(errors::TypeMismatch);
         LONG low = 0, high = -1;
-        SafeArrayGetLBound(*list, 1, &low);
-        SafeArrayGetUBound(*list, 1, &high);
+        win32::throwIfFailed(SafeArrayGetLBound(*list, 1, &low), L"SafeArrayGetLBound");
+        win32::throwIfFailed(SafeArrayGetUBound(*list, 1, &high), L"SafeArrayGetUBound");
         for (LONG i = low; i <= high; ++i) {
             win32::Variant element;
             win32::throwIfFailed(SafeArrayGetElement(*list, &i, element.get()), L"SafeArray");
@@ -307,63 +324,62 @@ private:
         return result;
     }
 
-    HRESULT invokeFldSetD(DISPPARAMS* params, VARIANT* result);
-    void fillException(EXCEPINFO* exception) const;
+    HRESULT invokeFldSetD(const DISPPARAMS& params, VARIANT* result) noexcept;
+    void fillException(EXCEPINFO* exception) const noexcept;
 
-    std::atomic<long> refs_{1};
-    win32::Win32Services services_;
-    CKelmo core_;
     win32::ComPtr<ITypeInfo> typeInfo_;
+    win32::Win32Services services_;
+    CKelmo core_{services_.services()};
     std::optional<KelmoError> lastError_;
 };
 
 // FldSetD takes a parameter array. Not every automation runtime's ITypeInfo::Invoke accepts
 // any number of arguments for one, so the arguments are gathered here (they arrive last
 // first) into the SAFEARRAY of VARIANT that the member expects.
-HRESULT KelmoObject::invokeFldSetD(DISPPARAMS* params, VARIANT* result) {
-    if (params->cNamedArgs > 0) return DISP_E_NONAMEDARGS;
-    SAFEARRAY* list = SafeArrayCreateVector(VT_VARIANT, 0, params->cArgs);
+HRESULT KelmoObject::invokeFldSetD(const DISPPARAMS& params, VARIANT* result) noexcept {
+    if (params.cNamedArgs > 0) return DISP_E_NONAMEDARGS;
+    win32::SafeArray list(SafeArrayCreateVector(VT_VARIANT, 0, params.cArgs));
     if (!list) return E_OUTOFMEMORY;
-    HRESULT hr = S_OK;
-    for (UINT i = 0; i < params->cArgs && SUCCEEDED(hr); ++i) {
+    for (UINT i = 0; i < params.cArgs; ++i) {
         LONG index = static_cast<LONG>(i);
-        VARIANT* arg = &params->rgvarg[params->cArgs - 1 - i];
         win32::Variant value;
-        hr = VariantCopyInd(value.get(), arg);
-        if (SUCCEEDED(hr)) hr = SafeArrayPutElement(list, &index, value.get());
+        HRESULT hr = VariantCopyInd(value.get(), &params.rgvarg[params.cArgs - 1 - i]);
+        if (SUCCEEDED(hr)) hr = SafeArrayPutElement(list.get(), &index, value.get());
+        if (FAILED(hr)) return hr;
     }
-    BSTR text = nullptr;
-    if (SUCCEEDED(hr)) hr = FldSetD(&list, &text);
-    SafeArrayDestroy(list);
+    SAFEARRAY* passed = list.get(); // [in, out]: FldSetD leaves the array in place
+    win32::Bstr text;
+    const HRESULT hr = FldSetD(&passed, text.put());
     if (SUCCEEDED(hr) && result) {
         VariantInit(result);
         result->vt = VT_BSTR;
-        result->bstrVal = text;
-    } else {
-        SysFreeString(text);
+        result->bstrVal = text.release();
     }
     return hr;
 }
 
-void KelmoObject::fillException(EXCEPINFO* exception) const {
+void KelmoObject::fillException(EXCEPINFO* exception) const noexcept {
     if (!exception || !lastError_) return;
-    SysFreeString(exception->bstrSource);
-    SysFreeString(exception->bstrDescription);
-    SysFreeString(exception->bstrHelpFile);
-    *exception = EXCEPINFO{};
+    win32::clearExceptionInfo(*exception);
     exception->bstrSource = SysAllocString(L"Kelmo");
     exception->bstrDescription = SysAllocString(lastError_->description().c_str());
-    exception->scode = static_cast<SCODE>(automationScode(lastError_->number()));
+    exception->scode = failureCode(*lastError_);
 }
 
+// EXCEPINFO is an out-parameter: it is emptied first, so that only what was put there during
+// this call is ever freed. IEC also takes a plain property put of Null, Empty or Nothing
+// (JScript assigns null that way): it empties IEC, as Set IEC = Nothing does.
 HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID, WORD flags,
                                               DISPPARAMS* params, VARIANT* result,
-                                              EXCEPINFO* exception, UINT* argError) {
+                                              EXCEPINFO* exception, UINT* argError) noexcept {
     if (!params) return E_INVALIDARG;
+    if (exception) *exception = EXCEPINFO{};
     lastError_.reset();
     HRESULT hr;
     if (id == DispIdFldSetD && (flags & DISPATCH_METHOD))
-        hr = invokeFldSetD(params, result);
+        hr = invokeFldSetD(*params, result);
+    else if (id == DispIdIEC && isAssignmentOf(flags, *params) && isNoObject(params->rgvarg[0]))
+        hr = putref_IEC(nullptr);
     else
         hr = DispInvoke(static_cast<_CKelmo*>(this), typeInfo_.get(), id, flags, params, result,
                         exception, argError);
@@ -374,22 +390,9 @@ HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID, WORD flag
     return hr;
 }
 
-HRESULT createKelmoObject(HMODULE module, REFIID iid, void** out) {
-    KelmoObject* object = nullptr;
-    try {
-        object = new KelmoObject(module);
-    } catch (const KelmoError& error) {
-        return setErrorInfo(error);
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    }
-    const HRESULT hr = object->QueryInterface(iid, out);
-    object->Release();
-    return hr;
-}
-
-long liveObjects() {
-    return objectCount;
+IClassFactory& kelmoClassFactory() noexcept {
+    static ClassFactory<KelmoObject> factory;
+    return factory;
 }
 
 } // namespace kelmo::com

@@ -1,5 +1,4 @@
-// The COM face of CKelmo: object creation for the class factory, and the count
-// of live objects for DllCanUnloadNow.
+// The COM face of CKelmo: its class factory, and the module it lives in.
 #pragma once
 
 #include "platform/win32/com.h"
@@ -8,10 +7,11 @@
 
 namespace kelmo::com {
 
-// Creates a new CKelmo object and returns its interface iid. The object's creation may fail
-// (its file-system object cannot be had): the failure's HRESULT is returned, with error info.
-HRESULT createKelmoObject(HMODULE module, REFIID iid, void** out);
+// The class factory of CKelmo: one static object, alive as long as the module. Each
+// CreateInstance makes a new object; a failed creation returns its HRESULT with error info.
+IClassFactory& kelmoClassFactory() noexcept;
 
-long liveObjects();
+// This DLL, as DllMain received it (server.cpp).
+HMODULE thisModule() noexcept;
 
 } // namespace kelmo::com

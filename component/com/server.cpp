@@ -1,56 +1,23 @@
-// The in-process server: DllMain, the class factory of CKelmo, DllCanUnloadNow, and the
-// self-registration (DllRegisterServer / DllUnregisterServer) from one table of keys.
+// The in-process server: DllMain, the exports DllGetClassObject and DllCanUnloadNow, and the
+// self-registration (DllRegisterServer / DllUnregisterServer) from one table of keys. Every
+// export runs guarded: no exception leaves the DLL.
 #include "component/com/dispatch.h"
 
-#include <atomic>
+#include "component/com/guard.h"
+#include "platform/win32/comobject.h"
+
 #include <string>
 #include <vector>
 
 namespace {
 
 HMODULE moduleHandle = nullptr;
-std::atomic<long> serverLocks{0};
 
 std::wstring guidString(REFGUID guid) {
     wchar_t text[40] = {};
     StringFromGUID2(guid, text, 40);
     return text;
 }
-
-// --- class factory ------------------------------------------------------------------------
-
-class ClassFactory final : public IClassFactory {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return left;
-    }
-    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (outer) return CLASS_E_NOAGGREGATION;
-        return kelmo::com::createKelmoObject(moduleHandle, iid, out);
-    }
-    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-        lock ? ++serverLocks : --serverLocks;
-        return S_OK;
-    }
-
-private:
-    std::atomic<long> refs_{1};
-};
 
 // --- registration -------------------------------------------------------------------------
 
@@ -139,32 +106,7 @@ HRESULT unregister() {
     return result;
 }
 
-} // namespace
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        moduleHandle = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (clsid != CLSID_CKelmo) return CLASS_E_CLASSNOTAVAILABLE;
-    auto* factory = new (std::nothrow) ClassFactory;
-    if (!factory) return E_OUTOFMEMORY;
-    const HRESULT hr = factory->QueryInterface(iid, out);
-    factory->Release();
-    return hr;
-}
-
-STDAPI DllCanUnloadNow() {
-    return kelmo::com::liveObjects() == 0 && serverLocks == 0 ? S_OK : S_FALSE;
-}
-
-STDAPI DllRegisterServer() {
+HRESULT registerServer() {
     const std::wstring path = kelmo::win32::modulePath(moduleHandle);
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
     // Refuse to register a DLL whose type library cannot be read.
@@ -181,6 +123,35 @@ STDAPI DllRegisterServer() {
     return S_OK;
 }
 
-STDAPI DllUnregisterServer() {
-    return unregister();
+} // namespace
+
+HMODULE kelmo::com::thisModule() noexcept {
+    return moduleHandle;
+}
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) noexcept {
+    if (reason == DLL_PROCESS_ATTACH) {
+        moduleHandle = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) noexcept {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (clsid != CLSID_CKelmo) return CLASS_E_CLASSNOTAVAILABLE;
+    return kelmo::com::kelmoClassFactory().QueryInterface(iid, out);
+}
+
+STDAPI DllCanUnloadNow() noexcept {
+    return kelmo::win32::module::canUnload() ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer() noexcept {
+    return kelmo::com::guarded(IID_NULL, registerServer);
+}
+
+STDAPI DllUnregisterServer() noexcept {
+    return kelmo::com::guarded(IID_NULL, unregister);
 }

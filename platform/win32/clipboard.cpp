@@ -35,29 +35,23 @@ public:
     ~OpenClipboardScope() { CloseClipboard(); }
 };
 
-// Movable global memory, freed on destruction unless released to a new owner.
-class GlobalMemory {
-public:
-    static GlobalMemory copyOf(const void* data, std::size_t size) {
-        GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, std::max<std::size_t>(size, 1)));
-        if (!memory.memory_) throwLastError(L"GlobalAlloc");
-        std::memcpy(GlobalLock(memory.memory_), data, size);
-        GlobalUnlock(memory.memory_);
-        return memory;
-    }
-    GlobalMemory(GlobalMemory&& other) noexcept : memory_(std::exchange(other.memory_, nullptr)) {}
-    GlobalMemory(const GlobalMemory&) = delete;
-    GlobalMemory& operator=(const GlobalMemory&) = delete;
-    ~GlobalMemory() {
-        if (memory_) GlobalFree(memory_);
-    }
-    HGLOBAL get() const { return memory_; }
-    void release() { memory_ = nullptr; }
+// Movable global memory holding a copy of size bytes at data.
+GlobalMemory globalCopyOf(const void* data, std::size_t size) {
+    GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, std::max<std::size_t>(size, 1)));
+    if (!memory) throwLastError(L"GlobalAlloc");
+    std::memcpy(GlobalLock(memory.get()), data, size);
+    GlobalUnlock(memory.get());
+    return memory;
+}
 
-private:
-    explicit GlobalMemory(HGLOBAL memory) : memory_(memory) {}
-    HGLOBAL memory_;
-};
+// Puts data on the open clipboard; the system owns it from then on. False (with the last
+// error set) when refused: data then stays with its owner.
+template <typename H, auto Free, auto IsSet>
+bool handOver(Owned<H, Free, IsSet>& data, UINT format) {
+    if (!data || !SetClipboardData(format, data.get())) return false;
+    static_cast<void>(data.release());
+    return true;
+}
 
 // The bytes of a global memory block, or nothing when the handle is not one.
 std::optional<std::vector<char>> bytesOf(HANDLE data) {
@@ -69,28 +63,6 @@ std::optional<std::vector<char>> bytesOf(HANDLE data) {
     GlobalUnlock(data);
     return bytes;
 }
-
-// A handle of type H freed by Free unless handed over to the clipboard.
-template <typename H, auto Free> class Owned {
-public:
-    explicit Owned(H handle) : handle_(handle) {}
-    Owned(const Owned&) = delete;
-    Owned& operator=(const Owned&) = delete;
-    ~Owned() {
-        if (handle_) Free(handle_);
-    }
-    H get() const { return handle_; }
-    // Puts the handle on the open clipboard; the system owns it from then on.
-    bool handOver(UINT format) {
-        if (!handle_ || !SetClipboardData(format, handle_)) return false;
-        handle_ = nullptr;
-        return true;
-    }
-    void release() { handle_ = nullptr; }
-
-private:
-    H handle_;
-};
 
 void deleteGdiObject(HGDIOBJ object) {
     DeleteObject(object);
@@ -125,10 +97,8 @@ public:
     const std::vector<char>& bytes() const { return bytes_; }
     bool copied() const override { return true; }
     bool putBack() const override {
-        GlobalMemory memory = GlobalMemory::copyOf(bytes_.data(), bytes_.size());
-        if (!SetClipboardData(format(), memory.get())) return false;
-        memory.release();
-        return true;
+        GlobalMemory memory = globalCopyOf(bytes_.data(), bytes_.size());
+        return handOver(memory, format());
     }
 
 private:
@@ -143,7 +113,7 @@ public:
     bool copied() const override { return bitmap_.get() != nullptr; }
     bool putBack() const override {
         Owned<HANDLE, deleteGdiObject> copy(CopyImage(bitmap_.get(), IMAGE_BITMAP, 0, 0, 0));
-        return copy.handOver(format());
+        return handOver(copy, format());
     }
 
 private:
@@ -157,7 +127,7 @@ public:
     bool copied() const override { return file_.get() != nullptr; }
     bool putBack() const override {
         Owned<HENHMETAFILE, deleteEnhMetaFile> copy(CopyEnhMetaFileW(file_.get(), nullptr));
-        return copy.handOver(format());
+        return handOver(copy, format());
     }
 
 private:
@@ -179,7 +149,7 @@ public:
         palette->palNumEntries = static_cast<WORD>(entries_.size());
         std::copy(entries_.begin(), entries_.end(), palette->palPalEntry);
         Owned<HPALETTE, deleteGdiObject> copy(CreatePalette(palette));
-        return copy.handOver(format());
+        return handOver(copy, format());
     }
 
 private:
@@ -201,13 +171,12 @@ public:
     bool putBack() const override {
         Owned<HMETAFILE, deleteMetaFile> file(
             SetMetaFileBitsEx(static_cast<UINT>(bits_.size()), bits_.data()));
-        if (!file.get()) return false;
+        if (!file) return false;
         METAFILEPICT picture = picture_;
         picture.hMF = file.get();
-        GlobalMemory memory = GlobalMemory::copyOf(&picture, sizeof picture);
-        if (!SetClipboardData(format(), memory.get())) return false;
-        memory.release();
-        file.release(); // it belongs to the METAFILEPICT on the clipboard now
+        GlobalMemory memory = globalCopyOf(&picture, sizeof picture);
+        if (!handOver(memory, format())) return false;
+        static_cast<void>(file.release()); // it belongs to the METAFILEPICT on the clipboard now
         return true;
     }
 
@@ -300,10 +269,8 @@ public:
     void setText(const std::wstring& text) override {
         OpenClipboardScope open;
         emptyClipboard();
-        GlobalMemory memory =
-            GlobalMemory::copyOf(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
-        if (!SetClipboardData(CF_UNICODETEXT, memory.get())) throwLastError(L"SetClipboardData");
-        memory.release();
+        GlobalMemory memory = globalCopyOf(text.c_str(), (text.size() + 1) * sizeof(wchar_t));
+        if (!handOver(memory, CF_UNICODETEXT)) throwLastError(L"SetClipboardData");
     }
 
     // Puts back every format it can, then reports the first that was refused.

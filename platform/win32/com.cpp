@@ -1,5 +1,5 @@
 // COM helpers: HRESULT failures as KelmoError, object creation by ProgID, late-bound calls by
-// name through IDispatch, and the conversions of Variant.
+// name through IDispatch, new BSTRs and the conversions of Variant.
 #include "platform/win32/com.h"
 
 #include <vector>
@@ -47,30 +47,30 @@ std::wstring describe(HRESULT hr, const std::wstring& what) {
 }
 
 // EXCEPINFO that frees its strings.
-struct ExceptionInfo {
-    EXCEPINFO info{};
+class ExceptionInfo {
+public:
     ExceptionInfo() = default;
     ExceptionInfo(const ExceptionInfo&) = delete;
     ExceptionInfo& operator=(const ExceptionInfo&) = delete;
-    ~ExceptionInfo() {
-        SysFreeString(info.bstrSource);
-        SysFreeString(info.bstrDescription);
-        SysFreeString(info.bstrHelpFile);
-    }
+    ~ExceptionInfo() { clearExceptionInfo(info_); }
+    EXCEPINFO* get() { return &info_; }
 
     [[noreturn]] void raise(const std::wstring& member) {
-        if (info.pfnDeferredFillIn) info.pfnDeferredFillIn(&info);
-        std::wstring description = Bstr::toString(info.bstrDescription);
-        if (info.wCode != 0 && info.scode == 0) {
-            std::int32_t number = info.wCode;
+        if (info_.pfnDeferredFillIn) info_.pfnDeferredFillIn(&info_);
+        std::wstring description = textOf(info_.bstrDescription);
+        if (info_.wCode != 0 && info_.scode == 0) {
+            std::int32_t number = info_.wCode;
             if (description.empty())
                 description = member + L": " + errors::standardDescription(number);
             throw KelmoError(number, description);
         }
-        HRESULT hr = info.scode != 0 ? info.scode : DISP_E_EXCEPTION;
+        HRESULT hr = info_.scode != 0 ? info_.scode : DISP_E_EXCEPTION;
         if (description.empty()) description = describe(hr, member);
         throw KelmoError(scriptNumber(hr), description);
     }
+
+private:
+    EXCEPINFO info_{};
 };
 
 DISPID dispatchIdOf(IDispatch* object, const wchar_t* name) {
@@ -97,7 +97,7 @@ Variant invokeMember(IDispatch* object, DISPID member, const std::wstring& membe
     ExceptionInfo exception;
     UINT argumentError = 0;
     HRESULT hr = object->Invoke(member, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                isPut ? nullptr : result.get(), &exception.info, &argumentError);
+                                isPut ? nullptr : result.get(), exception.get(), &argumentError);
     if (hr == DISP_E_EXCEPTION) exception.raise(memberName);
     throwIfFailed(hr, memberName.c_str());
     return result;
@@ -154,9 +154,15 @@ void put(IDispatch* object, const wchar_t* name, const Variant& value) {
     invoke(object, name, DISPATCH_PROPERTYPUT, {value});
 }
 
+Bstr makeBstr(std::wstring_view text) {
+    Bstr result(SysAllocStringLen(text.data(), static_cast<UINT>(text.size())));
+    if (!result) throw KelmoError(static_cast<std::int32_t>(E_OUTOFMEMORY), L"Out of memory");
+    return result;
+}
+
 std::wstring Variant::asString() const {
-    if (v_.vt == VT_BSTR) return Bstr::toString(v_.bstrVal);
-    return Bstr::toString(converted(v_, VT_BSTR).get()->bstrVal);
+    if (v_.vt == VT_BSTR) return textOf(v_.bstrVal);
+    return textOf(converted(v_, VT_BSTR).get()->bstrVal);
 }
 
 long Variant::asLong() const {

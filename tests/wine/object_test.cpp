@@ -1,18 +1,23 @@
 // The registered component through a C++ late-bound client: the interface contract as the type
 // library and GetIDsOfNames publish it, the defaults, the error convention, the parameter
-// array, unloading, and that creating and releasing many objects leaks nothing.
+// array, creation failures, unloading, and that creating and releasing many objects leaks
+// nothing.
 #include "fixture.h"
 #include "recorder.h"
+#include "typelib_dump.h"
+
+#include "toolio.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 using kelmo::test::Arg;
-using kelmo::test::LateBound;
 using kelmo::test::fastPacing;
+using kelmo::test::LateBound;
 
 namespace {
 
@@ -20,269 +25,75 @@ constexpr SCODE Scode(int number) {
     return static_cast<SCODE>(0x800A0000u + number);
 }
 
-struct Param {
-    const wchar_t* name;
-    VARTYPE type;
-    bool optional;
-    const wchar_t* defaultValue; // nullptr: none
-};
-
-struct Entry {
-    const wchar_t* name;
-    INVOKEKIND kind;
-    DISPID id;
-    std::vector<Param> params;
-    VARTYPE result; // VT_EMPTY: none
-};
-
-constexpr INVOKEKIND Get = INVOKE_PROPERTYGET, Put = INVOKE_PROPERTYPUT,
-                     PutRef = INVOKE_PROPERTYPUTREF, Method = INVOKE_FUNC;
-
-// The 53 entries of _CKelmo in interface order.
-const std::vector<Entry>& contract() {
-    static const std::vector<Entry> entries = {
-        {L"Atom", Get, 0x40030010, {}, VT_I4},
-        {L"Atom", Put, 0x40030010, {{L"Atom", VT_I4, false, nullptr}}, VT_EMPTY},
-        {L"Mol1", Get, 0x40030012, {}, VT_I4},
-        {L"Mol1", Put, 0x40030012, {{L"Mol1", VT_I4, false, nullptr}}, VT_EMPTY},
-        {L"Mol2", Get, 0x40030013, {}, VT_I4},
-        {L"Mol2", Put, 0x40030013, {{L"Mol2", VT_I4, false, nullptr}}, VT_EMPTY},
-        {L"Speed", Get, 0x40030014, {}, VT_I4},
-        {L"Speed", Put, 0x40030014, {{L"Speed", VT_I4, false, nullptr}}, VT_EMPTY},
-        {L"ODflag", Get, 0x40030015, {}, VT_BOOL},
-        {L"ODflag", Put, 0x40030015, {{L"ODflag", VT_BOOL, false, nullptr}}, VT_EMPTY},
-        {L"Repeat", Get, 0x40030016, {}, VT_I2},
-        {L"Repeat", Put, 0x40030016, {{L"Repeat", VT_I2, false, nullptr}}, VT_EMPTY},
-        {L"RestMax", Get, 0x40030019, {}, VT_I4},
-        {L"RestMax", Put, 0x40030019, {{L"RestMax", VT_I4, false, nullptr}}, VT_EMPTY},
-        {L"IEC", Get, 0x40030023, {}, VT_DISPATCH},
-        {L"IEC", PutRef, 0x40030023, {{L"IEC", VT_DISPATCH, false, nullptr}}, VT_EMPTY},
-        {L"Title", Get, 0x68030008, {}, VT_BSTR},
-        {L"Mark", Method, 0x6003000B, {{L"strText", VT_BSTR, true, L""}}, VT_I2},
-        {L"AdjustT", Method, 0x6003000D, {{L"strText", VT_BSTR, false, nullptr}}, VT_I2},
-        {L"Break", Method, 0x6003000E, {{L"strText", VT_BSTR, true, L""}}, VT_I2},
-        {L"Sound", Method, 0x60030013, {{L"strSnd", VT_BSTR, false, nullptr}}, VT_EMPTY},
-        {L"ODOff", Method, 0x6003001A, {}, VT_EMPTY},
-        {L"ODOn", Method, 0x6003001B, {}, VT_EMPTY},
-        {L"FldSet", Method, 0x6003001C, {{L"strSPath", VT_BSTR, true, L"?"}}, VT_BSTR},
-        {L"FldSetD", Method, 0x6003001D, {{L"strWC", VT_PTR, false, nullptr}}, VT_BSTR},
-        {L"FldCopy",
-         Method,
-         0x6003001E,
-         {{L"strSPath", VT_BSTR, true, L"?"}, {L"strDPath", VT_BSTR, true, L"?"}},
-         VT_BSTR},
-        {L"FldDelete", Method, 0x6003001F, {{L"strSPath", VT_VARIANT, true, nullptr}}, VT_EMPTY},
-        {L"Update", Method, 0x60030020, {}, VT_EMPTY},
-        {L"FldFiles", Get, 0x68030007, {}, VT_DISPATCH},
-        {L"oShell", Get, 0x68030006, {}, VT_DISPATCH},
-        {L"oIE", Get, 0x68030005, {}, VT_DISPATCH},
-        {L"FS", Get, 0x68030004, {}, VT_DISPATCH},
-        {L"AppNum", Get, 0x68030003, {}, VT_I2},
-        {L"DefFld", Get, 0x68030002, {}, VT_BSTR},
-        {L"DefFld", Put, 0x68030002, {{L"DefFld", VT_BSTR, false, nullptr}}, VT_EMPTY},
-        {L"WinDrv", Get, 0x68030001, {}, VT_BSTR},
-        {L"AppCur", Get, 0x68030000, {}, VT_I2},
-        {L"AppCur", Put, 0x68030000, {{L"AppCur", VT_I2, false, nullptr}}, VT_EMPTY},
-        {L"FrmShow",
-         Method,
-         0x60030021,
-         {{L"strPath", VT_BSTR, false, nullptr}, {L"nSec", VT_I2, true, L"4"}},
-         VT_EMPTY},
-        {L"AppShow",
-         Method,
-         0x60030022,
-         {{L"nCmdShow", VT_I4, true, L"1"}, {L"AppWnd", VT_I2, true, L"0"}},
-         VT_I4},
-        {L"RestOld",
-         Method,
-         0x60030025,
-         {{L"Sec", VT_I4, true, L"0"}, {L"fWait", VT_BOOL, true, L"0"}},
-         VT_EMPTY},
-        {L"Rest",
-         Method,
-         0x60030026,
-         {{L"Sec", VT_I4, true, L"0"}, {L"fWait", VT_BOOL, true, L"0"}},
-         VT_EMPTY},
-        {L"IEver", Method, 0x6003002B, {}, VT_R4},
-        {L"IEtab", Method, 0x6003002C, {}, VT_I2},
-        {L"IE",
-         Method,
-         0x6003002D,
-         {{L"wURL", VT_BSTR, false, nullptr}, {L"nCmdShow", VT_I4, true, L"8"}},
-         VT_I2},
-        {L"Exec",
-         Method,
-         0x6003002E,
-         {{L"strText", VT_BSTR, false, nullptr}, {L"nCmdShow", VT_I4, true, L"8"}},
-         VT_I2},
-        {L"Run",
-         Method,
-         0x60030032,
-         {{L"strText1", VT_BSTR, false, nullptr}, {L"WinStyle", VT_I2, true, L"1"}},
-         VT_I2},
-        {L"Send", Method, 0x60030033, {{L"strText2", VT_BSTR, false, nullptr}}, VT_EMPTY},
-        {L"Pass",
-         Method,
-         0x60030034,
-         {{L"strCB", VT_BSTR, false, nullptr}, {L"iEnt", VT_I2, true, L"0"}},
-         VT_EMPTY},
-        {L"PassF",
-         Method,
-         0x60030035,
-         {{L"strCB", VT_BSTR, false, nullptr}, {L"iEnt", VT_I2, true, L"0"}},
-         VT_EMPTY},
-        {L"Popup",
-         Method,
-         0x60030036,
-         {{L"strText", VT_BSTR, false, nullptr},
-          {L"natSecondsToWait", VT_I4, true, L"2"},
-          {L"strTitle", VT_BSTR, true, L"Kelmo_Popup"},
-          {L"natType", VT_I4, true, L"0"}},
-         VT_I2},
-        {L"Popup2",
-         Method,
-         0x60030037,
-         {{L"strTextA", VT_BSTR, false, nullptr},
-          {L"natSecondsToWait", VT_I4, true, L"8"},
-          {L"iButton", VT_I2, true, L"0"}},
-         VT_I2},
-        {L"Popup3",
-         Method,
-         0x60030038,
-         {{L"strTextA", VT_BSTR, false, nullptr},
-          {L"natSecondsToWait", VT_I4, true, L"8"},
-          {L"iButton", VT_I2, true, L"0"}},
-         VT_I2},
-    };
-    return entries;
-}
-
-std::wstring variantText(const VARIANT& value) {
-    VARIANT text;
-    VariantInit(&text);
-    std::wstring result = L"<unconvertible>";
-    if (SUCCEEDED(VariantChangeType(&text, const_cast<VARIANT*>(&value), 0, VT_BSTR)))
-        result.assign(text.bstrVal, SysStringLen(text.bstrVal));
-    VariantClear(&text);
-    return result;
-}
-
 std::string narrow(const std::wstring& text) {
-    std::string result;
-    for (wchar_t c : text)
-        result += c < 128 ? static_cast<char>(c) : '?';
-    return result;
+    return kelmo::testtools::toUtf8(text);
+}
+
+std::wstring fromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return {};
+    const int size =
+        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(),
+                        size);
+    return text;
 }
 
 using Com = kelmo::test::ComTest;
 
-
-class TypeInfoView {
+// The type library of the registered object, as its type information gives it.
+class ObjectLibrary {
 public:
-    explicit TypeInfoView(IDispatch* object) {
-        object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info_);
+    explicit ObjectLibrary(IDispatch* object) {
+        ITypeInfo* info = nullptr;
+        UINT index = 0;
+        if (FAILED(object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info))) return;
+        loaded_ = info->GetContainingTypeLib(&library_, &index);
+        info->Release();
     }
-    ~TypeInfoView() {
-        if (info_) info_->Release();
+    ObjectLibrary(const ObjectLibrary&) = delete;
+    ObjectLibrary& operator=(const ObjectLibrary&) = delete;
+    ~ObjectLibrary() {
+        if (library_) library_->Release();
     }
-    ITypeInfo* get() const { return info_; }
+    HRESULT loaded() const { return loaded_; }
+    ITypeLib* get() const { return library_; }
 
 private:
-    ITypeInfo* info_ = nullptr;
+    ITypeLib* library_ = nullptr;
+    HRESULT loaded_ = E_FAIL;
 };
 
-void expectEntryMatches(ITypeInfo* info, UINT index, const Entry& want) {
-    SCOPED_TRACE(narrow(want.name) + " #" + std::to_string(index + 1));
-    FUNCDESC* fd = nullptr;
-    ASSERT_EQ(S_OK, info->GetFuncDesc(index, &fd));
-    EXPECT_EQ(want.id, fd->memid);
-    EXPECT_EQ(want.kind, fd->invkind);
-    BSTR names[8] = {};
-    UINT count = 0;
-    info->GetNames(fd->memid, names, 8, &count);
-    EXPECT_EQ(want.name, std::wstring(names[0] ? names[0] : L""));
-    const bool isVararg = want.id == 0x6003001D;
-    int optionalCount = 0;
-    for (const Param& param : want.params)
-        optionalCount += param.optional;
-    EXPECT_EQ(isVararg ? -1 : optionalCount, fd->cParamsOpt);
-    ASSERT_EQ(static_cast<int>(want.params.size()), fd->cParams);
-    if (want.kind == Method || want.kind == Get) {
-        const VARTYPE result = want.result == VT_EMPTY ? VARTYPE{VT_VOID} : want.result;
-        EXPECT_EQ(result, fd->elemdescFunc.tdesc.vt);
-    }
-    for (size_t p = 0; p < want.params.size(); ++p) {
-        const Param& param = want.params[p];
-        const ELEMDESC& ed = fd->lprgelemdescParam[p];
-        SCOPED_TRACE(narrow(param.name));
-        EXPECT_EQ(param.type, ed.tdesc.vt);
-        const USHORT flags = ed.paramdesc.wParamFlags;
-        EXPECT_EQ(param.optional, (flags & PARAMFLAG_FOPT) != 0);
-        EXPECT_EQ(param.defaultValue != nullptr, (flags & PARAMFLAG_FHASDEFAULT) != 0);
-        if (param.defaultValue && (flags & PARAMFLAG_FHASDEFAULT)) {
-            EXPECT_EQ(std::wstring(param.defaultValue),
-                      variantText(ed.paramdesc.pparamdescex->varDefaultValue));
-        }
-        // Property puts carry their value without a name; methods name every parameter.
-        if (want.kind == Method && p + 1 < count) {
-            EXPECT_EQ(std::wstring(param.name), std::wstring(names[p + 1] ? names[p + 1] : L""));
-        }
-    }
-    for (UINT n = 0; n < count; ++n)
-        SysFreeString(names[n]);
-    info->ReleaseFuncDesc(fd);
-}
-
-TEST_F(Com, EveryEntryOfTheInterfaceHasItsIdKindParametersAndDefaults) {
+// The contract is tests/wine/expected/typelib.txt: every member's dispatch identifier, kind,
+// name, parameters with their types, optional flags and defaults, and result type, as the
+// type library of the registered object gives them. A difference fails with the lines that differ,
+// and the whole dump is written beside the test program for a deliberate update of that file.
+TEST_F(Com, TheTypeLibraryIsTheContract) {
     LateBound k;
     ASSERT_EQ(S_OK, k.created());
-    TypeInfoView view(k.get());
-    ASSERT_NE(nullptr, view.get());
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(S_OK, view.get()->GetTypeAttr(&attr));
-    const UINT inherited = attr->typekind == TKIND_DISPATCH ? 7 : 0; // IUnknown + IDispatch
-    EXPECT_EQ(contract().size() + inherited, attr->cFuncs);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FHIDDEN);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FNONEXTENSIBLE);
-    view.get()->ReleaseTypeAttr(attr);
-    // The vtable half of the dual interface carries the automation flag.
-    HREFTYPE vtableRef = 0;
-    ITypeInfo* vtable = nullptr;
-    ASSERT_EQ(S_OK, view.get()->GetRefTypeOfImplType(-1, &vtableRef));
-    ASSERT_EQ(S_OK, view.get()->GetRefTypeInfo(vtableRef, &vtable));
-    ASSERT_EQ(S_OK, vtable->GetTypeAttr(&attr));
-    EXPECT_EQ(TKIND_INTERFACE, attr->typekind);
-    EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
-    vtable->ReleaseTypeAttr(attr);
-    vtable->Release();
-    for (UINT i = 0; i < contract().size(); ++i)
-        expectEntryMatches(view.get(), inherited + i, contract()[i]);
-    for (const Entry& e : contract())
-        EXPECT_EQ(e.id, k.id(e.name)) << narrow(e.name);
+    ObjectLibrary library(k.get());
+    ASSERT_EQ(S_OK, library.loaded());
+    const std::wstring actual = kelmo::test::dumpTypeLibrary(library.get());
+    const std::wstring expectedPath = kelmo::test::programFolder() + L"expected\\typelib.txt";
+    const std::wstring expected = fromUtf8(kelmo::testtools::readFileBytes(expectedPath));
+    ASSERT_FALSE(expected.empty()) << "cannot read " << narrow(expectedPath);
+    if (actual == expected) return;
+    const std::wstring actualPath = kelmo::test::programFolder() + L"typelib.actual.txt";
+    kelmo::testtools::writeUtf8File(actualPath, actual);
+    ADD_FAILURE() << "the type library differs from tests/wine/expected/typelib.txt "
+                     "(the whole dump is in "
+                  << narrow(actualPath) << "):\n"
+                  << narrow(kelmo::test::lineDiff(expected, actual));
 }
 
-TEST_F(Com, TypeLibraryIdentity) {
+TEST_F(Com, EveryMemberNameResolvesToItsDispatchId) {
     LateBound k;
-    TypeInfoView view(k.get());
-    ITypeLib* library = nullptr;
-    UINT index = 0;
-    ASSERT_EQ(S_OK, view.get()->GetContainingTypeLib(&library, &index));
-    TLIBATTR* attr = nullptr;
-    ASSERT_EQ(S_OK, library->GetLibAttr(&attr));
-    EXPECT_EQ(59, attr->wMajorVerNum);
-    EXPECT_EQ(0, attr->wMinorVerNum);
-    EXPECT_EQ(0x0409u, attr->lcid);
-    library->ReleaseTLibAttr(attr);
-    BSTR name = nullptr, doc = nullptr;
-    ASSERT_EQ(S_OK, library->GetDocumentation(-1, &name, &doc, nullptr, nullptr));
-    EXPECT_EQ(std::wstring(L"Kelmo"), name);
-    // The description is Japanese: it must come through the code page intact.
-    ASSERT_NE(nullptr, doc);
-    EXPECT_NE(std::wstring::npos, std::wstring(doc).find(L"コンポーネント"));
-    SysFreeString(name);
-    SysFreeString(doc);
-    library->Release();
+    ObjectLibrary library(k.get());
+    ASSERT_EQ(S_OK, library.loaded());
+    const auto members = kelmo::test::dispatchMembers(library.get());
+    ASSERT_FALSE(members.empty());
+    for (const auto& [name, id] : members)
+        EXPECT_EQ(id, k.id(name.c_str())) << narrow(name);
 }
 
 std::wstring versionString(const std::vector<char>& info, const wchar_t* name) {
@@ -417,23 +228,48 @@ TEST_F(Com, ParameterArrayTakesAnyNumberOfArguments) {
     }
 }
 
-TEST_F(Com, TheServerUnloadsOnlyWhenNoObjectIsAlive) {
-    HMODULE dll = LoadLibraryW(L"Kelmo.dll");
-    ASSERT_NE(nullptr, dll) << "Kelmo.dll must be beside the test or on the path";
+// The DLL's server exports, called directly, as COM calls them.
+class ServerExports {
+public:
     using CanUnload = HRESULT(WINAPI*)();
     using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-    auto canUnload = reinterpret_cast<CanUnload>(
-        reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
-    auto getClassObject = reinterpret_cast<GetClassObject>(
-        reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject")));
-    ASSERT_TRUE(canUnload && getClassObject);
-    CLSID clsid;
-    ASSERT_EQ(S_OK, CLSIDFromProgID(L"Kelmo.CKelmo", &clsid));
+
+    ServerExports() : dll_(LoadLibraryW(L"Kelmo.dll")) {
+        if (!dll_) return;
+        canUnload = reinterpret_cast<CanUnload>(
+            reinterpret_cast<void*>(GetProcAddress(dll_, "DllCanUnloadNow")));
+        getClassObject = reinterpret_cast<GetClassObject>(
+            reinterpret_cast<void*>(GetProcAddress(dll_, "DllGetClassObject")));
+    }
+    ServerExports(const ServerExports&) = delete;
+    ServerExports& operator=(const ServerExports&) = delete;
+    ~ServerExports() {
+        if (dll_) FreeLibrary(dll_);
+    }
+    bool loaded() const { return dll_ && canUnload && getClassObject; }
+
+    CanUnload canUnload = nullptr;
+    GetClassObject getClassObject = nullptr;
+
+private:
+    HMODULE dll_;
+};
+
+CLSID kelmoClassId() {
+    CLSID clsid{};
+    CLSIDFromProgID(L"Kelmo.CKelmo", &clsid);
+    return clsid;
+}
+
+TEST_F(Com, TheServerUnloadsOnlyWhenNoObjectIsAlive) {
+    ServerExports server;
+    ASSERT_TRUE(server.loaded()) << "Kelmo.dll must be beside the test or on the path";
     IClassFactory* factory = nullptr;
-    ASSERT_EQ(S_OK, getClassObject(clsid, IID_IClassFactory, reinterpret_cast<void**>(&factory)));
+    ASSERT_EQ(S_OK, server.getClassObject(kelmoClassId(), IID_IClassFactory,
+                                          reinterpret_cast<void**>(&factory)));
     IClassFactory* other = nullptr;
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
-              getClassObject(IID_IUnknown, IID_IClassFactory, reinterpret_cast<void**>(&other)));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, server.getClassObject(IID_IUnknown, IID_IClassFactory,
+                                                               reinterpret_cast<void**>(&other)));
     EXPECT_EQ(nullptr, other);
     IDispatch* first = nullptr;
     IDispatch* second = nullptr;
@@ -442,17 +278,71 @@ TEST_F(Com, TheServerUnloadsOnlyWhenNoObjectIsAlive) {
     ASSERT_EQ(S_OK,
               factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&second)));
     EXPECT_NE(first, second); // multi-use: a new object each time
-    EXPECT_EQ(S_FALSE, canUnload());
+    EXPECT_EQ(S_FALSE, server.canUnload());
     first->Release();
-    EXPECT_EQ(S_FALSE, canUnload());
+    EXPECT_EQ(S_FALSE, server.canUnload());
     second->Release();
-    EXPECT_EQ(S_OK, canUnload());
+    EXPECT_EQ(S_OK, server.canUnload());
     factory->LockServer(TRUE);
-    EXPECT_EQ(S_FALSE, canUnload());
+    EXPECT_EQ(S_FALSE, server.canUnload());
     factory->LockServer(FALSE);
-    EXPECT_EQ(S_OK, canUnload());
+    EXPECT_EQ(S_OK, server.canUnload());
     factory->Release();
-    FreeLibrary(dll);
+}
+
+struct ErrorInfoSeen {
+    std::wstring source;
+    std::wstring description;
+};
+
+// The calling thread's error info, taken (it is cleared by taking it).
+ErrorInfoSeen takeErrorInfo() {
+    ErrorInfoSeen seen;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || !info) return seen;
+    BSTR source = nullptr, description = nullptr;
+    info->GetSource(&source);
+    info->GetDescription(&description);
+    seen.source = source ? source : L"";
+    seen.description = description ? description : L"";
+    SysFreeString(source);
+    SysFreeString(description);
+    info->Release();
+    return seen;
+}
+
+// Creation fails when the object cannot have its file-system object: here on a thread that
+// has not initialised COM. No object is handed out, the failure comes with error info, no
+// exception leaves the DLL, and no half-made object keeps the DLL loaded.
+TEST(Dll, AFailedCreationReportsErrorInfoAndLeavesNothingAlive) {
+    ServerExports server;
+    ASSERT_TRUE(server.loaded());
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    const CLSID clsid = kelmoClassId();
+    CoUninitialize();
+    std::thread([&] {
+        IDispatch* unavailable = nullptr;
+        CLSID fileSystem{};
+        CLSIDFromString(L"{0D43FE01-F093-11CF-8940-00A0C9054228}", &fileSystem);
+        ASSERT_TRUE(FAILED(CoCreateInstance(fileSystem, nullptr, CLSCTX_INPROC_SERVER,
+                                            IID_IDispatch, reinterpret_cast<void**>(&unavailable))))
+            << "this thread was meant to have no COM";
+        IClassFactory* factory = nullptr;
+        ASSERT_EQ(S_OK, server.getClassObject(clsid, IID_IClassFactory,
+                                              reinterpret_cast<void**>(&factory)));
+        SetErrorInfo(0, nullptr);
+        IDispatch* object = reinterpret_cast<IDispatch*>(&factory); // any non-null value
+        const HRESULT hr =
+            factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object));
+        EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
+        EXPECT_EQ(nullptr, object);
+        const ErrorInfoSeen info = takeErrorInfo();
+        EXPECT_EQ(L"Kelmo", info.source);
+        EXPECT_NE(std::wstring::npos, info.description.find(L"Scripting.FileSystemObject"))
+            << narrow(info.description);
+        factory->Release();
+    }).join();
+    EXPECT_EQ(S_OK, server.canUnload());
 }
 
 struct ProcessFigures {

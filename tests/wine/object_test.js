@@ -38,6 +38,18 @@ test("platform objects", function () {
     check("FS is the same object each time", again.GetSpecialFolder(0).Path === fs.GetSpecialFolder(0).Path, "");
     check("oShell is a Shell object", typeof k.oShell.NameSpace === "unknown" || k.oShell !== null, "");
 });
+test("IEC takes an object and is emptied by null or undefined", function () {
+    var k = newKelmo();
+    var dictionary = new ActiveXObject("Scripting.Dictionary");
+    dictionary.Add("key", "value");
+    k.IEC = dictionary;
+    eq("IEC gives back the object assigned", "value", k.IEC.Item("key"));
+    k.IEC = null;
+    eq("null empties IEC", null, k.IEC);
+    k.IEC = dictionary;
+    k.IEC = undefined;
+    eq("undefined empties IEC", null, k.IEC);
+});
 raises("overflow reaches JScript", 6, function () { newKelmo().RestOld(-2147483648); });
 test("a missing required argument is refused", function () {
     try {

@@ -32,6 +32,12 @@ Set k.IEC = other
 Check "IEC gives back the object assigned", k.IEC Is other, "another object"
 Set k.IEC = Nothing
 Check "IEC can be emptied", k.IEC Is Nothing, "still set"
+Set k.IEC = other
+k.IEC = Null
+Check "IEC = Null empties IEC", k.IEC Is Nothing, "still set"
+Set k.IEC = other
+k.IEC = Empty
+Check "IEC = Empty empties IEC", k.IEC Is Nothing, "still set"
 
 On Error Resume Next
 k.RestOld -2147483648

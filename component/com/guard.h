@@ -1,0 +1,50 @@
+// The one translation of failures at the COM boundary: every entry point of the component runs
+// its body through guarded(), so that no exception leaves the module. Whatever is thrown
+// (KelmoError, std::bad_alloc, any std::exception, anything else) becomes a failed HRESULT with
+// error info for the caller's thread: source "Kelmo" and a description.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <optional>
+#include <type_traits>
+
+#include "base/error.h"
+
+namespace kelmo::com {
+
+// The error that the exception being handled stands for. Call only inside a catch block.
+KelmoError currentError() noexcept;
+
+// The HRESULT a client receives for an error: always a failure, also for an error whose number
+// would read as success.
+HRESULT failureCode(const KelmoError& error) noexcept;
+
+// Sets error info (source "Kelmo", the description, the interface iid) for the calling thread
+// and returns failureCode(error).
+HRESULT reportError(const KelmoError& error, REFIID iid) noexcept;
+
+// Runs body, which returns nothing (S_OK then) or an HRESULT. An exception becomes the failure
+// of the call, reported for the interface iid; when `failure` is given, the error is also kept
+// there (and emptied on success), for an IDispatch::Invoke to give it to its caller as
+// EXCEPINFO.
+template <typename Body>
+HRESULT guarded(REFIID iid, Body&& body, std::optional<KelmoError>* failure = nullptr) noexcept {
+    if (failure) failure->reset();
+    try {
+        if constexpr (std::is_void_v<decltype(body())>) {
+            body();
+            return S_OK;
+        } else {
+            return body();
+        }
+    } catch (...) {
+        KelmoError error = currentError();
+        const HRESULT hr = reportError(error, iid);
+        if (failure) *failure = std::move(error);
+        return hr;
+    }
+}
+
+} // namespace kelmo::com
