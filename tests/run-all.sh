@@ -110,7 +110,7 @@ test_unregistration_removes_everything_registration_wrote() {
     local key
     for key in 'HKCR\Kelmo.CKelmo\CLSID' \
         'HKCR\CLSID\{07B2D7B0-6EA9-4CA9-85C3-98C9CC261DB8}\InprocServer32 /v ThreadingModel' \
-        'HKCR\TypeLib\{EA9E2B8F-776C-41A4-BF8C-59F9ADB5C57D}\59.0\0\'"$(typelib_platform)" \
+        'HKCR\TypeLib\{EA9E2B8F-776C-41A4-BF8C-59F9ADB5C57D}\3b.0\0\'"$(typelib_platform)" \
         'HKCR\Interface\{C2768D4D-3032-4C4E-A35A-E65DECE1249B}\ProxyStubClsid32'; do
         # shellcheck disable=SC2086 # the key and its /v option are meant to split
         wine reg query $key >/dev/null 2>&1 || { echo "not registered: $key" >&2; return 1; }

@@ -28,7 +28,10 @@ struct RegistryValue {
 };
 
 const wchar_t ProgId[] = L"Kelmo.CKelmo";
+// Version 59.0. The type-library keys spell versions in hexadecimal, as LoadRegTypeLib and
+// the automation marshaller read them; the class's VERSION value is for people to read.
 const wchar_t TypeLibVersion[] = L"59.0";
+const wchar_t TypeLibVersionKey[] = L"3b.0";
 // The automation marshaller (PSOAInterface) serves dual interfaces from the type library.
 const wchar_t AutomationProxy[] = L"{00020424-0000-0000-C000-000000000046}";
 
@@ -40,7 +43,7 @@ std::vector<RegistryValue> registrationEntries(const std::wstring& dllPath) {
     const std::wstring libid = guidString(LIBID_Kelmo);
     const std::wstring dir = dllPath.substr(0, dllPath.find_last_of(L'\\') + 1);
     const std::wstring cls = L"CLSID\\" + clsid;
-    const std::wstring lib = L"TypeLib\\" + libid + L"\\" + TypeLibVersion;
+    const std::wstring lib = L"TypeLib\\" + libid + L"\\" + TypeLibVersionKey;
     const std::wstring itf = L"Interface\\" + iid;
     return {
         {cls, L"", ProgId},
@@ -60,7 +63,7 @@ std::vector<RegistryValue> registrationEntries(const std::wstring& dllPath) {
         {itf + L"\\ProxyStubClsid", L"", AutomationProxy},
         {itf + L"\\ProxyStubClsid32", L"", AutomationProxy},
         {itf + L"\\TypeLib", L"", libid},
-        {itf + L"\\TypeLib", L"Version", TypeLibVersion},
+        {itf + L"\\TypeLib", L"Version", TypeLibVersionKey},
     };
 }
 
@@ -71,7 +74,7 @@ std::vector<std::wstring> registrationRoots() {
         L"CLSID\\" + guidString(CLSID_CKelmo),
         ProgId,
         L"Interface\\" + guidString(IID__CKelmo),
-        L"TypeLib\\" + libid + L"\\" + TypeLibVersion,
+        L"TypeLib\\" + libid + L"\\" + TypeLibVersionKey,
     };
 }
 

@@ -86,6 +86,22 @@ TEST_F(Com, TheTypeLibraryIsTheContract) {
                   << narrow(kelmo::test::lineDiff(expected, actual));
 }
 
+// What the automation marshaller and early-binding tools do: find the library through its
+// registration, by identifier and version 59.0.
+TEST_F(Com, TheRegisteredTypeLibraryLoadsByIdentifierAndVersion) {
+    LateBound k;
+    ASSERT_EQ(S_OK, k.created());
+    ObjectLibrary library(k.get());
+    ASSERT_EQ(S_OK, library.loaded());
+    TLIBATTR* attributes = nullptr;
+    ASSERT_EQ(S_OK, library.get()->GetLibAttr(&attributes));
+    const GUID libraryId = attributes->guid;
+    library.get()->ReleaseTLibAttr(attributes);
+    ITypeLib* registered = nullptr;
+    EXPECT_EQ(S_OK, LoadRegTypeLib(libraryId, 59, 0, 0, &registered));
+    if (registered) registered->Release();
+}
+
 TEST_F(Com, EveryMemberNameResolvesToItsDispatchId) {
     LateBound k;
     ObjectLibrary library(k.get());
