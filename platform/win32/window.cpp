@@ -151,6 +151,7 @@ INT_PTR Dialog::runModal(const DialogTemplate& dialogTemplate, HWND owner) {
 }
 
 void Dialog::createModeless(const DialogTemplate& dialogTemplate, HWND owner) {
+    rethrowFailure(); // not handed over yet: it belongs to the window's earlier life
     destroy();
     modal_ = false;
     HWND created =
@@ -208,6 +209,7 @@ void Dialog::abandon() noexcept {
 
 void Window::create(const WindowClass& windowClass, const std::wstring& caption, DWORD style,
                     DWORD exStyle, const RECT& bounds, HWND owner) {
+    rethrowFailure(); // not handed over yet: it belongs to the window's earlier life
     registerOnce(windowClass);
     destroy();
     creating_ = true;
@@ -222,6 +224,7 @@ void Window::create(const WindowClass& windowClass, const std::wstring& caption,
 
 INT_PTR Window::runModal(int showCommand) {
     if (!hwnd()) throw KelmoError(errors::InvalidCall, L"The window does not exist");
+    if (inModalRun_) throw KelmoError(errors::InvalidCall, L"The window runs modally already");
     DisabledWindow owner(GetWindow(hwnd(), GW_OWNER));
     inModalRun_ = true;
     modalEnded_ = false;

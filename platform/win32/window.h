@@ -45,6 +45,9 @@ public:
     HWND hwnd() const { return hwnd_; }
     // Destroys the window now; the object stays and may create another.
     void destroy();
+    // Throws, once, what a message handler threw, if anything. Modal runs do this themselves;
+    // the message loop of a modeless window calls it after each message it dispatched.
+    void rethrowFailure();
 
 protected:
     WindowBase() = default;
@@ -59,8 +62,6 @@ protected:
     // Keeps the exception in flight (the first one wins) and ends the window's modal run.
     void keepFailure() noexcept;
     bool failed() const { return static_cast<bool>(failure_); }
-    // Throws the kept exception, if any, and forgets it.
-    void rethrowFailure();
     // Ends whatever modal run shows this window after a failure.
     virtual void abandon() noexcept = 0;
 

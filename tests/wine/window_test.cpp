@@ -107,7 +107,7 @@ TEST(DialogBase, ModalRunGivesTheResultOrTheHandlersException) {
         << "the failure was handed over once, not kept for the next run";
 }
 
-TEST(DialogBase, ModelessDialogIsDestroyedWithItsObject) {
+TEST(DialogBase, ModelessDialogGoesWithItsObjectOrItsFailure) {
     HWND window = nullptr;
     {
         ScriptedDialog dialog(WM_NULL);
@@ -116,6 +116,14 @@ TEST(DialogBase, ModelessDialogIsDestroyedWithItsObject) {
         ASSERT_TRUE(IsWindow(window));
     }
     EXPECT_FALSE(IsWindow(window));
+
+    ScriptedDialog failing(ThrowNow);
+    failing.createModeless(smallDialog());
+    MSG message;
+    while (failing.hwnd() && GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    EXPECT_EQ(numberThrownBy([&] { failing.rethrowFailure(); }), HandlerFailure);
+    EXPECT_EQ(numberThrownBy([&] { failing.rethrowFailure(); }), 0) << "handed over once";
 }
 
 TEST(WindowBase, ModalRunEndsWithTheResultOrTheHandlersException) {
