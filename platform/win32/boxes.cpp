@@ -1,90 +1,26 @@
-// Modal message boxes and the input box on Win32. The input box is a dialog built in memory: a
-// prompt, an edit field holding the proposed text, OK and Cancel.
+// Modal message boxes and the input box on Win32. The input box is a dialog of our own: a
+// prompt that wraps over as many lines as it needs, an edit field holding the proposed text
+// (selected), OK and Cancel; it comes up centred, in front of every other window.
 #include <windows.h>
 
-#include <vector>
+#include <algorithm>
 
 #include "platform/win32/com.h"
+#include "platform/win32/dialogtemplate.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/window.h"
 
 namespace kelmo::win32 {
 
 namespace {
 
-constexpr WORD promptId = 100;
-constexpr WORD editId = 101;
-constexpr WORD buttonClass = 0x0080, editClass = 0x0081, staticClass = 0x0082;
+// The ids a pilot answers the box by.
+constexpr int promptId = 100;
+constexpr int editId = 101;
 
-// Writes a DLGTEMPLATE with its items into WORD-sized, DWORD-aligned memory.
-class DialogTemplate {
-public:
-    DialogTemplate(DWORD style, short cx, short cy, const std::wstring& title, WORD pointSize,
-                   const std::wstring& font) {
-        addDword(style);
-        addDword(0); // extended style
-        itemCountAt_ = words_.size();
-        words_.push_back(0);
-        addRectangle(0, 0, cx, cy);
-        words_.push_back(0); // no menu
-        words_.push_back(0); // the standard dialog class
-        addString(title);
-        words_.push_back(pointSize);
-        addString(font);
-    }
-
-    void addItem(WORD windowClass, DWORD style, short x, short y, short cx, short cy, WORD id,
-                 const std::wstring& text) {
-        if (words_.size() % 2 != 0) words_.push_back(0);
-        addDword(style | WS_CHILD | WS_VISIBLE);
-        addDword(0); // extended style
-        addRectangle(x, y, cx, cy);
-        words_.push_back(id);
-        words_.push_back(0xFFFF); // a predefined class by its atom
-        words_.push_back(windowClass);
-        addString(text);
-        words_.push_back(0); // no creation data
-        ++words_[itemCountAt_];
-    }
-
-    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
-private:
-    void addDword(DWORD value) {
-        words_.push_back(LOWORD(value));
-        words_.push_back(HIWORD(value));
-    }
-    void addRectangle(short x, short y, short cx, short cy) {
-        for (short value : {x, y, cx, cy})
-            words_.push_back(static_cast<WORD>(value));
-    }
-    void addString(const std::wstring& text) {
-        words_.insert(words_.end(), text.begin(), text.end());
-        words_.push_back(0);
-    }
-
-    std::vector<WORD> words_;
-    std::size_t itemCountAt_ = 0;
-};
-
-DialogTemplate inputBoxTemplate(const std::wstring& title) {
-    DialogTemplate dialog(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT |
-                              DS_CENTER | DS_SETFOREGROUND,
-                          250, 92, title, 9, L"MS Shell Dlg");
-    dialog.addItem(staticClass, SS_LEFT | SS_NOPREFIX, 7, 7, 180, 58, promptId, L"");
-    dialog.addItem(buttonClass, BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP, 193, 7, 50, 14, IDOK,
-                   L"OK");
-    dialog.addItem(buttonClass, BS_PUSHBUTTON | WS_TABSTOP, 193, 25, 50, 14, IDCANCEL,
-                   L"\u30AD\u30E3\u30F3\u30BB\u30EB"); // "Cancel" in Japanese
-    dialog.addItem(editClass, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP, 7, 71, 236, 13,
-                   editId, L"");
-    return dialog;
-}
-
-struct InputBoxState {
-    const std::wstring& prompt;
-    const std::wstring& defaultText;
-    std::wstring answer;
-};
+// A font whose Japanese glyphs every Japanese system has; the charset makes other systems
+// choose one with them too.
+const DialogFont japaneseDialogFont{L"MS UI Gothic", 9, FW_NORMAL, false, SHIFTJIS_CHARSET};
 
 std::wstring windowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -93,48 +29,160 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-void initialiseInputBox(HWND dialog, const InputBoxState& state) {
-    SetDlgItemTextW(dialog, promptId, state.prompt.c_str());
-    HWND edit = GetDlgItem(dialog, editId);
-    SetWindowTextW(edit, state.defaultText.c_str());
-    SendMessageW(edit, EM_SETSEL, 0, -1);
-    SetFocus(edit);
+RECT clientRectOf(HWND control) {
+    RECT bounds{};
+    GetWindowRect(control, &bounds);
+    MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&bounds), 2);
+    return bounds;
 }
 
-INT_PTR CALLBACK inputBoxProcedure(HWND dialog, UINT message, WPARAM wParam,
-                                   LPARAM lParam) noexcept {
-    auto* state = reinterpret_cast<InputBoxState*>(GetWindowLongPtrW(dialog, DWLP_USER));
-    switch (message) {
-    case WM_INITDIALOG:
-        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-        initialiseInputBox(dialog, *reinterpret_cast<InputBoxState*>(lParam));
-        return FALSE; // the focus is set
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK) {
-            try {
-                state->answer = windowText(GetDlgItem(dialog, editId));
-                EndDialog(dialog, IDOK);
-            } catch (...) {
-                EndDialog(dialog, IDCANCEL); // out of memory for the text
-            }
-            return TRUE;
-        }
-        if (LOWORD(wParam) == IDCANCEL) {
-            EndDialog(dialog, IDCANCEL);
-            return TRUE;
-        }
-        break;
+// A window's device context with the window's font selected, for as long as it lives.
+class FontDc {
+public:
+    explicit FontDc(HWND window) : window_(window), dc_(GetDC(window)) {
+        auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+        if (dc_ && font) previous_ = SelectObject(dc_, font);
     }
-    return FALSE;
+    FontDc(const FontDc&) = delete;
+    FontDc& operator=(const FontDc&) = delete;
+    ~FontDc() {
+        if (!dc_) return;
+        if (previous_) SelectObject(dc_, previous_);
+        ReleaseDC(window_, dc_);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+    HGDIOBJ previous_ = nullptr;
+};
+
+// The height `text` takes in the label when wrapped as the label wraps it.
+int wrappedHeight(HWND label, const std::wstring& text, int width) {
+    FontDc dc(label);
+    if (!dc.get()) return 0;
+    RECT measure{0, 0, width, 0};
+    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measure,
+              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS | DT_NOPREFIX);
+    return measure.bottom - measure.top;
 }
 
-HINSTANCE thisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&inputBoxProcedure), &module);
-    return module;
+int workAreaHeight(HWND window) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+    return monitor.rcWork.bottom - monitor.rcWork.top;
 }
+
+void moveBy(HWND control, int dy) {
+    RECT bounds = clientRectOf(control);
+    SetWindowPos(control, nullptr, bounds.left, bounds.top + dy, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void growBy(HWND window, int dy) {
+    RECT bounds{};
+    GetWindowRect(window, &bounds);
+    SetWindowPos(window, nullptr, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top + dy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+class InputBox final : public Dialog {
+public:
+    InputBox(const std::wstring& prompt, const std::wstring& defaultText)
+        : prompt_(prompt), defaultText_(defaultText) {}
+
+    // The edited text after OK, the empty string after Cancel or the close box.
+    std::wstring ask(const std::wstring& title) {
+        return runModal(layout(title)) == IDOK ? answer_ : std::wstring();
+    }
+
+private:
+    // In dialog units; the prompt and the box grow downwards when the prompt needs more lines.
+    static DialogTemplate layout(const std::wstring& title) {
+        DialogTemplate dialog(
+            {title,
+             {0, 0, 250, 92},
+             WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND,
+             WS_EX_TOPMOST,
+             japaneseDialogFont,
+             {}});
+        dialog.add({ControlClass::label(),
+                    promptId,
+                    L"",
+                    {7, 7, 180, 58},
+                    WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL});
+        dialog.add({ControlClass::edit(),
+                    editId,
+                    L"",
+                    {7, 71, 236, 13},
+                    WS_VISIBLE | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP});
+        dialog.add({ControlClass::button(),
+                    IDOK,
+                    L"OK",
+                    {193, 7, 50, 14},
+                    WS_VISIBLE | BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP});
+        dialog.add({ControlClass::button(),
+                    IDCANCEL,
+                    L"\u30AD\u30E3\u30F3\u30BB\u30EB", // "Cancel"
+                    {193, 25, 50, 14},
+                    WS_VISIBLE | BS_PUSHBUTTON | WS_TABSTOP});
+        return dialog;
+    }
+
+    INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM) override {
+        switch (message) {
+        case WM_INITDIALOG:
+            initialise();
+            return FALSE; // the focus is set
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK) {
+                answer_ = windowText(item(editId));
+                endDialog(IDOK);
+                return TRUE;
+            }
+            if (LOWORD(wParam) == IDCANCEL) { // Cancel, Esc and the close box
+                endDialog(IDCANCEL);
+                return TRUE;
+            }
+            break;
+        }
+        return FALSE;
+    }
+
+    void initialise() {
+        SetDlgItemTextW(hwnd(), promptId, prompt_.c_str());
+        fitPrompt();
+        HWND edit = item(editId);
+        SetWindowTextW(edit, defaultText_.c_str());
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SetFocus(edit);
+        centre(hwnd(), CentreWithin::WorkArea);
+        SetForegroundWindow(hwnd());
+    }
+
+    // Makes room for every line of the wrapped prompt, as far as the work area allows.
+    void fitPrompt() {
+        HWND prompt = item(promptId);
+        const RECT bounds = clientRectOf(prompt);
+        const int shown = bounds.bottom - bounds.top;
+        const int needed = wrappedHeight(prompt, prompt_, bounds.right - bounds.left);
+        RECT box{};
+        GetWindowRect(hwnd(), &box);
+        const int room = workAreaHeight(hwnd()) - (box.bottom - box.top);
+        const int extra = std::min(needed - shown, room);
+        if (extra <= 0) return;
+        SetWindowPos(prompt, nullptr, 0, 0, bounds.right - bounds.left, shown + extra,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        moveBy(item(editId), extra);
+        growBy(hwnd(), extra);
+    }
+
+    const std::wstring& prompt_;
+    const std::wstring& defaultText_;
+    std::wstring answer_;
+};
 
 class Win32Dialogs final : public platform::Dialogs {
 public:
@@ -148,13 +196,7 @@ public:
 
     std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
                           const std::wstring& defaultText) override {
-        InputBoxState state{prompt, defaultText, L""};
-        DialogTemplate dialog = inputBoxTemplate(title);
-        INT_PTR result =
-            DialogBoxIndirectParamW(thisModule(), dialog.get(), nullptr, inputBoxProcedure,
-                                    reinterpret_cast<LPARAM>(&state));
-        if (result == -1 || result == 0) throwLastError(L"InputBox");
-        return result == IDOK ? state.answer : L"";
+        return InputBox(prompt, defaultText).ask(title);
     }
 };
 
