@@ -243,9 +243,9 @@ private:
         std::uint64_t value = 0;
         for (wchar_t digit : digits) {
             value = value * 10 + std::uint64_t(digit - L'0');
-            if (value > kMaxRepeatCount)
+            if (value > MaxRepeatCount)
                 fail(L"the repeat count in " + quoted(whole) + L" at character " + position(at) +
-                     L" is larger than " + std::to_wstring(kMaxRepeatCount));
+                     L" is larger than " + std::to_wstring(MaxRepeatCount));
         }
         return std::uint32_t(value);
     }
