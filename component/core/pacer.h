@@ -66,7 +66,7 @@ public:
 
 private:
     void sleepOneStep(std::int64_t& deadline, std::int32_t step);
-    [[noreturn]] void abortRun();
+    void abortRun(); // ends the run through the platform
 
     platform::Services& sv_;
     Tuning& tuning_;

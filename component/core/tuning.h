@@ -7,15 +7,15 @@
 namespace kelmo {
 
 namespace defaults {
-inline constexpr std::int32_t Atom = 25;       // ms slept per idle sample
-inline constexpr std::int32_t Mol1 = 100;      // idle ms of PaceWait, and SettleMs under ODOn
-inline constexpr std::int32_t Mol2 = 1000;     // SettleMs under ODOff
-inline constexpr std::int32_t Speed = 90;      // usage percent from which a sample counts busy
-inline constexpr bool ODflag = true;           // LaunchWait settles one round only
-inline constexpr std::int16_t Repeat = 5;      // LaunchWait's rounds while ODflag is False
-inline constexpr std::int32_t RestMax = 10;    // seconds of Rest and RestOld given 0
-inline constexpr std::int32_t SettleMs = 100;  // idle ms of one LaunchWait round
-inline constexpr std::int16_t IEIdleMs = 600;  // browser not-busy ms that Send waits for
+inline constexpr std::int32_t Atom = 25;      // ms slept per idle sample
+inline constexpr std::int32_t Mol1 = 100;     // idle ms of PaceWait, and SettleMs under ODOn
+inline constexpr std::int32_t Mol2 = 1000;    // SettleMs under ODOff
+inline constexpr std::int32_t Speed = 90;     // usage percent from which a sample counts busy
+inline constexpr bool ODflag = true;          // LaunchWait settles one round only
+inline constexpr std::int16_t Repeat = 5;     // LaunchWait's rounds while ODflag is False
+inline constexpr std::int32_t RestMax = 10;   // seconds of Rest and RestOld given 0
+inline constexpr std::int32_t SettleMs = 100; // idle ms of one LaunchWait round
+inline constexpr std::int16_t IEIdleMs = 600; // browser not-busy ms that Send waits for
 } // namespace defaults
 
 // The tuning variables, stored and read by the script without checks or side effects.
