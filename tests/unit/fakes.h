@@ -243,6 +243,7 @@ private:
 
 // What every fake shares.
 struct FakeBase {
+    FakeBase(EventLog& log, VirtualClock& time) : log(log), time(time) {}
     EventLog& log;
     VirtualClock& time;
 };
@@ -251,7 +252,7 @@ struct FakeBase {
 // handler would, inside the component's wait.
 class FakeClock : public platform::Clock, FakeBase {
 public:
-    explicit FakeClock(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
     void sleep(std::int32_t milliseconds) override {
         if (++sleeps_ > 200'000) throw VirtualTimeExceeded{};
         log.add("sleep", milliseconds);
@@ -281,7 +282,7 @@ private:
 class FakeSystem : public platform::System, FakeBase {
 public:
     enum class Statistic { None, Registry, ProcessorTimes };
-    explicit FakeSystem(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
 
     std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
         log.add("stat", key);
@@ -322,7 +323,7 @@ private:
 
 class FakeSound : public platform::Sound, FakeBase {
 public:
-    explicit FakeSound(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
         log.add("play", path, flags);
         return true;
@@ -336,7 +337,7 @@ public:
 class FakeKeyboard : public platform::Keyboard, FakeBase {
 public:
     static constexpr int Pause = 19;
-    explicit FakeKeyboard(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
 
     std::int16_t asyncKeyState(int virtualKey) override {
         std::int16_t state = 0;
@@ -363,7 +364,7 @@ private:
 
 class FakeKeys : public platform::KeyInjector, FakeBase {
 public:
-    explicit FakeKeys(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
     void type(const std::vector<platform::KeyAction>& actions) override {
         log.add("type", renderKeys(actions));
     }
@@ -372,7 +373,7 @@ public:
 // Which window is in front, and the pop-ups that activation goes to.
 class FakeWindows : public platform::Windows, FakeBase {
 public:
-    explicit FakeWindows(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
 
     WindowHandle foreground() override {
         log.add("foreground", front);
@@ -416,7 +417,7 @@ public:
         std::wstring title;
         std::int64_t atMs;
     };
-    explicit FakeDialogs(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
 
     std::int32_t messageBox(const std::wstring& text, std::uint32_t flags,
                             const std::wstring& title) override {
@@ -433,7 +434,7 @@ public:
 
 class FakeProcesses : public platform::Processes, FakeBase {
 public:
-    explicit FakeProcesses(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
         log.add("start", commandLine, style);
         return 0;
@@ -455,7 +456,7 @@ class FakeClipboard : public platform::Clipboard, FakeBase {
 public:
     using Formats = std::map<std::wstring, std::wstring>; // clipboard format -> content
     static inline const std::wstring Text = L"CF_UNICODETEXT";
-    explicit FakeClipboard(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
 
     std::unique_ptr<Snapshot> save() override {
         log.add("clipboard save");
@@ -483,7 +484,7 @@ private:
 // The other platform objects are not faked: asking for one fails.
 class FakeObjects : public platform::ObjectFactory, FakeBase {
 public:
-    explicit FakeObjects(FakeBase base) : FakeBase(base) {}
+    using FakeBase::FakeBase;
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
         log.add("create FileSystem");
         return fileSystems.emplace_back(std::make_shared<FakeFileSystem>(log, windowsFolder));
@@ -509,16 +510,16 @@ struct FakePlatform {
 
     EventLog log;
     VirtualClock time;
-    FakeWindows windows{{log, time}};
-    FakeKeyboard keyboard{{log, time}};
-    FakeKeys keys{{log, time}};
-    FakeProcesses processes{{log, time}};
-    FakeClock clock{{log, time}};
-    FakeSystem system{{log, time}};
-    FakeSound sound{{log, time}};
-    FakeDialogs dialogs{{log, time}};
-    FakeClipboard clipboard{{log, time}};
-    FakeObjects objects{{log, time}};
+    FakeWindows windows{log, time};
+    FakeKeyboard keyboard{log, time};
+    FakeKeys keys{log, time};
+    FakeProcesses processes{log, time};
+    FakeClock clock{log, time};
+    FakeSystem system{log, time};
+    FakeSound sound{log, time};
+    FakeDialogs dialogs{log, time};
+    FakeClipboard clipboard{log, time};
+    FakeObjects objects{log, time};
 
     platform::Services& services() { return services_; }
 

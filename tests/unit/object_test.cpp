@@ -50,13 +50,9 @@ TEST_F(Creation, StartsWithTheDefaultsAndTheForegroundWindowAsApplicationZeroWit
 TEST_F(Creation, CompletesTheCurrentDirectoryAsDefFldAndTakesWinDrvFromTheWindowsFolder) {
     const std::pair<std::wstring, std::wstring> directories[] = {
         {L"C:\\Work", L"C:\\Work\\"},
-        {L"C:\\Work\\", L"C:\\Work\\"},
-        {L"C:\\", L"C:\\"},
         {L"  C:\\  ", L"C:\\"},
         {L"   C:\\My Work  ", L"C:\\My Work\\"},
-        {L"\tC:\\Work\t", L"\tC:\\Work\t\\"},
         {L"\u3000C:\\Work\u3000", L"\u3000C:\\Work\u3000\\"},
-        {L"\\\\server\\share", L"\\\\server\\share\\"},
     };
     for (const auto& [directory, defFld] : directories) {
         SCOPED_TRACE(narrow(directory));
