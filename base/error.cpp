@@ -17,6 +17,8 @@ std::wstring errors::standardDescription(std::int32_t number) {
         return L"Object variable not set";
     case NotImplemented:
         return L"Object doesn't support this action";
+    case Busy:
+        return L"Kelmo is still running another call; try again when it has returned";
     default:
         return L"Automation error";
     }

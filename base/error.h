@@ -30,6 +30,9 @@ inline constexpr std::int32_t SubscriptOutOfRange = 9;
 inline constexpr std::int32_t TypeMismatch = 13;
 inline constexpr std::int32_t ObjectNotSet = 91;
 inline constexpr std::int32_t NotImplemented = 445;
+// RPC_E_SERVERCALL_RETRYLATER: a member that acts was called while another member of the same
+// object was still running (from a message pumped during its waits).
+inline constexpr std::int32_t Busy = static_cast<std::int32_t>(0x8001010Au);
 
 std::wstring standardDescription(std::int32_t number);
 [[noreturn]] void raise(std::int32_t number);

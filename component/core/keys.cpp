@@ -3,6 +3,7 @@
 #include "component/core/object.h"
 #include "base/checked.h"
 #include "base/text.h"
+#include "component/core/calls.h"
 #include "component/core/keyscript.h"
 
 namespace kelmo {
@@ -11,8 +12,6 @@ namespace {
 constexpr std::uint8_t VkShift = 16, VkCtrl = 17, VkAlt = 18, VkEsc = 27, VkTab = 9,
                        VkPrintScreen = 44;
 constexpr std::uint32_t KeyDown = 0, KeyUp = 2;
-constexpr std::int32_t BrowserSampleMs = 100;
-constexpr std::int64_t BrowserStuckAfterMs = 10000;
 
 std::uint8_t modifierKey(wchar_t c) {
     return c == L'%' ? VkAlt : c == L'+' ? VkShift : VkCtrl;
@@ -26,19 +25,24 @@ void CKelmo::typeKeys(const std::wstring& script) {
 }
 
 void CKelmo::Send(const std::wstring& strText2) {
-    GuardBreak();
-    BringToFront(currentAppWindow());
-    const std::int32_t n = checkedNarrow<std::int16_t>(strText2.size());
+    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    sendKeys(strText2);
+}
+
+void CKelmo::sendKeys(const std::wstring& script) {
+    pacer_.guardBreak();
+    apps_.bringCurrentToFront();
+    const std::int32_t n = checkedNarrow<std::int16_t>(script.size());
     for (std::int32_t i = 1; i <= n; ++i) {
-        PaceWait();
-        deliverPiece(nextPiece(strText2, i));
+        pacer_.paceWait();
+        deliverPiece(nextPiece(script, i));
     }
-    LaunchWait();
-    if (IEOpen) {
-        browserWait();
-        GuardBreak();
+    pacer_.launchWait();
+    if (browser_.isOpen()) {
+        browser_.waitUntilIdle(IEC.get());
+        pacer_.guardBreak();
     }
-    currentAppWindow() = sv_.windows.foreground();
+    apps_.adoptForeground();
 }
 
 void CKelmo::deliverPiece(const std::wstring& piece) {
@@ -48,17 +52,17 @@ void CKelmo::deliverPiece(const std::wstring& piece) {
         return;
     }
     if (text::endsWithNoCase(piece, L"{PRTSC}")) {
-        PressPrintScreen(text::right(piece, 8).front() == L'%' ? 0 : 1);
+        pressPrintScreen(text::right(piece, 8).front() == L'%' ? 0 : 1);
     } else if (text::endsWithNoCase(piece, L"{esc}")) {
-        PressChord(chordFromWindow(text::right(piece, 7), VkEsc));
+        pressChord(chordFromWindow(text::right(piece, 7), VkEsc));
     } else if (text::endsWithNoCase(piece, L"{tab}")) {
-        PressChord(chordFromWindow(text::right(piece, 7), VkTab));
+        pressChord(chordFromWindow(text::right(piece, 7), VkTab));
     } else if (text::containsNoCase(piece, L"{tab ")) {
         const std::size_t space = piece.find(L' ');
         const std::int16_t count =
             text::toInteger(piece.substr(space + 1, piece.size() - 1 - (space + 1)));
         const std::wstring modifiers = piece.substr(0, piece.find(L'{'));
-        PressChordTimes(count, chordFromWindow(text::right(modifiers, 2), VkTab));
+        pressChordTimes(count, chordFromWindow(text::right(modifiers, 2), VkTab));
     } else {
         typeKeys(piece);
     }
@@ -76,12 +80,12 @@ CKelmo::Chord CKelmo::chordFromWindow(const std::wstring& window, std::uint8_t k
     return {modifierKey(first), key, {}};
 }
 
-void CKelmo::PressPrintScreen(std::uint16_t scan) {
+void CKelmo::pressPrintScreen(std::uint16_t scan) {
     sv_.keyboard.rawKeyEvent(VkPrintScreen, static_cast<std::uint8_t>(scan & 0xFF), KeyDown);
-    PaceWait();
+    pacer_.paceWait();
 }
 
-void CKelmo::PressChord(const Chord& chord) {
+void CKelmo::pressChord(const Chord& chord) {
     auto& keyboard = sv_.keyboard;
     keyboard.rawKeyEvent(chord.key, 0, KeyDown);
     if (chord.extra1) keyboard.rawKeyEvent(*chord.extra1, 0, KeyDown);
@@ -91,76 +95,57 @@ void CKelmo::PressChord(const Chord& chord) {
     }
     if (chord.extra1) keyboard.rawKeyEvent(*chord.extra1, 0, KeyUp);
     keyboard.rawKeyEvent(chord.key, 0, KeyUp);
-    PaceWait();
+    pacer_.paceWait();
 }
 
-void CKelmo::PressChordTimes(std::int16_t count, const Chord& chord) {
+void CKelmo::pressChordTimes(std::int16_t count, const Chord& chord) {
     for (std::int32_t i = 1; i <= count; ++i)
-        PressChord(chord);
-}
-
-// Until the browser has not been busy for IEIdleMs (three samples suffice when it was never
-// busy). A browser that stays busy for long listens to the Pause key, so the user can end it.
-void CKelmo::browserWait() {
-    if (!IEC) errors::raise(errors::ObjectNotSet, L"IEC");
-    const std::int64_t started = sv_.clock.monotonicMs();
-    std::int32_t notBusy = 0;
-    auto sample = [&] {
-        notBusy = IEC->busy() ? 0 : notBusy + BrowserSampleMs;
-        sv_.clock.sleep(BrowserSampleMs);
-    };
-    for (int k = 0; k < 3; ++k)
-        sample();
-    if (notBusy > 200) return;
-    while (notBusy <= IEIdleMs) {
-        sample();
-        if (sv_.clock.monotonicMs() - started > BrowserStuckAfterMs && checkPauseKey()) return;
-    }
+        pressChord(chord);
 }
 
 // Pass and PassF: the user's clipboard is saved whole, the text pasted, and the clipboard
 // restored, also when the paste fails or the user aborts the run meanwhile.
 template <typename Paste> void CKelmo::passThroughClipboard(const std::wstring& text, Paste paste) {
-    ClipSaved = sv_.clipboard.save();
-    ClipText = ClipSaved->text();
+    std::unique_ptr<platform::Clipboard::Snapshot> saved = sv_.clipboard.save();
+    clipText_ = saved->text();
+    const auto restoreOnce = [&] {
+        if (const auto snapshot = std::move(saved)) sv_.clipboard.restore(*snapshot);
+    };
+    const Pacer::AbortCleanup onAbort(pacer_, restoreOnce);
     try {
-        PaceWait();
+        pacer_.paceWait();
         sv_.clipboard.setText(text);
-        BringToFront(currentAppWindow());
-        PaceWait();
+        apps_.bringCurrentToFront();
+        pacer_.paceWait();
         paste();
-        PaceWait();
+        pacer_.paceWait();
     } catch (...) {
         try {
-            restorePendingClipboard();
+            restoreOnce();
         } catch (...) {
             // the paste's own failure is the one to report
         }
         throw;
     }
-    restorePendingClipboard();
-    PaceWait();
-}
-
-void CKelmo::restorePendingClipboard() {
-    if (!ClipSaved) return;
-    const auto saved = std::move(ClipSaved);
-    sv_.clipboard.restore(*saved);
+    restoreOnce();
+    pacer_.paceWait();
 }
 
 void CKelmo::Pass(const std::wstring& strCB, std::int16_t iEnt) {
-    GuardBreak();
+    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    pacer_.guardBreak();
     passThroughClipboard(strCB, [&] { typeKeys(L"^v"); });
     for (; iEnt > 0; --iEnt)
-        Send(L"{Enter}");
+        sendKeys(L"{Enter}");
 }
 
 void CKelmo::PassF(const std::wstring& strCB, std::int16_t iEnt) {
-    const std::wstring path = QuotedPath(strCB);
-    GuardBreak();
-    passThroughClipboard(path, [&] { Send(L"^v"); });
+    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    const std::wstring path = paths_.quotedPath(strCB);
+    pacer_.guardBreak();
+    passThroughClipboard(path, [&] { sendKeys(L"^v"); });
     for (; iEnt > 0; --iEnt)
-        Send(L"{Enter}");
+        sendKeys(L"{Enter}");
 }
 
 } // namespace kelmo

@@ -15,9 +15,9 @@ namespace {
 using platform::KeyAction;
 using platform::Modifier;
 
-constexpr std::uint16_t kReturnKey = 0x0D;
-constexpr std::size_t kMaxGroupDepth = 3;
-constexpr std::size_t kMaxQuotedLength = 40;
+constexpr std::uint16_t ReturnKey = 0x0D;
+constexpr std::size_t MaxGroupDepth = 3;
+constexpr std::size_t MaxQuotedLength = 40;
 
 struct NamedKey {
     std::string_view name;
@@ -25,7 +25,7 @@ struct NamedKey {
     bool extended;
 };
 
-constexpr NamedKey kNamedKeys[] = {
+constexpr NamedKey NamedKeys[] = {
     {"BACKSPACE", 0x08, false}, {"BS", 0x08, false},       {"BKSP", 0x08, false},
     {"BREAK", 0x03, true},      {"CAPSLOCK", 0x14, false}, {"CLEAR", 0x0C, false},
     {"DELETE", 0x2E, true},     {"DEL", 0x2E, true},       {"DOWN", 0x28, true},
@@ -69,7 +69,7 @@ wchar_t asciiUpper(wchar_t c) {
 }
 
 std::optional<NamedKey> findNamedKey(std::wstring_view name) {
-    for (const NamedKey& key : kNamedKeys) {
+    for (const NamedKey& key : NamedKeys) {
         if (key.name.size() != name.size()) continue;
         if (std::equal(name.begin(), name.end(), key.name.begin(),
                        [](wchar_t a, char b) { return asciiUpper(a) == wchar_t(b); }))
@@ -120,13 +120,13 @@ private:
             fail(L"\"}\" at character " + position(pos_) + L" closes no \"{\" in " +
                  quoted(excerptAround(pos_)));
         case L'~':
-            return plainKey(KeyAction::key(kReturnKey, false), 1);
+            return plainKey(KeyAction::key(ReturnKey, false), 1);
         case L'\r': {
             const bool crlf = pos_ + 1 < script_.size() && script_[pos_ + 1] == L'\n';
-            return plainKey(KeyAction::key(kReturnKey, false), crlf ? 2 : 1);
+            return plainKey(KeyAction::key(ReturnKey, false), crlf ? 2 : 1);
         }
         case L'\n':
-            return plainKey(KeyAction::key(kReturnKey, false), 1);
+            return plainKey(KeyAction::key(ReturnKey, false), 1);
         default:
             return plainCharacter();
         }
@@ -150,7 +150,7 @@ private:
     }
 
     void openGroup() {
-        if (groups_.size() == kMaxGroupDepth)
+        if (groups_.size() == MaxGroupDepth)
             fail(L"\"(\" at character " + position(pos_) + L" opens a fourth level of groups in " +
                  quoted(excerptAround(pos_)));
         groups_.push_back({pos_, actions_.size(), run_});
@@ -221,7 +221,7 @@ private:
             fail(L"empty key name " + quoted(whole) + L" at character " + position(at));
         if (auto ch = singleCharacter(name)) {
             // A line break in braces is Enter, as it is outside them.
-            if (*ch == U'\r' || *ch == U'\n') return KeyAction::key(kReturnKey, false);
+            if (*ch == U'\r' || *ch == U'\n') return KeyAction::key(ReturnKey, false);
             return KeyAction::text(*ch);
         }
         if (auto named = findNamedKey(name))
@@ -243,9 +243,9 @@ private:
         std::uint64_t value = 0;
         for (wchar_t digit : digits) {
             value = value * 10 + std::uint64_t(digit - L'0');
-            if (value > kMaxRepeatCount)
+            if (value > MaxRepeatCount)
                 fail(L"the repeat count in " + quoted(whole) + L" at character " + position(at) +
-                     L" is larger than " + std::to_wstring(kMaxRepeatCount));
+                     L" is larger than " + std::to_wstring(MaxRepeatCount));
         }
         return std::uint32_t(value);
     }
@@ -269,8 +269,8 @@ private:
 
     // The text in quotes, shortened when long (never between the halves of a surrogate pair).
     static std::wstring quoted(std::wstring_view text) {
-        if (text.size() <= kMaxQuotedLength) return L"\"" + std::wstring(text) + L"\"";
-        std::size_t length = kMaxQuotedLength;
+        if (text.size() <= MaxQuotedLength) return L"\"" + std::wstring(text) + L"\"";
+        std::size_t length = MaxQuotedLength;
         if (isHighSurrogate(text[length - 1])) --length;
         return L"\"" + std::wstring(text.substr(0, length)) + L"...\"";
     }

@@ -13,7 +13,7 @@
 namespace kelmo {
 
 // The largest repeat count a script may write ({a 2147483647}); larger counts are errors.
-inline constexpr std::uint32_t kMaxRepeatCount = 0x7FFFFFFF;
+inline constexpr std::uint32_t MaxRepeatCount = 0x7FFFFFFF;
 // The whole script, checked before anything is returned:
 // - "+", "^", "%" press Shift, Ctrl, Alt around the next key, or around every key of the
 //   parenthesised group that follows (groups nest up to three levels; a modifier already held

@@ -1,14 +1,19 @@
-// CKelmo: the automation object's state and members, free of COM and of Windows headers.
-// The COM layer (dispatch.cpp) maps each entry of _CKelmo onto one member here; the members
-// reach the desktop only through platform::Services. Each subsystem's members are defined in
-// their own file: object.cpp (creation, stored variables, platform objects), pacing.cpp,
+// CKelmo: the automation object's members and public variables, free of COM and of Windows
+// headers. The COM layer (dispatch.cpp) maps each entry of _CKelmo onto one member here. The
+// mechanisms live in their own classes (Pacer, AppTable, PathCompleter, BrowserSession); the
+// members combine them and reach the desktop only through platform::Services. Each subsystem's
+// members are defined in their own file: object.cpp (creation, platform objects), pacing.cpp,
 // keys.cpp, apps.cpp, dialogs.cpp, folders.cpp.
 #pragma once
 
-#include "platform/services.h"
 #include "base/error.h"
+#include "component/core/apptable.h"
+#include "component/core/browser.h"
+#include "component/core/pacer.h"
+#include "component/core/paths.h"
+#include "component/core/tuning.h"
+#include "platform/services.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -17,7 +22,9 @@
 
 namespace kelmo {
 
-class CKelmo {
+// The tuning variables (Atom, Mol1, Mol2, Speed, ODflag, Repeat, RestMax) are public members
+// inherited from Tuning, under the interface's names.
+class CKelmo : public Tuning {
 public:
     // Object creation: the defaults, application 0, the Pause key's flag, DefFld and WinDrv.
     // Throws KelmoError when the file-system object cannot give the Windows folder.
@@ -26,15 +33,7 @@ public:
     CKelmo(const CKelmo&) = delete;
     CKelmo& operator=(const CKelmo&) = delete;
 
-    // The eight public variables: stored and returned without checks or side effects.
-    std::int32_t Atom = 25;
-    std::int32_t Mol1 = 100;
-    std::int32_t Mol2 = 1000;
-    std::int32_t Speed = 90;
-    bool ODflag = true;
-    std::int16_t Repeat = 5;
-    std::int32_t RestMax = 10;
-    std::shared_ptr<platform::Browser> IEC;
+    std::shared_ptr<platform::Browser> IEC; // the browser that IE opened or the script assigned
 
     // Application table (apps).
     std::wstring Title();
@@ -88,32 +87,16 @@ public:
     void DefFld(const std::wstring& value);
     std::wstring WinDrv();
 
-    // Read-only views of private state, for the owner and tests.
-    std::int32_t settleMs() const { return SettleMs; }
-    std::int16_t appPrev() const { return AppPrev; }
-    const std::vector<platform::WindowHandle>& appWnds() const { return AppWnds; }
-    const std::vector<platform::ProcessId>& appPids() const { return AppPids; }
+    // The mechanisms, read-only, for the owner and tests.
+    const AppTable& apps() const { return apps_; }
+    const Pacer& pacer() const { return pacer_; }
     bool holdsFileSystem() const { return fs_ != nullptr; }
+    // The browser session: IE opens it, the browser's OnQuit event ends it.
+    BrowserSession& browser() { return browser_; }
 
 private:
-    // Shared private routines.
-    void BringToFront(platform::WindowHandle window);
-    platform::WindowHandle& currentAppWindow();
-    void GuardBreak();
-    void PaceWait();
-    void LaunchWait();
-    std::int32_t ReadCpuUsage();
-    std::int16_t PauseBox(const std::wstring& strText);
-    void accumulateIdle(std::int32_t required);
-    void sleepOneStep(std::int64_t& deadline, std::int32_t step);
-    bool checkPauseKey();
-    std::wstring pauseMessage(const std::wstring& strText) const;
-
-    // Path completion (paths.cpp).
-    std::wstring FullPath(const std::wstring& path) const;
-    std::wstring QuotedPath(const std::wstring& path);
-    std::wstring QuotedProgram(const std::wstring& program);
-    std::wstring QuotedCommand(const std::wstring& command, std::int16_t separator);
+    // Send without its own call scope, for the members that type through it.
+    void sendKeys(const std::wstring& script);
 
     // Key delivery (keys.cpp).
     struct Chord {
@@ -123,12 +106,10 @@ private:
     void deliverPiece(const std::wstring& piece);
     void typeKeys(const std::wstring& script);
     static Chord chordFromWindow(const std::wstring& window, std::uint8_t key);
-    void PressPrintScreen(std::uint16_t scan);
-    void PressChord(const Chord& chord);
-    void PressChordTimes(std::int16_t count, const Chord& chord);
-    void browserWait();
+    void pressPrintScreen(std::uint16_t scan);
+    void pressChord(const Chord& chord);
+    void pressChordTimes(std::int16_t count, const Chord& chord);
     template <typename Paste> void passThroughClipboard(const std::wstring& text, Paste paste);
-    void restorePendingClipboard();
 
     // Platform objects, created on first use.
     platform::FileSystem& fileSystem();
@@ -136,29 +117,13 @@ private:
     platform::Shell& shell();
 
     platform::Services& sv_;
+    AppTable apps_;
+    Pacer pacer_;
+    PathCompleter paths_;
+    BrowserSession browser_;
+    int runningCalls_ = 0; // members under way, counting those entered from a message pump
 
-    std::wstring CrLf;
-    std::int32_t SettleMs = 100;
-    bool IEOpen = false;
-    std::int16_t IEIdleMs = 600;
-    std::int16_t IEtabCache = 0;
-    float IEverCache = 0;
-    std::wstring DefFld_;
-    std::wstring WinDrv_;
-    std::wstring CurFld;
-    std::int16_t AppNum_ = 0;
-    std::int16_t AppCur_ = 0;
-    std::int16_t AppPrev = 0;
-    std::vector<platform::ProcessId> AppPids;
-    std::vector<platform::WindowHandle> AppWnds;
-    std::array<std::wstring, 2> BreakWhyText;
-    std::int16_t BreakWhy = 0;
-    bool pausing_ = false;                                    // inside the pause box
-    std::unique_ptr<platform::Clipboard::Snapshot> ClipSaved; // set while a paste is under way
-    std::wstring ClipText;
-
-    std::optional<platform::System::ProcessorTimes> cpuBaseline_;
-    std::int32_t lastCpuUsage_ = 0;
+    std::wstring clipText_; // the clipboard's text while a paste is under way
 
     std::shared_ptr<platform::FileSystem> fs_;
     std::shared_ptr<platform::ScriptShell> scriptShell_;

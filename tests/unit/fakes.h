@@ -1,9 +1,9 @@
-// The platform services faked for the native tests: FakeDesktop implements every service
-// interface at once, in virtual time; FakeFileSystem and FakeBrowser stand for platform objects.
-// Every call is written to one EventLog as "<kind> <arguments>" ("sleep 25", "key 19 1",
-// "rawkey 44 0 0", "type C+ v C-", "activate 256", "box Kelmo_Break", "clipboard set abc" ...): a
-// test reads the log to see what the component did and in which order, hooks into it to act at
-// the moment of a call, and makes calls fail by their entries.
+// The platform services faked for the native tests, one fake per service: each appends its
+// calls to one shared EventLog as "<kind> <arguments>" ("sleep 25", "key 19 1", "rawkey 44 0 0",
+// "type C+ v C-", "activate 256", "box Kelmo_Break", "clipboard set abc" ...) and reads one
+// VirtualClock. FakePlatform bundles them into platform::Services. A test reads the log to see
+// what the component did and in which order, hooks into it to act at the moment of a call, and
+// makes calls fail by their entries.
 #pragma once
 
 #include "base/error.h"
@@ -205,68 +205,85 @@ private:
     EventLog& log_;
 };
 
-// The whole desktop the component runs on, one interface per section.
-class FakeDesktop : public platform::Clock,
-                    public platform::System,
-                    public platform::Sound,
-                    public platform::Keyboard,
-                    public platform::Windows,
-                    public platform::Dialogs,
-                    public platform::Processes,
-                    public platform::Clipboard,
-                    public platform::KeyInjector,
-                    public platform::ObjectFactory {
+// Virtual time in ms from 0. Advancing it runs the actions scheduled up to its end (an action
+// due exactly then runs within that step).
+class VirtualClock {
 public:
-    static constexpr int Pause = 19;
-    static constexpr std::int32_t Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6;
-    enum class Statistic { None, Registry, ProcessorTimes };
-    using Formats = std::map<std::wstring, std::wstring>; // clipboard format -> content
-    static inline const std::wstring Text = L"CF_UNICODETEXT";
-    struct Box {
-        std::wstring text;
-        std::uint32_t flags;
-        std::wstring title;
-        std::int64_t atMs;
-    };
-
-    FakeDesktop() = default;
-    FakeDesktop(const FakeDesktop&) = delete;
-    FakeDesktop& operator=(const FakeDesktop&) = delete;
-    platform::Services& services() { return services_; }
-
-    EventLog log;
-
-    // Clock: virtual time in ms from 0. Sleeping advances it and runs the actions scheduled up
-    // to the end of the sleep (an action due exactly then runs within that sleep).
-    void sleep(std::int32_t milliseconds) override {
-        if (++sleeps_ > 200'000) throw VirtualTimeExceeded{};
-        log.add("sleep", milliseconds);
-        advance(static_cast<std::uint32_t>(milliseconds)); // Sleep's duration is unsigned
-    }
-    void pumpMessages() override { log.add("pump"); }
-    float secondsSinceMidnight() override {
-        return static_cast<float>(static_cast<double>((dayOffsetMs_ + now_) % DayMs) / 1000.0);
-    }
-    std::int64_t monotonicMs() override { return now_; }
-    void seedRandomFromClock() override { log.add("seedRandom"); }
-    float nextRandom() override { return 0; }
-
     std::int64_t now() const { return now_; }
     // Runs `action` when virtual time reaches `timeMs`; at once when that time has passed.
     void at(std::int64_t timeMs, std::function<void()> action) {
         if (timeMs <= now_) return action();
         scheduled_.emplace(timeMs, std::move(action));
     }
+    void advance(std::int64_t milliseconds) {
+        const std::int64_t target = now_ + milliseconds;
+        if (target > limitMs) throw VirtualTimeExceeded{};
+        while (!scheduled_.empty() && scheduled_.begin()->first <= target) {
+            now_ = std::max(now_, scheduled_.begin()->first);
+            const auto action = std::move(scheduled_.begin()->second);
+            scheduled_.erase(scheduled_.begin());
+            action();
+        }
+        now_ = target;
+    }
     void setTimeOfDay(double seconds) {
         const auto wanted = static_cast<std::int64_t>(seconds * 1000.0);
         dayOffsetMs_ = ((wanted - now_) % DayMs + DayMs) % DayMs;
     }
+    double secondsSinceMidnight() const {
+        return static_cast<double>((dayOffsetMs_ + now_) % DayMs) / 1000.0;
+    }
     std::int64_t limitMs = 10 * 60 * 1000;
 
-    // System: `usage` holds the percentages of successive samples. With the Registry statistic,
-    // "PerfStats\StatData" answers each query with the next one (raw 32 bits); with
-    // ProcessorTimes, the counters advance with virtual time and each read after time has
-    // passed closes one sample interval, busy for the next value's percentage of it.
+private:
+    static constexpr std::int64_t DayMs = 86'400'000;
+    std::int64_t now_ = 0, dayOffsetMs_ = 9 * 3'600'000; // 09:00 at virtual time 0
+    std::multimap<std::int64_t, std::function<void()>> scheduled_;
+};
+
+// What every fake shares.
+struct FakeBase {
+    FakeBase(EventLog& log, VirtualClock& time) : log(log), time(time) {}
+    EventLog& log;
+    VirtualClock& time;
+};
+
+// Sleeping advances virtual time; pumping messages runs `onPump`, as a window's message
+// handler would, inside the component's wait.
+class FakeClock : public platform::Clock, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    void sleep(std::int32_t milliseconds) override {
+        if (++sleeps_ > 200'000) throw VirtualTimeExceeded{};
+        log.add("sleep", milliseconds);
+        time.advance(static_cast<std::uint32_t>(milliseconds)); // Sleep's duration is unsigned
+    }
+    void pumpMessages() override {
+        log.add("pump");
+        if (onPump) onPump();
+    }
+    float secondsSinceMidnight() override {
+        return static_cast<float>(time.secondsSinceMidnight());
+    }
+    std::int64_t monotonicMs() override { return time.now(); }
+    void seedRandomFromClock() override { log.add("seedRandom"); }
+    float nextRandom() override { return 0; }
+
+    std::function<void()> onPump;
+
+private:
+    int sleeps_ = 0;
+};
+
+// `usage` holds the percentages of successive samples. With the Registry statistic,
+// "PerfStats\StatData" answers each query with the next one (raw 32 bits); with ProcessorTimes,
+// the counters advance with virtual time and each read after time has passed closes one sample
+// interval, busy for the next value's percentage of it.
+class FakeSystem : public platform::System, FakeBase {
+public:
+    enum class Statistic { None, Registry, ProcessorTimes };
+    using FakeBase::FakeBase;
+
     std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
         log.add("stat", key);
         const bool sampled = key == L"PerfStats\\StatData";
@@ -279,26 +296,49 @@ public:
     }
     std::optional<ProcessorTimes> processorTimes() override {
         if (statistic != Statistic::ProcessorTimes) return std::nullopt;
-        if (now_ > countedUntil_) {
+        if (time.now() > countedUntil_) {
             const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
             log.add("sample", percent);
-            const auto elapsed = static_cast<std::uint64_t>(now_ - countedUntil_) * 10'000;
+            const auto elapsed = static_cast<std::uint64_t>(time.now() - countedUntil_) * 10'000;
             const std::uint64_t busy = elapsed * percent / 100;
             times_.user += busy;
             times_.kernel += elapsed - busy; // kernel time includes idle time
             times_.idle += elapsed - busy;
-            countedUntil_ = now_;
+            countedUntil_ = time.now();
         }
         return times_;
     }
-    bool play(const std::wstring&, std::uint32_t) override { return true; }
-    void beep() override {}
+    void busyForGood() {
+        statistic = Statistic::Registry;
+        usage.otherwise = 100;
+    }
+
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
 
-    // Keyboard: the Pause key with GetAsyncKeyState semantics: the top bit while it is down, the
-    // low bit when it was pressed since the previous query. A query clears that flag, but a key
-    // held down auto-repeats and sets it again. Other keys are never pressed.
+private:
+    std::int64_t countedUntil_ = 0;
+    ProcessorTimes times_;
+};
+
+class FakeSound : public platform::Sound, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    bool play(const std::wstring& path, std::uint32_t flags) override {
+        log.add("play", path, flags);
+        return true;
+    }
+    void beep() override { log.add("beep"); }
+};
+
+// The Pause key with GetAsyncKeyState semantics: the top bit while it is down, the low bit when
+// it was pressed since the previous query. A query clears that flag, but a key held down
+// auto-repeats and sets it again. Other keys are never pressed.
+class FakeKeyboard : public platform::Keyboard, FakeBase {
+public:
+    static constexpr int Pause = 19;
+    using FakeBase::FakeBase;
+
     std::int16_t asyncKeyState(int virtualKey) override {
         std::int16_t state = 0;
         if (virtualKey == Pause) {
@@ -315,10 +355,26 @@ public:
     void holdPause() { pauseDown_ = pausePressed_ = true; }
     void releasePause() { pauseDown_ = false; }
     void pressPauseAt(std::int64_t timeMs) {
-        at(timeMs, [this] { pressPause(); });
+        time.at(timeMs, [this] { pressPause(); });
     }
 
-    // Windows: which one is in front, and the pop-ups that activation goes to.
+private:
+    bool pauseDown_ = false, pausePressed_ = false;
+};
+
+class FakeKeys : public platform::KeyInjector, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    void type(const std::vector<platform::KeyAction>& actions) override {
+        log.add("type", renderKeys(actions));
+    }
+};
+
+// Which window is in front, and the pop-ups that activation goes to.
+class FakeWindows : public platform::Windows, FakeBase {
+public:
+    using FakeBase::FakeBase;
+
     WindowHandle foreground() override {
         log.add("foreground", front);
         return front;
@@ -332,7 +388,10 @@ public:
         front = window;
         return true;
     }
-    std::int32_t show(WindowHandle, std::int32_t) override { return 0; }
+    std::int32_t show(WindowHandle window, std::int32_t command) override {
+        log.add("show", window, command);
+        return 0;
+    }
     std::wstring captionAnsi128(WindowHandle) override { return {}; }
     WindowHandle findWindowByClass(const std::wstring&) override { return 0; }
     // Another program or the user brings `window` to the front.
@@ -341,15 +400,28 @@ public:
         log.add("front", window);
     }
     void bringUpAt(std::int64_t timeMs, WindowHandle window) {
-        at(timeMs, [this, window] { bringUp(window); });
+        time.at(timeMs, [this, window] { bringUp(window); });
     }
+
     WindowHandle front = 0x100; // the application the script works with
     std::map<WindowHandle, WindowHandle> popups;
+};
 
-    // Dialogs: each box is recorded with the virtual time it opened at and answered in turn.
+// Each box is recorded with the virtual time it opened at and answered in turn.
+class FakeDialogs : public platform::Dialogs, FakeBase {
+public:
+    static constexpr std::int32_t Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6;
+    struct Box {
+        std::wstring text;
+        std::uint32_t flags;
+        std::wstring title;
+        std::int64_t atMs;
+    };
+    using FakeBase::FakeBase;
+
     std::int32_t messageBox(const std::wstring& text, std::uint32_t flags,
                             const std::wstring& title) override {
-        boxes.push_back({text, flags, title, now_});
+        boxes.push_back({text, flags, title, time.now()});
         log.add("box", title);
         return answers.next();
     }
@@ -358,9 +430,15 @@ public:
     }
     Answers<std::int32_t> answers{{}, Retry}; // the user resumes from the pause box
     std::vector<Box> boxes;
+};
 
-    // Processes.
-    platform::ProcessId start(const std::wstring&, std::int32_t) override { return 0; }
+class FakeProcesses : public platform::Processes, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
+        log.add("start", commandLine, style);
+        return 0;
+    }
     void waitForInputIdle(platform::ProcessId) override {}
     [[noreturn]] void endRun() override {
         log.add("endRun");
@@ -371,37 +449,28 @@ public:
         return directory;
     }
     std::wstring directory = L"C:\\Work";
+};
 
-    // Clipboard: the formats it holds; a snapshot is a copy of them.
+// The formats the clipboard holds; a snapshot is a copy of them.
+class FakeClipboard : public platform::Clipboard, FakeBase {
+public:
+    using Formats = std::map<std::wstring, std::wstring>; // clipboard format -> content
+    static inline const std::wstring Text = L"CF_UNICODETEXT";
+    using FakeBase::FakeBase;
+
     std::unique_ptr<Snapshot> save() override {
         log.add("clipboard save");
-        return std::make_unique<Saved>(clipboard);
+        return std::make_unique<Saved>(formats);
     }
     void setText(const std::wstring& text) override {
         log.add("clipboard set", text);
-        clipboard = {{Text, text}};
+        formats = {{Text, text}};
     }
     void restore(const Snapshot& snapshot) override {
         log.add("clipboard restore");
-        clipboard = dynamic_cast<const Saved&>(snapshot).formats;
+        formats = dynamic_cast<const Saved&>(snapshot).formats;
     }
-    Formats clipboard;
-
-    void type(const std::vector<platform::KeyAction>& actions) override {
-        log.add("type", renderKeys(actions));
-    }
-
-    // ObjectFactory: file-system objects, each kept so that a test can see whether the
-    // component still holds it. The other platform objects are not faked: asking for one fails.
-    std::shared_ptr<platform::FileSystem> createFileSystem() override {
-        log.add("create FileSystem");
-        return fileSystems.emplace_back(std::make_shared<FakeFileSystem>(log, windowsFolder));
-    }
-    std::shared_ptr<platform::ScriptShell> createScriptShell() override { return notFaked(); }
-    std::shared_ptr<platform::Shell> createShell() override { return notFaked(); }
-    std::shared_ptr<platform::Browser> createBrowser() override { return notFaked(); }
-    std::wstring windowsFolder = L"E:\\WINDOWS";
-    std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
+    Formats formats;
 
 private:
     struct Saved : Snapshot {
@@ -409,30 +478,54 @@ private:
         std::wstring text() const override { return formats.count(Text) ? formats.at(Text) : L""; }
         Formats formats;
     };
-    void advance(std::int64_t milliseconds) {
-        const std::int64_t target = now_ + milliseconds;
-        if (target > limitMs) throw VirtualTimeExceeded{};
-        while (!scheduled_.empty() && scheduled_.begin()->first <= target) {
-            now_ = std::max(now_, scheduled_.begin()->first);
-            const auto action = std::move(scheduled_.begin()->second);
-            scheduled_.erase(scheduled_.begin());
-            action();
-        }
-        now_ = target;
+};
+
+// File-system objects, each kept so that a test can see whether the component still holds it.
+// The other platform objects are not faked: asking for one fails.
+class FakeObjects : public platform::ObjectFactory, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    std::shared_ptr<platform::FileSystem> createFileSystem() override {
+        log.add("create FileSystem");
+        return fileSystems.emplace_back(std::make_shared<FakeFileSystem>(log, windowsFolder));
     }
+    std::shared_ptr<platform::ScriptShell> createScriptShell() override { return notFaked(); }
+    std::shared_ptr<platform::Shell> createShell() override { return notFaked(); }
+    std::shared_ptr<platform::Browser> createBrowser() override { return notFaked(); }
+
+    std::wstring windowsFolder = L"E:\\WINDOWS";
+    std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
+
+private:
     [[noreturn]] static std::nullptr_t notFaked() {
         errors::raise(errors::NotImplemented, L"not faked");
     }
+};
 
-    static constexpr std::int64_t DayMs = 86'400'000;
-    std::int64_t now_ = 0, dayOffsetMs_ = 9 * 3'600'000; // 09:00 at virtual time 0
-    int sleeps_ = 0;
-    std::multimap<std::int64_t, std::function<void()>> scheduled_;
-    std::int64_t countedUntil_ = 0;
-    ProcessorTimes times_;
-    bool pauseDown_ = false, pausePressed_ = false;
-    platform::Services services_{*this, *this, *this, *this, *this,
-                                 *this, *this, *this, *this, *this};
+// Every fake, on one log and one clock, bundled as the services the component is given.
+struct FakePlatform {
+    FakePlatform() = default;
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+    EventLog log;
+    VirtualClock time;
+    FakeWindows windows{log, time};
+    FakeKeyboard keyboard{log, time};
+    FakeKeys keys{log, time};
+    FakeProcesses processes{log, time};
+    FakeClock clock{log, time};
+    FakeSystem system{log, time};
+    FakeSound sound{log, time};
+    FakeDialogs dialogs{log, time};
+    FakeClipboard clipboard{log, time};
+    FakeObjects objects{log, time};
+
+    platform::Services& services() { return services_; }
+
+private:
+    platform::Services services_{windows, keyboard, keys,    processes, clock,
+                                 system,  sound,    dialogs, clipboard, objects};
 };
 
 } // namespace kelmo::fakes

@@ -46,7 +46,7 @@ void checkActions(const std::wstring& script, const std::vector<KeyAction>& acti
             break;
         case KeyAction::Kind::VirtualKey:
         case KeyAction::Kind::Character:
-            check(a.repeat >= 1 && a.repeat <= kelmo::kMaxRepeatCount);
+            check(a.repeat >= 1 && a.repeat <= kelmo::MaxRepeatCount);
             break;
         }
     }

@@ -18,9 +18,9 @@ std::string render(const std::vector<platform::KeyAction>& actions) {
 }
 
 // U+1F600 as the two UTF-16 units a script holds on Windows (wchar_t may be wider here).
-const std::wstring kGrin{wchar_t(0xD83D), wchar_t(0xDE00)};
-const std::wstring kLoneHigh(1, wchar_t(0xD83D));
-const std::wstring kLoneLow(1, wchar_t(0xDE00));
+const std::wstring Grin{wchar_t(0xD83D), wchar_t(0xDE00)};
+const std::wstring LoneHigh(1, wchar_t(0xD83D));
+const std::wstring LoneLow(1, wchar_t(0xDE00));
 
 // Each script parses to the actions given.
 void expectAll(const std::vector<std::pair<std::wstring, std::string>>& cases) {
@@ -59,12 +59,12 @@ TEST(KeyScript, PlainTextAndLiteralFormsInBracesTypeTheirCharacters) {
                {L"Hello!", "H e l l o !"},
                {L"[x]\t", "[ x ] U+0009"},
                // A surrogate pair is one character; a lone surrogate is kept as written.
-               {L"x" + kGrin + kGrin + L"y", "x U+1F600 U+1F600 y"},
-               {kLoneHigh + L"a", "U+D83D a"},
-               {L"a" + kLoneLow + kLoneHigh, "a U+DE00 U+D83D"},
+               {L"x" + Grin + Grin + L"y", "x U+1F600 U+1F600 y"},
+               {LoneHigh + L"a", "U+D83D a"},
+               {L"a" + LoneLow + LoneHigh, "a U+DE00 U+D83D"},
                {L"{+}{^}{%}{~}{(}{)}{[}{]}", "+ ^ % ~ ( ) [ ]"},
                {L"{a}{A}{\u3042}", "a A U+3042"},
-               {L"{" + kGrin + L"}{" + kLoneHigh + L"}", "U+1F600 U+D83D"},
+               {L"{" + Grin + L"}{" + LoneHigh + L"}", "U+1F600 U+D83D"},
                // The closing brace of "{}}" is found past the name, so text may follow it.
                {L"x{}}y{}}", "x } y }"},
                {L"{{}{}}", "{ }"}});
@@ -86,9 +86,9 @@ TEST(KeyScript, NamedKeysIgnoreCaseAndCarryTheirExtendedFlag) {
     expectErrors({{L"{FOO}", L"unknown key name \"{FOO}\" at character 1"},
                   {L"ab{F17}", L"\"{F17}\" at character 3"},
                   // Two characters are a name, whatever their units; case folding is ASCII only.
-                  {L"{" + kGrin + kGrin + L"}", L"unknown key name"},
-                  {L"{" + kLoneHigh + L"a}", L"unknown key name"},
-                  {L"{a" + kLoneLow + L"}", L"unknown key name"},
+                  {L"{" + Grin + Grin + L"}", L"unknown key name"},
+                  {L"{" + LoneHigh + L"a}", L"unknown key name"},
+                  {L"{a" + LoneLow + L"}", L"unknown key name"},
                   {L"{\u0130NS}", L"unknown key name"},
                   {L"{\uff26\uff14}", L"unknown key name"}});
     expectQuotedErrors({L"{F0}", L"{F01}", L"{ENTERX}", L"{LEFT\t3}", L"{ab}", L"{}a}"});
@@ -98,7 +98,7 @@ TEST(KeyScript, ACountRepeatsTheKeyAndZeroTypesNothingNotEvenItsModifiers) {
     expectAll({{L"{LEFT 42}{h 10}{F 4}{F4 2}", "#25e*42 h*10 F*4 #73*2"},
                {L"{} 3}{{ 2}{~ 3}{+ 2}", "}*3 {*2 ~*3 +*2"},
                {L"{ENTER   5}{a 007}{a 1}", "#0D*5 a*7 a"},
-               {L"{" + kGrin + L" 2}", "U+1F600*2"},
+               {L"{" + Grin + L" 2}", "U+1F600*2"},
                {L"{a 2147483647}{b 00000000000002147483647}", "a*2147483647 b*2147483647"},
                {L"{X 0}", ""},
                {L"a{LEFT 0}b", "a b"},
@@ -174,7 +174,7 @@ TEST(KeyScript, BracesThatAreEmptyStrayOrUnclosedAreErrors) {
          {L"+(a{)", L"is not closed"},
          // A long offending text is shortened, never between the halves of a surrogate pair.
          {L"{" + std::wstring(5000, L'x') + L"}", L"\"{" + std::wstring(39, L'x') + L"...\""},
-         {L"{" + std::wstring(38, L'x') + kGrin + L"}", L"{" + std::wstring(38, L'x') + L"...\""}});
+         {L"{" + std::wstring(38, L'x') + Grin + L"}", L"{" + std::wstring(38, L'x') + L"...\""}});
 }
 
 TEST(KeyScript, AnErrorAnywhereRejectsTheWholeScript) {

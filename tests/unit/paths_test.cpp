@@ -1,14 +1,9 @@
-// Completing and quoting the paths scripts give (FullPath, QuotedPath, QuotedProgram,
-// QuotedCommand), with DefFld C:\Work\ and WinDrv E:\ so that the two completions are told apart.
+// Completing and quoting the paths scripts give, with the default folder C:\Work\ and the
+// system drive root E:\ so that the two completions are told apart.
+#include "component/core/paths.h"
 #include "fakes.h"
-#include "private_access.h"
 
 #include <gtest/gtest.h>
-
-EXPOSE_CKELMO(FullPath);
-EXPOSE_CKELMO(QuotedPath);
-EXPOSE_CKELMO(QuotedProgram);
-EXPOSE_CKELMO(QuotedCommand);
 
 namespace {
 
@@ -19,19 +14,24 @@ using Cases = std::vector<std::pair<std::wstring, std::wstring>>;
 
 class Paths : public ::testing::Test {
 protected:
-    Paths() : k(fake.services()) { fake.log.clear(); }
-
-    std::wstring fullPath(const std::wstring& p) { return (k.*pointerTo(FullPathTag{}))(p); }
-    std::wstring quotedPath(const std::wstring& p) { return (k.*pointerTo(QuotedPathTag{}))(p); }
-    std::wstring quotedProgram(const std::wstring& p) {
-        return (k.*pointerTo(QuotedProgramTag{}))(p);
+    Paths() {
+        paths.setDefaultFolder(L"C:\\Work");
+        paths.setSystemDriveRoot(L"E:\\");
+        fake.log.clear();
     }
+
+    std::wstring fullPath(const std::wstring& p) { return paths.fullPath(p); }
+    std::wstring quotedPath(const std::wstring& p) { return paths.quotedPath(p); }
+    std::wstring quotedProgram(const std::wstring& p) { return paths.quotedProgram(p); }
     std::wstring quotedCommand(const std::wstring& p, std::int16_t separator) {
-        return (k.*pointerTo(QuotedCommandTag{}))(p, separator);
+        return paths.quotedCommand(p, separator);
     }
 
-    FakeDesktop fake;
-    CKelmo k;
+    FakePlatform fake;
+    Tuning tuning;
+    AppTable apps{fake.windows, fake.clock};
+    Pacer pacer{fake.services(), tuning, apps};
+    PathCompleter paths{pacer};
 };
 
 TEST_F(Paths, FullPathTakesABareNameFromDefFldAPathWithABackslashFromWinDrv) {
@@ -62,7 +62,7 @@ TEST_F(Paths, FullPathTakesABareNameFromDefFldAPathWithABackslashFromWinDrv) {
         SCOPED_TRACE(narrow(path));
         EXPECT_EQ(fullPath(path), full);
     }
-    k.DefFld(L"D:\\Data");
+    paths.setDefaultFolder(L"  D:\\Data  ");
     EXPECT_EQ(fullPath(L"a.txt"), L"D:\\Data\\a.txt");
 }
 

@@ -1,22 +1,10 @@
-' The object from VBScript: defaults, stored variables, optional arguments, errors in Err.
+' The object from VBScript: stored variables, the platform objects, errors in Err.
 Dim k
 Set k = CreateObject("Kelmo.CKelmo")
-Eq "Atom 25", 25, k.Atom
-Eq "Mol1 100", 100, k.Mol1
-Eq "Mol2 1000", 1000, k.Mol2
-Eq "Speed 90", 90, k.Speed
-Eq "ODflag True", True, k.ODflag
-Eq "Repeat 5", 5, k.Repeat
-Eq "RestMax 10", 10, k.RestMax
-Check "IEC Nothing", k.IEC Is Nothing, "IEC is set"
 k.Atom = 1
 k.Mol1 = 1
-Eq "AppNum 0", 0, k.AppNum
-Eq "AppCur 0", 0, k.AppCur
-Eq "DefFld ends in backslash", "\", Right(k.DefFld, 1)
-Check "DefFld no doubled backslash", Right(k.DefFld, 2) <> "\\", k.DefFld
-Eq "WinDrv length 3", 3, Len(k.WinDrv)
-Eq "WinDrv colon", ":\", Mid(k.WinDrv, 2)
+Check "FS is the same object each time", k.FS Is k.FS, "another object"
+Check "oShell is a Shell object", Not (k.oShell.NameSpace(k.WinDrv) Is Nothing), "no folder"
 
 k.Speed = 50
 Eq "Speed assigned", 50, k.Speed
@@ -24,6 +12,8 @@ k.ODflag = False
 Eq "ODflag assigned", False, k.ODflag
 k.Repeat = 0
 Eq "Repeat assigned", 0, k.Repeat
+k.ODOff
+Eq "ODOff clears ODflag", False, k.ODflag
 k.ODOn
 Eq "ODOn sets ODflag", True, k.ODflag
 Dim other

@@ -1,0 +1,33 @@
+// BrowserSession: whether the browser that IE opened is alive (its OnQuit event ends the
+// session), and the wait until it is no longer busy that Send makes while it is.
+#pragma once
+
+#include "component/core/pacer.h"
+#include "component/core/tuning.h"
+#include "platform/services.h"
+
+#include <cstdint>
+
+namespace kelmo {
+
+class BrowserSession {
+public:
+    BrowserSession(platform::Clock& clock, Pacer& pacer) : clock_(clock), pacer_(pacer) {}
+
+    bool isOpen() const { return open_; }
+    void opened() { open_ = true; }
+    void quit() { open_ = false; }
+
+    // Until the browser has not been busy for IEIdleMs (three samples suffice when it was never
+    // busy). A browser that stays busy for long listens to the Pause key, so the user can end
+    // the wait. No browser raises the object-not-set error.
+    void waitUntilIdle(platform::Browser* browser);
+
+private:
+    platform::Clock& clock_;
+    Pacer& pacer_;
+    bool open_ = false;
+    std::int16_t idleMs_ = defaults::IEIdleMs;
+};
+
+} // namespace kelmo
