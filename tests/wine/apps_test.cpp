@@ -21,11 +21,12 @@ namespace {
 
 constexpr DWORD BoxTimeoutMs = 30000;
 
-// Pacing by the clock alone (every sample counts as idle): 1 ms between actions, 2.5 s after a
-// launch, time enough for a new program's window to come to the front.
+// Pacing by the clock alone (every sample counts as idle): 300 ms between actions, time enough
+// for X to hand the focus to another program's window, and 2.5 s after a launch, for a new
+// program's window to come to the front.
 void launchPacing(const LateBound& k) {
-    k.put(L"Atom", Arg(1));
-    k.put(L"Mol1", Arg(1));
+    k.put(L"Atom", Arg(10));
+    k.put(L"Mol1", Arg(300));
     k.put(L"Speed", Arg(101));
     k.put(L"Mol2", Arg(2500));
     k.put(L"Repeat", Arg(1));
