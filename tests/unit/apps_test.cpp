@@ -272,11 +272,4 @@ TEST_F(AppMembers, AdjustTTypesIntoTheTaskbarKeepsTheWindowAfterwardsAndReturnsT
     EXPECT_EQ(k.apps().windows()[4], AppBase + 1);
 }
 
-TEST_F(AppMembers, TitleIsTheCaptionOfTheWindowInFrontCutTo127AnsiBytes) {
-    fake.windows.captions[0x600] = L"メモ帳";
-    fake.windows.bringUp(0x600);
-    EXPECT_EQ(k.Title(), L"メモ帳");
-    EXPECT_EQ(fake.log.args("caption"), Steps{"1536 127"});
-}
-
 } // namespace
