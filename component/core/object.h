@@ -98,6 +98,12 @@ private:
     // Send without its own call scope, for the members that type through it.
     void sendKeys(const std::wstring& script);
 
+    // The application table and launching (apps.cpp).
+    std::int32_t showApplication(std::int32_t nCmdShow, std::int16_t AppWnd);
+    std::wstring launcherCommand(const std::wstring& strText);
+    void waitUntilReadyForInput(platform::ProcessId process);
+    [[noreturn]] void launchFailed(const KelmoError& error);
+
     // Key delivery (keys.cpp).
     struct Chord {
         std::uint8_t key;

@@ -392,8 +392,14 @@ public:
         log.add("show", window, command);
         return 0;
     }
-    std::wstring captionAnsi128(WindowHandle) override { return {}; }
-    WindowHandle findWindowByClass(const std::wstring&) override { return 0; }
+    std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) override {
+        log.add("caption", window, maxAnsiBytes);
+        return captions.count(window) ? captions[window] : L"";
+    }
+    WindowHandle findWindowByClass(const std::wstring& className) override {
+        log.add("find", className);
+        return classes.count(className) ? classes[className] : 0;
+    }
     // Another program or the user brings `window` to the front.
     void bringUp(WindowHandle window) {
         front = window;
@@ -405,6 +411,8 @@ public:
 
     WindowHandle front = 0x100; // the application the script works with
     std::map<WindowHandle, WindowHandle> popups;
+    std::map<WindowHandle, std::wstring> captions;
+    std::map<std::wstring, WindowHandle> classes; // top-level windows by class name
 };
 
 // Each box is recorded with the virtual time it opened at and answered in turn.
@@ -437,9 +445,18 @@ public:
     using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
         log.add("start", commandLine, style);
-        return 0;
+        return nextProcessId;
     }
-    void waitForInputIdle(platform::ProcessId) override {}
+    void startLauncher(const std::wstring& command, std::int32_t style) override {
+        log.add("start", L"start.exe " + command, style);
+    }
+    // "open <id>", then "inputidle <id>" when waited for and "close <id>"; a process listed in
+    // `unopenable` cannot be opened.
+    std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
+        log.add("open", process);
+        if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
+        return std::make_unique<Opened>(log, process);
+    }
     [[noreturn]] void endRun() override {
         log.add("endRun");
         throw RunEnded{};
@@ -449,6 +466,17 @@ public:
         return directory;
     }
     std::wstring directory = L"C:\\Work";
+    platform::ProcessId nextProcessId = 0;
+    std::vector<platform::ProcessId> unopenable;
+
+private:
+    struct Opened : OpenedProcess {
+        Opened(EventLog& log, platform::ProcessId id) : log(log), id(id) {}
+        ~Opened() override { log.add("close", id); }
+        void waitForInputIdle() override { log.add("inputidle", id); }
+        EventLog& log;
+        platform::ProcessId id;
+    };
 };
 
 // The formats the clipboard holds; a snapshot is a copy of them.
