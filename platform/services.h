@@ -212,6 +212,46 @@ public:
     virtual std::shared_ptr<Browser> createBrowser() = 0;
 };
 
+// --- The content viewer and the text files it shows ------------------------------------------
+
+// A text file read line by line in the ANSI code page.
+class TextReader {
+public:
+    virtual ~TextReader() = default;
+    // The next line without its end (CR or CR LF; a lone LF stays in the line); nothing at the
+    // end of the file. Throws KelmoError when the file cannot be read.
+    virtual std::optional<std::wstring> readLine() = 0;
+};
+
+class TextFiles {
+public:
+    virtual ~TextFiles() = default;
+    // Opens the file for reading; throws KelmoError when it cannot be opened.
+    virtual std::unique_ptr<TextReader> openAnsi(const std::wstring& path) = 0;
+};
+
+// The viewer window frmKelmo of the calling thread, created on first use and kept hidden
+// between shows: a picture (Image1, stretched to the window) or a text box (Text1), and a
+// countdown (Timer1) that closes it. Every way out of a show hides the viewer and resets it
+// (no picture, no text, both hidden, the timer stopped).
+class Viewer {
+public:
+    virtual ~Viewer() = default;
+    virtual void setCaption(const std::wstring& caption) = 0;
+    // Loads the picture file into Image1 and shows Image1; throws the loader's error.
+    virtual void showPicture(const std::wstring& path) = 0;
+    // Shows Text1.
+    virtual void showText() = 0;
+    // Inserts at the end of Text1's text (the caret put after its last character).
+    virtual void appendText(const std::wstring& text) = 0;
+    virtual void replaceText(const std::wstring& text) = 0;
+    // Timer1's interval in milliseconds, 0 never fires (the component refuses negative ones).
+    virtual void setTimerInterval(std::int32_t milliseconds) = 0;
+    // Starts Timer1 and shows the viewer modally: returns once it is closed, hidden or unloaded.
+    virtual void showModal() = 0;
+    virtual void reset() = 0;
+};
+
 // Every service, as one bundle handed to the automation object.
 struct Services {
     Windows& windows;
@@ -224,6 +264,8 @@ struct Services {
     Dialogs& dialogs;
     Clipboard& clipboard;
     ObjectFactory& objects;
+    TextFiles& textFiles;
+    Viewer& viewer;
 };
 
 } // namespace kelmo::platform

@@ -117,6 +117,13 @@ private:
     void pressChordTimes(std::int16_t count, const Chord& chord);
     template <typename Paste> void passThroughClipboard(const std::wstring& text, Paste paste);
 
+    // Popups and the viewer (dialogs.cpp).
+    std::int32_t timedBox(const std::wstring& text, std::int32_t secondsToWait,
+                          const std::wstring& title, std::int32_t style);
+    // `iButton` when it names one of the box's buttons, else one of them at random.
+    std::int16_t defaultButton(std::int16_t iButton, std::int16_t buttons);
+    void showTextFile(const std::wstring& path);
+
     // Platform objects, created on first use.
     platform::FileSystem& fileSystem();
     platform::ScriptShell& scriptShell();

@@ -174,8 +174,14 @@ public:
     void copyFile(const std::wstring&, const std::wstring&) override {}
     void copyFolder(const std::wstring&, const std::wstring&) override {}
     void deleteFolder(const std::wstring&) override {}
-    std::wstring fileName(const std::wstring&) override { return {}; }
-    std::wstring extensionName(const std::wstring&) override { return {}; }
+    std::wstring fileName(const std::wstring& path) override {
+        return path.substr(path.find_last_of(L"\\/") + 1);
+    }
+    std::wstring extensionName(const std::wstring& path) override {
+        const std::wstring name = fileName(path);
+        const std::size_t dot = name.rfind(L'.');
+        return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
+    }
 
 private:
     EventLog& log_;
@@ -267,9 +273,10 @@ public:
     }
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
-    float nextRandom() override { return 0; }
+    float nextRandom() override { return randoms.next(); }
 
     std::function<void()> onPump;
+    Answers<float> randoms;
 
 private:
     int sleeps_ = 0;
@@ -326,9 +333,10 @@ public:
     using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
         log.add("play", path, flags);
-        return true;
+        return starts;
     }
     void beep() override { log.add("beep"); }
+    bool starts = true;
 };
 
 // The Pause key with GetAsyncKeyState semantics: the top bit while it is down, the low bit when
@@ -508,6 +516,23 @@ private:
     };
 };
 
+// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered.
+class FakeScriptShell : public platform::ScriptShell {
+public:
+    FakeScriptShell(EventLog& log, Answers<std::int32_t>& answers) : log_(log), answers_(answers) {}
+    std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
+                       const std::wstring& title, std::int32_t type) override {
+        log_.add("timedBox", text, secondsToWait, title, type);
+        return answers_.next();
+    }
+    std::wstring specialFolder(const std::wstring&) override { return {}; }
+    std::wstring shortcutTarget(const std::wstring&) override { return {}; }
+
+private:
+    EventLog& log_;
+    Answers<std::int32_t>& answers_;
+};
+
 // File-system objects, each kept so that a test can see whether the component still holds it.
 // The other platform objects are not faked: asking for one fails.
 class FakeObjects : public platform::ObjectFactory, FakeBase {
@@ -517,17 +542,84 @@ public:
         log.add("create FileSystem");
         return fileSystems.emplace_back(std::make_shared<FakeFileSystem>(log, windowsFolder));
     }
-    std::shared_ptr<platform::ScriptShell> createScriptShell() override { return notFaked(); }
+    std::shared_ptr<platform::ScriptShell> createScriptShell() override {
+        log.add("create ScriptShell");
+        return scriptShells.emplace_back(std::make_shared<FakeScriptShell>(log, popupAnswers));
+    }
     std::shared_ptr<platform::Shell> createShell() override { return notFaked(); }
     std::shared_ptr<platform::Browser> createBrowser() override { return notFaked(); }
 
     std::wstring windowsFolder = L"E:\\WINDOWS";
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
+    std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
+    Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 
 private:
     [[noreturn]] static std::nullptr_t notFaked() {
         errors::raise(errors::NotImplemented, L"not faked");
     }
+};
+
+// Text files by path; a missing one cannot be opened, `unreadableAfter` lines fail the read.
+class FakeTextFiles : public platform::TextFiles, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    struct File {
+        std::vector<std::wstring> lines;
+        std::optional<std::size_t> unreadableAfter;
+    };
+    std::unique_ptr<platform::TextReader> openAnsi(const std::wstring& path) override {
+        log.add("open", path);
+        if (!files.count(path)) errors::raise(static_cast<std::int32_t>(0x80070002u), path);
+        return std::make_unique<Reader>(log, files.at(path));
+    }
+    std::map<std::wstring, File> files;
+
+private:
+    struct Reader : platform::TextReader {
+        Reader(EventLog& log, const File& file) : log(log), file(file) {}
+        ~Reader() override { log.add("close"); }
+        std::optional<std::wstring> readLine() override {
+            if (file.unreadableAfter && next == *file.unreadableAfter)
+                errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
+            if (next == file.lines.size()) return std::nullopt;
+            return file.lines[next++];
+        }
+        EventLog& log;
+        const File& file;
+        std::size_t next = 0;
+    };
+};
+
+// The viewer: what is shown, as the user would see it when the modal show starts.
+class FakeViewer : public platform::Viewer, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    void setCaption(const std::wstring& caption) override { log.add("caption", caption); }
+    void showPicture(const std::wstring& path) override {
+        log.add("picture", path);
+        picture = path;
+    }
+    void showText() override {
+        log.add("showText");
+        textShown = true;
+    }
+    void appendText(const std::wstring& added) override { text += added; }
+    void replaceText(const std::wstring& replaced) override { text = replaced; }
+    void setTimerInterval(std::int32_t milliseconds) override { log.add("interval", milliseconds); }
+    void showModal() override {
+        log.add("showModal");
+        shownText = text;
+        reset();
+    }
+    void reset() override {
+        log.add("reset");
+        picture.clear();
+        text.clear();
+        textShown = false;
+    }
+    std::wstring picture, text, shownText;
+    bool textShown = false;
 };
 
 // Every fake, on one log and one clock, bundled as the services the component is given.
@@ -548,12 +640,14 @@ struct FakePlatform {
     FakeDialogs dialogs{log, time};
     FakeClipboard clipboard{log, time};
     FakeObjects objects{log, time};
+    FakeTextFiles textFiles{log, time};
+    FakeViewer viewer{log, time};
 
     platform::Services& services() { return services_; }
 
 private:
-    platform::Services services_{windows, keyboard, keys,    processes, clock,
-                                 system,  sound,    dialogs, clipboard, objects};
+    platform::Services services_{windows, keyboard, keys,      processes, clock,     system,
+                                 sound,   dialogs,  clipboard, objects,   textFiles, viewer};
 };
 
 } // namespace kelmo::fakes
