@@ -5,6 +5,7 @@
 
 #include "component/com/guard.h"
 #include "platform/win32/comobject.h"
+#include "platform/win32/implementations.h"
 
 #include <string>
 #include <vector>
@@ -132,11 +133,13 @@ HMODULE kelmo::com::thisModule() noexcept {
     return moduleHandle;
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) noexcept {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID processEnding) noexcept {
     if (reason == DLL_PROCESS_ATTACH) {
         moduleHandle = instance;
         DisableThreadLibraryCalls(instance);
     }
+    // Unloaded by FreeLibrary (not at process exit, where nothing more runs).
+    if (reason == DLL_PROCESS_DETACH && !processEnding) kelmo::win32::unregisterWindowClasses();
     return TRUE;
 }
 

@@ -20,5 +20,8 @@ std::unique_ptr<platform::ObjectFactory> makeObjectFactory(); // objects.cpp
 std::unique_ptr<platform::TextFiles> makeTextFiles();         // textfiles.cpp
 // The viewer of the calling thread, shared by its users and gone with the last of them.
 std::shared_ptr<platform::Viewer> viewerOfThisThread(); // viewer.cpp
+// Window classes outlive the DLL that registered them: this module unregisters its own when it
+// is unloaded, so that a later load never meets a class whose procedure has gone.
+void unregisterWindowClasses(); // viewer.cpp
 
 } // namespace kelmo::win32

@@ -28,6 +28,7 @@ constexpr int ClientWidthTwips = 4680, ClientHeightTwips = 3195;
 constexpr DWORD FrameStyle = WS_OVERLAPPEDWINDOW;
 constexpr UINT_PTR CountdownTimer = 1;
 constexpr UINT_PTR TextClicksSubclass = 1;
+constexpr wchar_t ViewerClassName[] = L"KelmoViewer";
 // Sent by Text1 to the viewer: a click, or a double-click.
 constexpr UINT TextClicked = WM_APP + 1, TextDoubleClicked = WM_APP + 2;
 
@@ -181,7 +182,7 @@ void ViewerWindow::load() {
     RECT bounds{0, 0, twipsToPixels(ClientWidthTwips, dpi), twipsToPixels(ClientHeightTwips, dpi)};
     AdjustWindowRectEx(&bounds, FrameStyle, FALSE, 0);
     OffsetRect(&bounds, -bounds.left, -bounds.top);
-    const WindowClass viewerClass{L"KelmoViewer", CS_DBLCLKS,
+    const WindowClass viewerClass{ViewerClassName, CS_DBLCLKS,
                                   LoadIconW(thisModule(), MAKEINTRESOURCEW(KELMO_ICON_ID))};
     create(viewerClass, L"frmKelmo", FrameStyle, 0, bounds);
     text_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"",
@@ -310,6 +311,10 @@ LRESULT ViewerWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 } // namespace
+
+void unregisterWindowClasses() {
+    UnregisterClassW(ViewerClassName, thisModule());
+}
 
 std::shared_ptr<platform::Viewer> viewerOfThisThread() {
     if (threadViewer) return threadViewer->shared_from_this();
