@@ -32,6 +32,8 @@ private:
     std::unique_ptr<platform::Dialogs> dialogs_;
     std::unique_ptr<platform::Clipboard> clipboard_;
     std::unique_ptr<platform::ObjectFactory> objects_;
+    std::unique_ptr<platform::DesktopLock> desktopLock_;
+    std::unique_ptr<platform::Conversions> conversions_;
     platform::Services services_;
 };
 

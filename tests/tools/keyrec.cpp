@@ -1,5 +1,6 @@
 // KeyRec.exe: a window that records every keyboard message it gets, one line each, so tests
-// can check what injected keys arrive as. Usage: KeyRec.exe <logfile> [title] [--edit]
+// can check what injected keys arrive as.
+// Usage: KeyRec.exe <logfile> [title] [--edit] [--stall=<ms>]
 //   - takes the foreground and keeps the keyboard focus (on a multi-line edit with --edit);
 //   - appends "<MSG> vk=.. scan=.. ext=. up=. rep=. ch=U+XXXX|- shift=. ctrl=. alt=." lines
 //     to <logfile> as the messages are handled;
@@ -7,12 +8,15 @@
 //     in front with the focus;
 //   - ends on WM_CLOSE or when <logfile>.quit appears; with --edit it then writes the edit's
 //     text to <logfile>.text.
+//   - with --stall=<ms>, stops handling input for that long after its first character, as a
+//     busy application does.
 // Alt and F10 never open a menu, so every key of a combination reaches the log.
 #include "toolio.h"
 
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace kelmo::testtools;
@@ -31,6 +35,7 @@ struct Options {
     std::wstring logPath;
     std::wstring title = kDefaultTitle;
     bool edit = false;
+    DWORD stallMs = 0;
 };
 
 // <logfile> [title], with --edit anywhere.
@@ -40,6 +45,8 @@ std::optional<Options> parseOptions(const std::vector<std::wstring>& args) {
     for (const std::wstring& arg : args) {
         if (arg == L"--edit")
             options.edit = true;
+        else if (arg.rfind(L"--stall=", 0) == 0)
+            options.stallMs = static_cast<DWORD>(std::stoul(arg.substr(8)));
         else
             positional.push_back(arg);
     }
@@ -172,6 +179,7 @@ private:
         const std::string line = describe(message, wParam, lParam);
         DWORD written = 0;
         WriteFile(log_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        if (message == WM_CHAR && options_.stallMs > 0) Sleep(std::exchange(options_.stallMs, 0));
     }
 
     void takeFocus() {
@@ -287,7 +295,7 @@ int runMessageLoop() {
 int main() {
     const auto options = parseOptions(commandLineArguments());
     if (!options) {
-        printError(L"usage: KeyRec.exe <logfile> [title] [--edit]");
+        printError(L"usage: KeyRec.exe <logfile> [title] [--edit] [--stall=<ms>]");
         return 2;
     }
     HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -1,16 +1,20 @@
 // Typing and pasting into a real application (notepad), and the user's clipboard surviving
 // Pass and PassF whole: its text and a private format.
 #include "fixture.h"
+#include "recorder.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdio>
 #include <cstring>
+#include <thread>
 #include <string>
 #include <vector>
 
 using kelmo::test::Arg;
-using kelmo::test::LateBound;
 using kelmo::test::fastPacing;
+using kelmo::test::LateBound;
 
 namespace {
 
@@ -147,11 +151,58 @@ TEST_F(IntoNotepad, PassFPastesTheQuotedFullPath) {
 
 TEST_F(IntoNotepad, APasteThatFailsStillGivesTheClipboardBack) {
     notepad_.close(); // nothing left to paste into
-    for (int i = 0; i < 100 && GetForegroundWindow(); ++i) Sleep(20);
+    for (int i = 0; i < 100 && GetForegroundWindow(); ++i)
+        Sleep(20);
     if (GetForegroundWindow()) GTEST_SKIP() << "another window came to the front";
     const auto failed = k_->call(L"Pass", {Arg(L"must not stay on the clipboard")});
     EXPECT_EQ(DISP_E_EXCEPTION, failed.hr);
     EXPECT_EQ(userClipboard_, readClipboard());
+}
+
+// Another program opens the clipboard right after the paste and keeps it for a while: Pass
+// waits and then puts the user's clipboard back whole.
+TEST_F(IntoNotepad, AClipboardHeldByAnotherProgramAfterThePasteIsPutBackWhenFree) {
+    k_->put(L"Mol1", Arg(300)); // time for the holder to take the clipboard after the paste
+    for (const DWORD holdMs : {1500u, 5000u}) {
+        bool held = false;
+        std::atomic<bool> stop = false;
+        const std::wstring passed = L"passed after " + std::to_wstring(holdMs);
+        std::thread holder([&] {
+            while (!stop && notepad_.text().find(passed) == std::wstring::npos)
+                Sleep(5);
+            if (stop || !OpenClipboard(nullptr)) return;
+            held = true;
+            Sleep(holdMs);
+            CloseClipboard();
+        });
+        const ULONGLONG start = GetTickCount64();
+        const auto r = k_->call(L"Pass", {Arg(passed.c_str())});
+        const ULONGLONG took = GetTickCount64() - start;
+        stop = true;
+        holder.join();
+        EXPECT_EQ(S_OK, r.hr) << std::string(r.description.begin(), r.description.end());
+        ASSERT_TRUE(held);
+        EXPECT_GE(took, holdMs);
+        std::printf("[ figures  ] Pass with the clipboard held %lu ms took %llu ms\n", holdMs,
+                    took);
+        EXPECT_EQ(userClipboard_, readClipboard());
+    }
+}
+
+// A window that stops handling input for 12 s after its first character: the paste lands there
+// with the passed text, and only then is the user's clipboard put back.
+TEST_F(IntoNotepad, PassIntoAWindowBusyForTwelveSecondsPastesThePassedText) {
+    notepad_.close();
+    kelmo::test::KeyRecorder busy(true, 12000);
+    ASSERT_TRUE(busy.ready());
+    LateBound k; // the busy window in front: application 0
+    fastPacing(k);
+    const ULONGLONG start = GetTickCount64();
+    const auto r = k.call(L"Pass", {Arg(L"passed text")});
+    EXPECT_EQ(S_OK, r.hr) << std::string(r.description.begin(), r.description.end());
+    EXPECT_GE(GetTickCount64() - start, 12000u);
+    EXPECT_EQ(userClipboard_, readClipboard());
+    EXPECT_EQ(L"passed text", busy.stop());
 }
 
 } // namespace

@@ -21,7 +21,8 @@ struct KeyMessage {
 class KeyRecorder {
 public:
     // Starts the recorder window (in front, with the focus); an EDIT control with editMode.
-    explicit KeyRecorder(bool editMode = false);
+    // With stallMs, it stops handling input for that long after its first character.
+    explicit KeyRecorder(bool editMode = false, unsigned stallMs = 0);
     KeyRecorder(const KeyRecorder&) = delete;
     KeyRecorder& operator=(const KeyRecorder&) = delete;
     ~KeyRecorder();
