@@ -39,7 +39,7 @@ public:
     explicit TypingPauses(CKelmo& k) : k_(k) {}
     bool pauseWanted() override {
         k_.sv_.clock.pumpMessages();
-        return k_.pacer_.pausePressed();
+        return k_.pacer_.pausePressedOrReleased();
     }
     // After the box, the keys go on into the window the user left in front.
     void pause() override {
@@ -72,7 +72,7 @@ private:
 void CKelmo::waitForDesktopTurn() {
     while (!sv_.desktopLock.tryAcquire()) {
         sv_.clock.pumpMessages();
-        pacer_.checkPauseKey();
+        if (pacer_.pausePressedOrReleased()) pacer_.pauseBox(Pacer::PauseReason::PauseKey, L"");
         sv_.clock.sleep(DesktopTurnPollMs);
     }
 }

@@ -128,6 +128,16 @@ bool Pacer::pausePressed() {
     return sv_.keyboard.asyncKeyState(VkPause) > 0;
 }
 
+bool Pacer::pausePressedOrReleased() {
+    const std::int16_t state = sv_.keyboard.asyncKeyState(VkPause);
+    if (state < 0) {
+        if (state & 1) pauseHeldSeen_ = true;
+        return false;
+    }
+    const bool heldBefore = std::exchange(pauseHeldSeen_, false);
+    return state > 0 || heldBefore;
+}
+
 bool Pacer::checkPauseKey() {
     if (!pausePressed()) return false;
     pauseBox(PauseReason::PauseKey, L"");
@@ -186,7 +196,7 @@ bool Pacer::waitOutside(std::int64_t startedMs, std::int32_t stepMs, OnAbort onA
     sv_.clock.pumpMessages();
     sv_.clock.sleep(stepMs);
     if (sv_.clock.monotonicMs() - startedMs <= StuckAfterMs) return true;
-    if (!pausePressed()) return true;
+    if (!pausePressedOrReleased()) return true;
     return showPauseBox(PauseReason::PauseKey, boxText, onAbort).has_value();
 }
 

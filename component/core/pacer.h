@@ -54,6 +54,9 @@ public:
     bool checkPauseKey();
     // Whether the Pause key was pressed since the last query (and is up again); consumes it.
     bool pausePressed();
+    // For the checks made every few ms while typing or waiting: a press is noticed once the
+    // key is up again, also when a check came while it was still held.
+    bool pausePressedOrReleased();
     // The pause box: 2 for Retry, 3 for Ignore, 0 otherwise; Abort ends the run.
     std::int16_t pauseBox(PauseReason reason, const std::wstring& text);
     // What Abort does in a pause box opened by a wait: end the run, or give up only that wait.
@@ -100,6 +103,7 @@ private:
     std::deque<CpuReading> cpuReadings_;
     std::int32_t lastCpuUsage_ = 0;
     std::uint32_t resumes_ = 0;
+    bool pauseHeldSeen_ = false; // a check found the Pause key pressed and still held
     std::vector<const std::function<void()>*> abortCleanups_;
 };
 

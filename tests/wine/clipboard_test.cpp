@@ -5,10 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -160,32 +158,23 @@ TEST_F(IntoNotepad, APasteThatFailsStillGivesTheClipboardBack) {
 }
 
 // Another program opens the clipboard right after the paste and keeps it for a while: Pass
-// waits and then puts the user's clipboard back whole.
+// waits for it and then puts the user's clipboard back whole.
 TEST_F(IntoNotepad, AClipboardHeldByAnotherProgramAfterThePasteIsPutBackWhenFree) {
-    k_->put(L"Mol1", Arg(300)); // time for the holder to take the clipboard after the paste
-    for (const DWORD holdMs : {1500u, 5000u}) {
-        bool held = false;
-        std::atomic<bool> stop = false;
-        const std::wstring passed = L"passed after " + std::to_wstring(holdMs);
-        std::thread holder([&] {
-            while (!stop && notepad_.text().find(passed) == std::wstring::npos)
-                Sleep(5);
-            if (stop || !OpenClipboard(nullptr)) return;
-            held = true;
-            Sleep(holdMs);
-            CloseClipboard();
-        });
+    notepad_.close();
+    for (const ULONGLONG holdMs : {1500u, 5000u}) {
+        kelmo::test::KeyRecorder holder(true, L"--hold-clipboard=" + std::to_wstring(holdMs));
+        ASSERT_TRUE(holder.ready());
+        LateBound k; // the holder in front: application 0
+        fastPacing(k);
         const ULONGLONG start = GetTickCount64();
-        const auto r = k_->call(L"Pass", {Arg(passed.c_str())});
+        const auto r = k.call(L"Pass", {Arg(L"passed")});
         const ULONGLONG took = GetTickCount64() - start;
-        stop = true;
-        holder.join();
         EXPECT_EQ(S_OK, r.hr) << std::string(r.description.begin(), r.description.end());
-        ASSERT_TRUE(held);
         EXPECT_GE(took, holdMs);
-        std::printf("[ figures  ] Pass with the clipboard held %lu ms took %llu ms\n", holdMs,
+        std::printf("[ figures  ] Pass with the clipboard held %llu ms took %llu ms\n", holdMs,
                     took);
         EXPECT_EQ(userClipboard_, readClipboard());
+        EXPECT_EQ(L"passed", holder.stop());
     }
 }
 
@@ -193,7 +182,7 @@ TEST_F(IntoNotepad, AClipboardHeldByAnotherProgramAfterThePasteIsPutBackWhenFree
 // with the passed text, and only then is the user's clipboard put back.
 TEST_F(IntoNotepad, PassIntoAWindowBusyForTwelveSecondsPastesThePassedText) {
     notepad_.close();
-    kelmo::test::KeyRecorder busy(true, 12000);
+    kelmo::test::KeyRecorder busy(true, L"--stall=12000");
     ASSERT_TRUE(busy.ready());
     LateBound k; // the busy window in front: application 0
     fastPacing(k);

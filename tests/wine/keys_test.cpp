@@ -65,7 +65,7 @@ TEST_F(Keys, PiecesArriveAsTheirKeysInOrder) {
 
 // A window that stops handling input for 12 s after its first key: Send waits for it.
 TEST_F(Keys, SendWaitsForAWindowBusyForTwelveSecondsAndDeliversEveryKey) {
-    KeyRecorder recorder(false, 12000);
+    KeyRecorder recorder(false, L"--stall=12000");
     ASSERT_TRUE(recorder.ready());
     LateBound k;
     fastPacing(k);

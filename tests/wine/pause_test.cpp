@@ -3,6 +3,7 @@
 #include "fixture.h"
 #include "pilot.h"
 #include "recorder.h"
+#include "toolio.h"
 
 #include <gtest/gtest.h>
 
