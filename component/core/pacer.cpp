@@ -39,25 +39,21 @@ Pacer::Pacer(platform::Services& services, Tuning& tuning, AppTable& apps)
     sv_.keyboard.asyncKeyState(VkPause);
 }
 
-// The processor time counters move in timer ticks (10-16 ms): usage is measured over at least
-// UsageIntervalMs, however short Atom is, so that one busy tick does not read as 100 %. Until
-// that much time is covered, the previous figure stands.
+// The processor time counters move in timer ticks (10-16 ms): usage is measured over intervals
+// of at least UsageIntervalMs, however short Atom is, so that one busy tick does not read as
+// 100 %. Samples taken before the current interval is over repeat the last figure.
 std::int32_t Pacer::readCpuUsage() {
     sv_.system.queryDynDataCpuUsage(L"PerfStats\\StartStat");
     if (const auto published = sv_.system.queryDynDataCpuUsage(L"PerfStats\\StatData"))
         return static_cast<std::int32_t>(*published & 0xFF);
 
+    const std::int64_t at = sv_.clock.monotonicMs();
+    if (cpuInterval_ && at - cpuInterval_->atMs < UsageIntervalMs) return lastCpuUsage_;
     const auto now = sv_.system.processorTimes();
     if (!now) return -1;
-    const std::int64_t at = sv_.clock.monotonicMs();
-    while (cpuReadings_.size() > 1 && at - cpuReadings_[1].atMs >= UsageIntervalMs)
-        cpuReadings_.pop_front();
-    if (cpuReadings_.empty() || at - cpuReadings_.front().atMs < UsageIntervalMs) {
-        cpuReadings_.push_back({at, *now});
-        return lastCpuUsage_;
-    }
-    const platform::System::ProcessorTimes& base = cpuReadings_.front().times;
-    cpuReadings_.push_back({at, *now});
+    const auto started = std::exchange(cpuInterval_, CpuReading{at, *now});
+    if (!started) return lastCpuUsage_;
+    const platform::System::ProcessorTimes& base = started->times;
     const std::uint64_t total = (now->kernel - base.kernel) + (now->user - base.user);
     const std::uint64_t idle = now->idle - base.idle;
     if (total == 0) return lastCpuUsage_; // the counters have not moved since
@@ -67,9 +63,9 @@ std::int32_t Pacer::readCpuUsage() {
 }
 
 void Pacer::restartUsage() {
-    cpuReadings_.clear();
+    cpuInterval_.reset();
     if (const auto now = sv_.system.processorTimes())
-        cpuReadings_.push_back({sv_.clock.monotonicMs(), *now});
+        cpuInterval_ = CpuReading{sv_.clock.monotonicMs(), *now};
 }
 
 void Pacer::accumulateIdle(std::int32_t requiredMs) {
@@ -99,12 +95,14 @@ void Pacer::accumulateIdle(std::int32_t requiredMs) {
 }
 
 // Steps end on fixed deadlines (start + k * step), so that the lateness of single sleeps does
-// not add up over a long wait; a wait that fell behind by more than a step starts afresh.
+// not add up over a long wait: a step that begins late sleeps only what is left of it, or not
+// at all (a sleep of 1 ms lasts a timer tick). A wait that fell behind by more than the usage
+// interval starts afresh instead of catching up with samples in a row.
 void Pacer::sleepOneStep(std::int64_t& deadline, std::int32_t step) {
     const std::int64_t now = sv_.clock.monotonicMs();
     deadline += step;
-    if (deadline < now) deadline = now + step;
-    sv_.clock.sleep(static_cast<std::int32_t>(deadline - now));
+    if (deadline + UsageIntervalMs < now) deadline = now + step;
+    sv_.clock.sleep(static_cast<std::int32_t>(std::max<std::int64_t>(deadline - now, 0)));
 }
 
 void Pacer::paceWait() {

@@ -9,7 +9,6 @@
 #include "platform/services.h"
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <optional>
 #include <string>
@@ -94,13 +93,12 @@ private:
     AppTable& apps_;
     std::int32_t settleMs_;
     bool pausing_ = false; // inside the pause box
-    // The counter readings of the last UsageIntervalMs, oldest first: a sample measures the
-    // usage since the newest one that is at least that old.
+    // The counter reading that starts the current usage interval.
     struct CpuReading {
         std::int64_t atMs;
         platform::System::ProcessorTimes times;
     };
-    std::deque<CpuReading> cpuReadings_;
+    std::optional<CpuReading> cpuInterval_;
     std::int32_t lastCpuUsage_ = 0;
     std::uint32_t resumes_ = 0;
     bool pauseHeldSeen_ = false; // a check found the Pause key pressed and still held
