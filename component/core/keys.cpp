@@ -7,7 +7,6 @@
 #include "component/core/keyscript.h"
 
 #include <functional>
-#include <optional>
 #include <utility>
 
 namespace kelmo {
@@ -90,7 +89,9 @@ void CKelmo::Send(const std::wstring& strText2) {
 
 void CKelmo::sendKeys(const std::wstring& script, const std::function<void()>& beforeEachPiece) {
     pacer_.guardBreak();
-    std::optional<DesktopTurn> turn(std::in_place, *this);
+    // Held until the window in front has been adopted: another script's window must not be
+    // taken for this application's.
+    const DesktopTurn turn(*this);
     apps_.bringCurrentToFront();
     const std::int32_t n = checkedNarrow<std::int16_t>(script.size());
     for (std::int32_t i = 1; i <= n; ++i) {
@@ -99,7 +100,6 @@ void CKelmo::sendKeys(const std::wstring& script, const std::function<void()>& b
         if (beforeEachPiece) beforeEachPiece();
         deliverPiece(piece);
     }
-    turn.reset();
     pacer_.launchWait();
     if (browser_.isOpen()) {
         browser_.waitUntilIdle([this] { return IEC; });

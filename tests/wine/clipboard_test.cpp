@@ -2,11 +2,13 @@
 // Pass and PassF whole: its text and a private format.
 #include "fixture.h"
 #include "recorder.h"
+#include "toolio.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -192,6 +194,65 @@ TEST_F(IntoNotepad, PassIntoAWindowBusyForTwelveSecondsPastesThePassedText) {
     EXPECT_GE(GetTickCount64() - start, 12000u);
     EXPECT_EQ(userClipboard_, readClipboard());
     EXPECT_EQ(L"passed text", busy.stop());
+}
+
+// Two script hosts at once, each typing and pasting into its own window: every key lands in
+// its own window and the user's clipboard survives.
+TEST(TwoHosts, TypeAndPasteEachIntoItsOwnWindowAndLeaveTheClipboardIntact) {
+    const ClipboardContent user{L"the user's own text", PrivateBytes};
+    putOnClipboard(user);
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = temp, script = folder + L"kelmo-host.js",
+                       go = folder + L"kelmo-hosts.go";
+    DeleteFileW(go.c_str());
+    constexpr int Rounds = 20;
+    ASSERT_TRUE(kelmo::testtools::writeUtf8File(
+        script, L"var k = new ActiveXObject('Kelmo.CKelmo'); k.Atom = 1; k.Mol1 = 1;\n"
+                L"var fs = new ActiveXObject('Scripting.FileSystemObject');\n"
+                L"var tag = WScript.Arguments(0);\n"
+                L"fs.CreateTextFile(WScript.Arguments(1) + '.' + tag).Close();\n"
+                L"while (!fs.FileExists(WScript.Arguments(1))) {}\n"
+                L"for (var i = 0; i < " +
+                    std::to_wstring(Rounds) +
+                    L"; ++i) { k.Send(tag + i + '~'); k.Pass('<' + tag + i + '>'); }\n"));
+    struct Host {
+        kelmo::test::KeyRecorder window{true};
+        PROCESS_INFORMATION process{};
+        std::wstring expected;
+        ~Host() {
+            if (!process.hProcess) return;
+            TerminateProcess(process.hProcess, 1);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    };
+    std::vector<std::unique_ptr<Host>> hosts;
+    for (const wchar_t* tag : {L"a", L"b"}) {
+        auto& host = *hosts.emplace_back(std::make_unique<Host>());
+        ASSERT_TRUE(host.window.ready());
+        std::wstring command =
+            L"cscript.exe //nologo \"" + script + L"\" " + tag + L" \"" + go + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &host.process));
+        const std::wstring ready = go + L"." + tag; // its object took its window as application 0
+        for (int i = 0; i < 1000 && !kelmo::testtools::fileExists(ready); ++i)
+            Sleep(20);
+        ASSERT_TRUE(kelmo::testtools::fileExists(ready));
+        DeleteFileW(ready.c_str());
+        for (int i = 0; i < Rounds; ++i)
+            host.expected += tag + std::to_wstring(i) + L"\r\n<" + tag + std::to_wstring(i) + L">";
+    }
+    ASSERT_TRUE(kelmo::testtools::writeUtf8File(go, L"go"));
+    for (auto& host : hosts)
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(host->process.hProcess, 180'000));
+    for (auto& host : hosts)
+        EXPECT_EQ(host->expected, host->window.stop());
+    EXPECT_EQ(user, readClipboard());
+    DeleteFileW(go.c_str());
+    DeleteFileW(script.c_str());
 }
 
 } // namespace
