@@ -462,16 +462,6 @@ TEST_F(Clip, ACopyTheUserMakesDuringAPauseIsWhatComesBackAndThePassedTextIsStill
     k.Pass(L"abc", 0);
     EXPECT_EQ(duringPaste, (std::vector<FakeClipboard::Formats>{{{FakeClipboard::Text, L"abc"}}}));
     EXPECT_EQ(fake.clipboard.formats, newCopy);
-
-    // A pause after the paste: the copy stays where the user put it.
-    fake.clipboard.formats = User;
-    fake.log.onEntry = nullptr;
-    fake.keys.whileTyping = [&](auto&) {
-        fake.keyboard.pressPause();
-        fake.system.busyForGood();
-    };
-    k.Pass(L"abc", 0);
-    EXPECT_EQ(fake.clipboard.formats, newCopy);
 }
 
 TEST_F(Clip, TextWithANulCharacterIsRefusedBeforeAnythingIsDone) {
@@ -510,20 +500,6 @@ TEST_F(Keys, AnotherScriptsTurnAtTheDesktopIsWaitedForPumpingAndListeningToThePa
     EXPECT_GE(typedAt.at(0), 3000);
     EXPECT_GT(fake.log.count("pump"), 100u);
     EXPECT_FALSE(fake.desktopLock.held);
-}
-
-TEST_F(Clip, TheTurnAtTheDesktopIsHeldFromSavingTheClipboardUntilItIsBack) {
-    std::vector<std::string> heldAt;
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (fake.desktopLock.held) heldAt.push_back(entry.substr(0, entry.find(' ', 10)));
-    };
-    k.PassF(L"a.txt", 1); // its paste goes through Send, which shares the turn
-    ASSERT_FALSE(heldAt.empty());
-    EXPECT_EQ(heldAt.front(), "clipboard save");
-    EXPECT_NE(std::find(heldAt.begin(), heldAt.end(), "activate 256"), heldAt.end());
-    EXPECT_NE(std::find(heldAt.begin(), heldAt.end(), "clipboard restore"), heldAt.end());
-    EXPECT_FALSE(fake.desktopLock.held);
-    EXPECT_EQ(fake.clipboard.formats, User);
 }
 
 // --- Typing that takes long: the injector asks whether to pause ---
