@@ -40,6 +40,7 @@ constexpr milliseconds kAskPauseEvery(100);
 // A sentinel not seen for this long is sent once more (the target may simply be busy: a
 // second sentinel behind the first does no harm).
 constexpr milliseconds kSentinelStall(500);
+constexpr UINT kAnswerAtOnceMs = 20;
 // Polling yields the processor for this long before it sleeps (a sleep lasts a timer tick).
 constexpr milliseconds kSpinTime(2);
 constexpr UINT kFinalSyncTimeoutMs = 1000;
@@ -487,6 +488,15 @@ void pauseHandlingSentMessages(bool ownKeys) {
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
+// Whether the focus window's thread handles a sent message at once, that is, waits in its
+// message loop rather than being busy.
+bool answersAtOnce(const FocusTarget& target) {
+    const HWND window = target.focus ? target.focus : target.window;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerAtOnceMs,
+                               &ignored) != 0;
+}
+
 // Where the keys go and what has been sent, while one script is typed.
 struct Typing {
     Typing(const std::vector<KeyAction>& actions, bool capsOn, platform::KeyInjector::Pauses& p)
@@ -536,8 +546,10 @@ void sendSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
 // However long a busy application takes, the caller is asked at least every kAskPauseEvery
 // whether to pause; after a pause the sentinel is sent again.
 // Wine workaround: its shared key state now and then misses a sentinel the target did take
-// (about one call in a hundred). Keys are taken in order, so a wait that stalls sends the
-// sentinel once more (up, then down again): seeing the new one proves the same.
+// (about one call in a hundred). Keys are taken in order, so a wait that stalls while the
+// target is back in its message loop sends the sentinel once more (up, then down again):
+// seeing the new one proves the same. A target still busy is left alone: sentinels sent to it
+// would queue up and later pass for the next chunk's.
 void waitForSentinel(bool down, Typing& typing) {
     const auto start = Clock::now();
     auto lastSent = start, lastAsked = start;
@@ -552,7 +564,7 @@ void waitForSentinel(bool down, Typing& typing) {
             now = lastAsked = Clock::now();
             if (!typing.attachment->followsTarget()) return; // nothing to wait with any more
         }
-        if (now - lastSent > kSentinelStall) {
+        if (now - lastSent > kSentinelStall && answersAtOnce(typing.target)) {
             if (down) sendSentinel(false, typing.sent, typing.writer, typing.target);
             sendSentinel(down, typing.sent, typing.writer, typing.target);
             lastSent = now;
