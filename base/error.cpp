@@ -21,6 +21,8 @@ std::wstring errors::standardDescription(std::int32_t number) {
         return L"Object doesn't support this action";
     case Busy:
         return L"Kelmo is still running another call; try again when it has returned";
+    case ClipboardNotRestored:
+        return L"The clipboard could not be restored";
     default:
         return L"Automation error";
     }

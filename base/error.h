@@ -34,6 +34,9 @@ inline constexpr std::int32_t NotImplemented = 445;
 // RPC_E_SERVERCALL_RETRYLATER: a member that acts was called while another member of the same
 // object was still running (from a message pumped during its waits).
 inline constexpr std::int32_t Busy = static_cast<std::int32_t>(0x8001010Au);
+// CLIPBRD_E_CANT_OPEN: the user's clipboard could not be put back after a paste (another
+// program kept it open until the user gave up).
+inline constexpr std::int32_t ClipboardNotRestored = static_cast<std::int32_t>(0x800401D0u);
 
 std::wstring standardDescription(std::int32_t number);
 [[noreturn]] void raise(std::int32_t number);

@@ -103,8 +103,12 @@ int typeWithInjector(const Arguments& args) {
     const std::vector<platform::KeyAction> actions = keyActionsFor(text);
     waitForRecorderInFront(log);
     const auto injector = win32::makeKeyInjector();
+    struct NoPauses final : platform::KeyInjector::Pauses {
+        bool pauseWanted() override { return false; }
+        void pause() override {}
+    } noPauses;
     const Stopwatch watch;
-    injector->type(actions);
+    injector->type(actions, noPauses);
     emitResult(watch.elapsedMs(), text.size());
     return 0;
 }

@@ -49,7 +49,18 @@ public:
 class KeyInjector {
 public:
     virtual ~KeyInjector() = default;
-    virtual void type(const std::vector<KeyAction>& actions) = 0;
+    // What the injector asks of its caller while it types: pauseWanted between two chunks of
+    // keys and while the receiving application is still handling keys, at least every 100 ms
+    // however long that takes. When the answer is true, the injector lets go of every key it
+    // holds, calls pause, then presses the script's held modifiers again and goes on.
+    class Pauses {
+    public:
+        virtual ~Pauses() = default;
+        virtual bool pauseWanted() = 0;
+        // Returns when the user resumes; an Abort ends the run from inside.
+        virtual void pause() = 0;
+    };
+    virtual void type(const std::vector<KeyAction>& actions, Pauses& pauses) = 0;
 };
 
 // Processes and the run.
@@ -141,7 +152,11 @@ public:
     };
     virtual std::unique_ptr<Snapshot> save() = 0;
     virtual void setText(const std::wstring& text) = 0;
-    virtual void restore(const Snapshot& snapshot) = 0;
+    // False, with nothing changed, when another program has the clipboard open; it may be
+    // tried again later.
+    virtual bool restore(const Snapshot& snapshot) = 0;
+    // Changes whenever anyone puts something on the clipboard (GetClipboardSequenceNumber).
+    virtual std::uint32_t sequenceNumber() = 0;
 };
 
 // An automation object of the platform that the component may hand to scripts unchanged.
@@ -252,6 +267,28 @@ public:
     virtual void reset() = 0;
 };
 
+// --- Typing, pasting and pacing across programs ---
+
+// The session-wide turn at the desktop: while one Kelmo object, in any process of the session,
+// brings its application to the front and types or pastes into it, no other may.
+class DesktopLock {
+public:
+    virtual ~DesktopLock() = default;
+    // True when the turn is now this thread's (also when its previous holder ended without
+    // giving it back); false at once when another holds it.
+    virtual bool tryAcquire() = 0;
+    virtual void release() = 0;
+};
+
+// Conversions as the script languages make them.
+class Conversions {
+public:
+    virtual ~Conversions() = default;
+    // The text as a script's Integer conversion reads it ("&H2", "1e1", " 3 "): 16 bits,
+    // rounded half to even. Raises the type-mismatch or overflow error.
+    virtual std::int16_t toInteger(const std::wstring& text) = 0;
+};
+
 // Every service, as one bundle handed to the automation object.
 struct Services {
     Windows& windows;
@@ -266,6 +303,8 @@ struct Services {
     ObjectFactory& objects;
     TextFiles& textFiles;
     Viewer& viewer;
+    DesktopLock& desktopLock;
+    Conversions& conversions;
 };
 
 } // namespace kelmo::platform

@@ -7,6 +7,8 @@
 #include "platform/services.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 namespace kelmo {
 
@@ -20,8 +22,10 @@ public:
 
     // Until the browser has not been busy for IEIdleMs (three samples suffice when it was never
     // busy). A browser that stays busy for long listens to the Pause key, so the user can end
-    // the wait. No browser raises the object-not-set error.
-    void waitUntilIdle(platform::Browser* browser);
+    // the wait. The browser is asked for anew at every sample (the script or the browser's
+    // quit may change it meanwhile); the wait ends when the session has ended, and no browser
+    // raises the object-not-set error.
+    void waitUntilIdle(const std::function<std::shared_ptr<platform::Browser>()>& current);
 
 private:
     platform::Clock& clock_;

@@ -58,6 +58,7 @@ std::wstring CKelmo::DefFld() {
 
 void CKelmo::DefFld(const std::wstring& value) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    refuseNul(value, L"The default folder");
     pacer_.guardBreak();
     paths_.setDefaultFolder(value);
 }

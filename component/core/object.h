@@ -15,6 +15,7 @@
 #include "platform/services.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -95,8 +96,17 @@ public:
     BrowserSession& browser() { return browser_; }
 
 private:
-    // Send without its own call scope, for the members that type through it.
-    void sendKeys(const std::wstring& script);
+    // Send without its own call scope, for the members that type through it; `beforeEachPiece`
+    // runs right before each piece is delivered.
+    void sendKeys(const std::wstring& script, const std::function<void()>& beforeEachPiece = {});
+
+    // Typing and pasting across programs (keys.cpp).
+    class TypingPauses;
+    class DesktopTurn;
+    void waitForDesktopTurn();
+    void putClipboardBack(const platform::Clipboard::Snapshot& saved);
+    void putClipboardBackBeforeTheRunEnds(const platform::Clipboard::Snapshot& saved);
+    static void refuseNul(const std::wstring& text, const wchar_t* what);
 
     // The application table and launching (apps.cpp).
     std::int32_t showApplication(std::int32_t nCmdShow, std::int16_t AppWnd);
@@ -135,6 +145,7 @@ private:
     PathCompleter paths_;
     BrowserSession browser_;
     int runningCalls_ = 0; // members under way, counting those entered from a message pump
+    int desktopTurns_ = 0; // DesktopTurn scopes open: the session's turn is ours while above 0
 
     std::wstring clipText_; // the clipboard's text while a paste is under way
 

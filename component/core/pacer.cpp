@@ -17,6 +17,7 @@ constexpr std::int32_t AnswerAbort = 3, AnswerRetry = 4, AnswerIgnore = 5;
 constexpr std::int32_t RestFinalIdleMs = 1000;
 constexpr std::int32_t RestOldStepMs = 100, RestOldFinalMs = 1000;
 constexpr std::int64_t StuckAfterMs = 10000;
+constexpr std::int64_t UsageIntervalMs = 25; // two ticks of the processor time counters
 const std::wstring CrLf = L"\r\n";
 
 std::wstring ideographicSpaces(int count) {
@@ -39,25 +40,33 @@ Pacer::Pacer(platform::Services& services, Tuning& tuning, AppTable& apps)
     sv_.keyboard.asyncKeyState(VkPause);
 }
 
+// The processor time counters move in timer ticks (10-16 ms): usage is measured over intervals
+// of at least UsageIntervalMs, however short Atom is, so that one busy tick does not read as
+// 100 %. Samples taken before the current interval is over repeat the last figure.
 std::int32_t Pacer::readCpuUsage() {
     sv_.system.queryDynDataCpuUsage(L"PerfStats\\StartStat");
     if (const auto published = sv_.system.queryDynDataCpuUsage(L"PerfStats\\StatData"))
         return static_cast<std::int32_t>(*published & 0xFF);
 
+    const std::int64_t at = sv_.clock.monotonicMs();
+    if (cpuInterval_ && at - cpuInterval_->atMs < UsageIntervalMs) return lastCpuUsage_;
     const auto now = sv_.system.processorTimes();
     if (!now) return -1;
-    if (!cpuBaseline_) {
-        cpuBaseline_ = now;
-        return lastCpuUsage_;
-    }
-    const std::uint64_t total =
-        (now->kernel - cpuBaseline_->kernel) + (now->user - cpuBaseline_->user);
-    const std::uint64_t idle = now->idle - cpuBaseline_->idle;
-    if (total == 0) return lastCpuUsage_; // the counters have not moved since the last sample
+    const auto started = std::exchange(cpuInterval_, CpuReading{at, *now});
+    if (!started) return lastCpuUsage_;
+    const platform::System::ProcessorTimes& base = started->times;
+    const std::uint64_t total = (now->kernel - base.kernel) + (now->user - base.user);
+    const std::uint64_t idle = now->idle - base.idle;
+    if (total == 0) return lastCpuUsage_; // the counters have not moved since
     const std::uint64_t busy = total > idle ? total - idle : 0;
     lastCpuUsage_ = static_cast<std::int32_t>((busy * 100 + total / 2) / total);
-    cpuBaseline_ = now;
     return lastCpuUsage_;
+}
+
+void Pacer::restartUsage() {
+    cpuInterval_.reset();
+    if (const auto now = sv_.system.processorTimes())
+        cpuInterval_ = CpuReading{sv_.clock.monotonicMs(), *now};
 }
 
 void Pacer::accumulateIdle(std::int32_t requiredMs) {
@@ -67,7 +76,7 @@ void Pacer::accumulateIdle(std::int32_t requiredMs) {
     const std::int64_t started = sv_.clock.monotonicMs();
     std::int64_t deadline = started;
     std::int32_t accumulated = 0;
-    cpuBaseline_ = sv_.system.processorTimes(); // the first sample covers the first sleep
+    restartUsage(); // the first sample covers the first sleep
     do {
         sv_.clock.pumpMessages();
         sleepOneStep(deadline, step);
@@ -87,12 +96,14 @@ void Pacer::accumulateIdle(std::int32_t requiredMs) {
 }
 
 // Steps end on fixed deadlines (start + k * step), so that the lateness of single sleeps does
-// not add up over a long wait; a wait that fell behind by more than a step starts afresh.
+// not add up over a long wait: a step that begins late sleeps only what is left of it, or not
+// at all (a sleep of 1 ms lasts a timer tick). A wait that fell behind by more than the usage
+// interval starts afresh instead of catching up with samples in a row.
 void Pacer::sleepOneStep(std::int64_t& deadline, std::int32_t step) {
     const std::int64_t now = sv_.clock.monotonicMs();
     deadline += step;
-    if (deadline < now) deadline = now + step;
-    sv_.clock.sleep(static_cast<std::int32_t>(deadline - now));
+    if (deadline + UsageIntervalMs < now) deadline = now + step;
+    sv_.clock.sleep(static_cast<std::int32_t>(std::max<std::int64_t>(deadline - now, 0)));
 }
 
 void Pacer::paceWait() {
@@ -112,8 +123,22 @@ void Pacer::launchWait() {
     sv_.clock.pumpMessages();
 }
 
+bool Pacer::pausePressed() {
+    return sv_.keyboard.asyncKeyState(VkPause) > 0;
+}
+
+bool Pacer::pausePressedOrReleased() {
+    const std::int16_t state = sv_.keyboard.asyncKeyState(VkPause);
+    if (state < 0) {
+        if (state & 1) pauseHeldSeen_ = true;
+        return false;
+    }
+    const bool heldBefore = std::exchange(pauseHeldSeen_, false);
+    return state > 0 || heldBefore;
+}
+
 bool Pacer::checkPauseKey() {
-    if (sv_.keyboard.asyncKeyState(VkPause) <= 0) return false;
+    if (!pausePressed()) return false;
     pauseBox(PauseReason::PauseKey, L"");
     return true;
 }
@@ -139,6 +164,11 @@ std::wstring Pacer::pauseMessage(PauseReason reason, const std::wstring& text) {
 }
 
 std::int16_t Pacer::pauseBox(PauseReason reason, const std::wstring& text) {
+    return *showPauseBox(reason, text, OnAbort::EndRun);
+}
+
+std::optional<std::int16_t> Pacer::showPauseBox(PauseReason reason, const std::wstring& text,
+                                                OnAbort onAbort) {
     struct Pausing {
         bool& flag;
         bool saved;
@@ -148,12 +178,25 @@ std::int16_t Pacer::pauseBox(PauseReason reason, const std::wstring& text) {
     paceWait();
     const std::int32_t answer =
         sv_.dialogs.messageBox(pauseMessage(reason, text), PauseBoxFlags, L"Kelmo_Break");
-    if (answer == AnswerAbort) abortRun();
+    if (answer == AnswerAbort) {
+        if (onAbort == OnAbort::GiveUp) return std::nullopt;
+        abortRun();
+    }
+    ++resumes_;
     paceWait();
     apps_.adoptForeground();
     const std::int16_t result = answer == AnswerRetry ? 2 : answer == AnswerIgnore ? 3 : 0;
     paceWait();
     return result;
+}
+
+bool Pacer::waitOutside(std::int64_t startedMs, std::int32_t stepMs, OnAbort onAbort,
+                        const std::wstring& boxText) {
+    sv_.clock.pumpMessages();
+    sv_.clock.sleep(stepMs);
+    if (sv_.clock.monotonicMs() - startedMs <= StuckAfterMs) return true;
+    if (!pausePressedOrReleased()) return true;
+    return showPauseBox(PauseReason::PauseKey, boxText, onAbort).has_value();
 }
 
 // What is under way gives back what it holds; the run ends in any case.

@@ -51,8 +51,23 @@ public:
     void guardBreak(); // pump, the Pause key, one paceWait
     // Opens the pause box if the Pause key was pressed since the last query.
     bool checkPauseKey();
+    // Whether the Pause key was pressed since the last query (and is up again); consumes it.
+    bool pausePressed();
+    // For the checks made every few ms while typing or waiting: a press is noticed once the
+    // key is up again, also when a check came while it was still held.
+    bool pausePressedOrReleased();
     // The pause box: 2 for Retry, 3 for Ignore, 0 otherwise; Abort ends the run.
     std::int16_t pauseBox(PauseReason reason, const std::wstring& text);
+    // What Abort does in a pause box opened by a wait: end the run, or give up only that wait.
+    enum class OnAbort { EndRun, GiveUp };
+    // One step of a wait for something outside the run (a program holding the clipboard, an
+    // application still busy with keys): pumps messages, sleeps `stepMs`, and once the wait
+    // began (monotonic `startedMs`) more than 10 s before, opens the pause box with `boxText`
+    // on a Pause press. False when the user chose Abort in a box that gives up.
+    bool waitOutside(std::int64_t startedMs, std::int32_t stepMs, OnAbort onAbort,
+                     const std::wstring& boxText = L"");
+    // Pause boxes the user resumed from so far: a change tells that the user may have acted.
+    std::uint32_t resumes() const { return resumes_; }
     static std::wstring pauseMessage(PauseReason reason, const std::wstring& text);
     // Ends the run as the pause box's Abort does: the registered cleanups, then the platform.
     [[noreturn]] void abortRun();
@@ -68,14 +83,26 @@ public:
 
 private:
     void sleepOneStep(std::int64_t& deadline, std::int32_t step);
+    // The box itself; nothing when the user chose Abort and `onAbort` gives up.
+    std::optional<std::int16_t> showPauseBox(PauseReason reason, const std::wstring& text,
+                                             OnAbort onAbort);
+    // Starts the usage measurement afresh: the next sample covers the time from now.
+    void restartUsage();
 
     platform::Services& sv_;
     Tuning& tuning_;
     AppTable& apps_;
     std::int32_t settleMs_;
     bool pausing_ = false; // inside the pause box
-    std::optional<platform::System::ProcessorTimes> cpuBaseline_;
+    // The counter reading that starts the current usage interval.
+    struct CpuReading {
+        std::int64_t atMs;
+        platform::System::ProcessorTimes times;
+    };
+    std::optional<CpuReading> cpuInterval_;
     std::int32_t lastCpuUsage_ = 0;
+    std::uint32_t resumes_ = 0;
+    bool pauseHeldSeen_ = false; // a check found the Pause key pressed and still held
     std::vector<const std::function<void()>*> abortCleanups_;
 };
 

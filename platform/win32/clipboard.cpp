@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -19,6 +20,8 @@ namespace {
 // hold it for a moment: opening is retried for about a second.
 class OpenClipboardScope {
 public:
+    // One attempt; isOpen tells whether it worked.
+    explicit OpenClipboardScope(std::nothrow_t) : open_(OpenClipboard(nullptr) != FALSE) {}
     OpenClipboardScope() {
         const DWORD start = GetTickCount();
         while (!OpenClipboard(nullptr)) {
@@ -32,7 +35,13 @@ public:
     }
     OpenClipboardScope(const OpenClipboardScope&) = delete;
     OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
-    ~OpenClipboardScope() { CloseClipboard(); }
+    ~OpenClipboardScope() {
+        if (open_) CloseClipboard();
+    }
+    bool isOpen() const { return open_; }
+
+private:
+    bool open_ = true;
 };
 
 // Movable global memory holding a copy of size bytes at data.
@@ -273,11 +282,13 @@ public:
         if (!handOver(memory, CF_UNICODETEXT)) throwLastError(L"SetClipboardData");
     }
 
-    // Puts back every format it can, then reports the first that was refused.
-    void restore(const Snapshot& snapshot) override {
+    // Puts back every format it can, then reports the first that was refused. The caller
+    // tries again while another program has the clipboard open.
+    bool restore(const Snapshot& snapshot) override {
         const auto* saved = dynamic_cast<const Win32Snapshot*>(&snapshot);
         if (!saved) errors::raise(errors::InvalidCall, L"not a clipboard snapshot of this system");
-        OpenClipboardScope open;
+        OpenClipboardScope open(std::nothrow);
+        if (!open.isOpen()) return false;
         emptyClipboard();
         DWORD firstError = ERROR_SUCCESS;
         for (const auto& format : saved->formats())
@@ -287,7 +298,10 @@ public:
             SetLastError(firstError);
             throwLastError(L"SetClipboardData");
         }
+        return true;
     }
+
+    std::uint32_t sequenceNumber() override { return GetClipboardSequenceNumber(); }
 };
 
 } // namespace

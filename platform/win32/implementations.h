@@ -23,5 +23,7 @@ std::shared_ptr<platform::Viewer> viewerOfThisThread(); // viewer.cpp
 // Window classes outlive the DLL that registered them: this module unregisters its own when it
 // is unloaded, so that a later load never meets a class whose procedure has gone.
 void unregisterWindowClasses(); // viewer.cpp
+std::unique_ptr<platform::DesktopLock> makeDesktopLock();     // session.cpp
+std::unique_ptr<platform::Conversions> makeConversions();     // session.cpp
 
 } // namespace kelmo::win32

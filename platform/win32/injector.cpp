@@ -30,16 +30,17 @@ constexpr WORD kSentinelKey = VK_F24;
 // An unassigned key tapped before releasing an Alt or Windows key the user holds, so that the
 // release opens neither the window's menu nor the Start menu.
 constexpr WORD kMenuMaskKey = 0xE8;
-constexpr std::size_t kFirstChunkEvents = 100;
+constexpr std::size_t kFirstChunkEvents = 32;
 constexpr std::size_t kMinChunkEvents = 16;
 constexpr std::size_t kMaxChunkEvents = 1000;
-// How long one chunk should keep the receiving window busy, judged by its pace so far.
-constexpr milliseconds kChunkPace(150);
-// A chunk not handled in this time is an error, not a hang.
-constexpr std::chrono::seconds kHandleTimeout(10);
+// How long one chunk should keep the receiving window busy, judged by its pace so far: the
+// caller is asked whether to pause at least every kAskPauseEvery of typing.
+constexpr milliseconds kChunkPace(80);
+constexpr milliseconds kAskPauseEvery(100);
 // A sentinel not seen for this long is sent once more (the target may simply be busy: a
 // second sentinel behind the first does no harm).
 constexpr milliseconds kSentinelStall(500);
+constexpr UINT kAnswerAtOnceMs = 20;
 // Polling yields the processor for this long before it sleeps (a sleep lasts a timer tick).
 constexpr milliseconds kSpinTime(2);
 constexpr UINT kFinalSyncTimeoutMs = 1000;
@@ -357,6 +358,31 @@ public:
         wantedCaps_ = wantedCaps;
     }
 
+    // Lets go of every key still down and puts CapsLock back as the user had it, as before a
+    // pause; returns the modifiers let go, in the order they were pressed.
+    std::vector<WORD> letGo() {
+        std::vector<WORD> held;
+        KeyState scratch = state_;
+        EventBatch batch(layout_, scratch);
+        for (auto vk = state_.keysDown.rbegin(); vk != state_.keysDown.rend(); ++vk)
+            batch.key(*vk, false, true);
+        for (const WORD vk : state_.keysDown)
+            if (vk != kSentinelKey) held.push_back(vk);
+        if (state_.capsOn != wantedCaps_) batch.tap(VK_CAPITAL, false);
+        send(batch.events(), wantedCaps_, layout_);
+        return held;
+    }
+
+    // After a pause: the modifiers down again and CapsLock as the script had it.
+    void pressAgain(const std::vector<WORD>& modifiers, bool capsOn, HKL layout) {
+        KeyState scratch = state_;
+        EventBatch batch(layout, scratch);
+        if (state_.capsOn != capsOn) batch.tap(VK_CAPITAL, false);
+        for (const WORD vk : modifiers)
+            batch.key(vk, false, false);
+        send(batch.events(), wantedCaps_, layout);
+    }
+
 private:
     void restore() noexcept {
         try {
@@ -462,6 +488,49 @@ void pauseHandlingSentMessages(bool ownKeys) {
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
 }
 
+// Whether the focus window's thread handles a sent message at once, that is, waits in its
+// message loop rather than being busy.
+bool answersAtOnce(const FocusTarget& target) {
+    const HWND window = target.focus ? target.focus : target.window;
+    DWORD_PTR ignored = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerAtOnceMs,
+                               &ignored) != 0;
+}
+
+// Where the keys go and what has been sent, while one script is typed.
+struct Typing {
+    Typing(const std::vector<KeyAction>& actions, bool capsOn, platform::KeyInjector::Pauses& p)
+        : writer(actions, capsOn), sent(capsOn), pauses(p) {}
+
+    FocusTarget target;
+    std::optional<InputAttachment> attachment;
+    ScriptWriter writer;
+    SentKeys sent;
+    platform::KeyInjector::Pauses& pauses;
+
+    // Follows the focus to the window in front, attaching to its thread when it changed.
+    // Attaching resets the shared key state, which holds the modifiers the script keeps pressed
+    // across chunks: attach again only when the focus went to another thread.
+    void retarget() {
+        target = currentTarget();
+        if (attachment && target.thread == attachment->thread()) return;
+        attachment.reset();
+        attachment.emplace(target.thread);
+        attachment->refuseIfDenied();
+    }
+
+    // The user's pause: no key of the script is held while it lasts, and the script's
+    // modifiers go down again afterwards in the window then in front.
+    void pauseIfWanted() {
+        if (!pauses.pauseWanted()) return;
+        const std::vector<WORD> held = sent.letGo();
+        attachment.reset();
+        pauses.pause();
+        retarget();
+        sent.pressAgain(held, writer.planned().capsOn, target.layout);
+    }
+};
+
 // Sends the sentinel's key-down or key-up.
 void sendSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
                   const FocusTarget& target) {
@@ -474,41 +543,43 @@ void sendSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
 // Waits until the sentinel key is down (or up) in the key state of the thread that owns the
 // focus, which ours shares. That state changes only as the thread takes key messages off its
 // queue, in order: once the sentinel's key-down is seen, every key sent before it was handled.
+// However long a busy application takes, the caller is asked at least every kAskPauseEvery
+// whether to pause; after a pause the sentinel is sent again.
 // Wine workaround: its shared key state now and then misses a sentinel the target did take
-// (about one call in a hundred). Keys are taken in order, so a wait that stalls sends the
-// sentinel once more (up, then down again): seeing the new one proves the same.
-void waitForSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
-                     const FocusTarget& target, const InputAttachment& attachment) {
+// (about one call in a hundred). Keys are taken in order, so a wait that stalls while the
+// target is back in its message loop sends the sentinel once more (up, then down again):
+// seeing the new one proves the same. A target still busy is left alone: sentinels sent to it
+// would queue up and later pass for the next chunk's.
+void waitForSentinel(bool down, Typing& typing) {
     const auto start = Clock::now();
-    auto lastSent = start;
+    auto lastSent = start, lastAsked = start;
     for (;;) {
-        if (attachment.ownThread()) handleOwnKeyMessages();
+        if (typing.attachment->ownThread()) handleOwnKeyMessages();
         if (((GetKeyState(kSentinelKey) & 0x8000) != 0) == down) return;
         // The window closed (a key may have closed it): nothing is left to wait for.
-        if (!IsWindow(target.window)) return;
-        const auto now = Clock::now();
-        if (now - start > kHandleTimeout)
-            throw failure(HRESULT_FROM_WIN32(ERROR_TIMEOUT),
-                          L"Typing failed: the window with the keyboard focus did not handle the "
-                          L"keys within " +
-                              std::to_wstring(kHandleTimeout.count()) + L" seconds");
-        if (now - lastSent > kSentinelStall) {
-            if (down) sendSentinel(false, sent, writer, target);
-            sendSentinel(down, sent, writer, target);
+        if (!IsWindow(typing.target.window)) return;
+        auto now = Clock::now();
+        if (now - lastAsked >= kAskPauseEvery) {
+            typing.pauseIfWanted();
+            now = lastAsked = Clock::now();
+            if (!typing.attachment->followsTarget()) return; // nothing to wait with any more
+        }
+        if (now - lastSent > kSentinelStall && answersAtOnce(typing.target)) {
+            if (down) sendSentinel(false, typing.sent, typing.writer, typing.target);
+            sendSentinel(down, typing.sent, typing.writer, typing.target);
             lastSent = now;
         }
         if (now - start < kSpinTime)
             SwitchToThread();
         else
-            pauseHandlingSentMessages(attachment.ownThread());
+            pauseHandlingSentMessages(typing.attachment->ownThread());
     }
 }
 
 // Sends the sentinel's key-up and waits until the thread has taken it.
-void releaseSentinel(SentKeys& sent, const ScriptWriter& writer, const FocusTarget& target,
-                     const InputAttachment& attachment) {
-    sendSentinel(false, sent, writer, target);
-    waitForSentinel(false, sent, writer, target, attachment);
+void releaseSentinel(Typing& typing) {
+    sendSentinel(false, typing.sent, typing.writer, typing.target);
+    waitForSentinel(false, typing);
 }
 
 // Once the keys are handled, a message sent to the focus window returns when its thread is
@@ -527,56 +598,46 @@ std::size_t nextChunkLimit(std::size_t events, Clock::duration took) {
     return std::clamp(static_cast<std::size_t>(atPace), kMinChunkEvents, kMaxChunkEvents);
 }
 
-void typeActions(const std::vector<KeyAction>& actions) {
-    FocusTarget target = currentTarget();
-    std::optional<InputAttachment> attachment(std::in_place, target.thread);
-    attachment->refuseIfDenied();
+void typeActions(const std::vector<KeyAction>& actions, platform::KeyInjector::Pauses& pauses) {
     const bool capsOn = (GetKeyState(VK_CAPITAL) & 1) != 0;
-    ScriptWriter writer(actions, capsOn);
-    SentKeys sent(capsOn);
+    Typing typing(actions, capsOn, pauses);
+    typing.retarget();
+    ScriptWriter& writer = typing.writer;
     std::size_t limit = kFirstChunkEvents;
     for (;;) {
         // Without a shared key state (the attachment failed) only a message sent to the focus
         // window after each chunk paces the keys, and that returns early.
-        const bool canWait = attachment->followsTarget();
+        const bool canWait = typing.attachment->followsTarget();
         // A sentinel still down here lost its key-up to another window: release it first.
-        if (canWait && (GetKeyState(kSentinelKey) & 0x8000))
-            releaseSentinel(sent, writer, target, *attachment);
+        if (canWait && (GetKeyState(kSentinelKey) & 0x8000)) releaseSentinel(typing);
 
-        EventBatch batch(target.layout, writer.planned());
+        EventBatch batch(typing.target.layout, writer.planned());
         releaseUserModifiers(batch, writer.planned());
-        writer.write(batch, target.layout, limit);
+        writer.write(batch, typing.target.layout, limit);
         if (writer.done()) writer.finish(batch);
         if (canWait) batch.key(kSentinelKey, false, false);
 
         const auto start = Clock::now();
-        sent.send(batch.events(), writer.wantedCaps(), target.layout);
+        typing.sent.send(batch.events(), writer.wantedCaps(), typing.target.layout);
         if (canWait) {
-            waitForSentinel(true, sent, writer, target, *attachment);
+            waitForSentinel(true, typing);
             limit = nextChunkLimit(batch.size(), Clock::now() - start);
-            releaseSentinel(sent, writer, target, *attachment);
+            releaseSentinel(typing);
         } else {
-            syncWithTarget(target);
+            syncWithTarget(typing.target);
         }
         if (writer.done()) break;
-
-        // Attaching resets the shared key state, which holds the modifiers the script keeps
-        // pressed across chunks: attach again only when the focus went to another thread.
-        target = currentTarget();
-        if (target.thread != attachment->thread()) {
-            attachment.reset();
-            attachment.emplace(target.thread);
-            attachment->refuseIfDenied();
-        }
+        typing.pauseIfWanted();
+        typing.retarget();
     }
-    attachment.reset();
-    syncWithTarget(target);
+    typing.attachment.reset();
+    syncWithTarget(typing.target);
 }
 
 class Win32KeyInjector final : public platform::KeyInjector {
 public:
-    void type(const std::vector<KeyAction>& actions) override {
-        if (!actions.empty()) typeActions(actions);
+    void type(const std::vector<KeyAction>& actions, Pauses& pauses) override {
+        if (!actions.empty()) typeActions(actions, pauses);
     }
 };
 

@@ -34,6 +34,8 @@ private:
     std::unique_ptr<platform::ObjectFactory> objects_;
     std::unique_ptr<platform::TextFiles> textFiles_;
     std::shared_ptr<platform::Viewer> viewer_; // one for the thread
+    std::unique_ptr<platform::DesktopLock> desktopLock_;
+    std::unique_ptr<platform::Conversions> conversions_;
     platform::Services services_;
 };
 

@@ -1,5 +1,6 @@
 // KeyRec.exe: a window that records every keyboard message it gets, one line each, so tests
-// can check what injected keys arrive as. Usage: KeyRec.exe <logfile> [title] [--edit]
+// can check what injected keys arrive as.
+// Usage: KeyRec.exe <logfile> [title] [--edit] [--stall=<ms>] [--hold-clipboard=<ms>]
 //   - takes the foreground and keeps the keyboard focus (on a multi-line edit with --edit);
 //   - appends "<MSG> vk=.. scan=.. ext=. up=. rep=. ch=U+XXXX|- shift=. ctrl=. alt=." lines
 //     to <logfile> as the messages are handled;
@@ -7,12 +8,17 @@
 //     in front with the focus;
 //   - ends on WM_CLOSE or when <logfile>.quit appears; with --edit it then writes the edit's
 //     text to <logfile>.text.
+//   - with --stall=<ms>, stops handling input for that long after its first character, as a
+//     busy application does;
+//   - with --edit and --hold-clipboard=<ms>, opens the clipboard right after each paste (Ctrl+V)
+//     and keeps it open for that long, as a clipboard viewer or manager may.
 // Alt and F10 never open a menu, so every key of a combination reaches the log.
 #include "toolio.h"
 
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace kelmo::testtools;
@@ -23,6 +29,8 @@ constexpr wchar_t kClassName[] = L"KelmoKeyRecWindow";
 constexpr wchar_t kDefaultTitle[] = L"Kelmo KeyRec";
 constexpr UINT_PTR kPollTimer = 1;
 constexpr UINT kPollIntervalMs = 50;
+constexpr UINT_PTR kClipboardTimer = 2;
+constexpr WPARAM kCtrlV = 0x16;
 // How long we keep asking for the foreground before giving up.
 constexpr ULONGLONG kForegroundTimeoutMs = 5000;
 constexpr int kEditId = 100;
@@ -31,6 +39,8 @@ struct Options {
     std::wstring logPath;
     std::wstring title = kDefaultTitle;
     bool edit = false;
+    DWORD stallMs = 0;
+    DWORD holdClipboardMs = 0;
 };
 
 // <logfile> [title], with --edit anywhere.
@@ -40,6 +50,10 @@ std::optional<Options> parseOptions(const std::vector<std::wstring>& args) {
     for (const std::wstring& arg : args) {
         if (arg == L"--edit")
             options.edit = true;
+        else if (arg.rfind(L"--stall=", 0) == 0)
+            options.stallMs = static_cast<DWORD>(std::stoul(arg.substr(8)));
+        else if (arg.rfind(L"--hold-clipboard=", 0) == 0)
+            options.holdClipboardMs = static_cast<DWORD>(std::stoul(arg.substr(17)));
         else
             positional.push_back(arg);
     }
@@ -172,6 +186,7 @@ private:
         const std::string line = describe(message, wParam, lParam);
         DWORD written = 0;
         WriteFile(log_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        if (message == WM_CHAR && options_.stallMs > 0) Sleep(std::exchange(options_.stallMs, 0));
     }
 
     void takeFocus() {
@@ -233,6 +248,10 @@ private:
             return 0;
         case WM_TIMER:
             if (wParam == kPollTimer) poll();
+            if (wParam == kClipboardTimer) {
+                KillTimer(hwnd, kClipboardTimer);
+                CloseClipboard();
+            }
             return 0;
         case WM_CLOSE:
             finish();
@@ -249,7 +268,14 @@ private:
         auto* self = reinterpret_cast<Recorder*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (messageName(message)) self->record(message, wParam, lParam);
         if (isSystemKeyMessage(message) || isKeyMenuCommand(message, wParam)) return 0;
-        return CallWindowProcW(self->editProc_, hwnd, message, wParam, lParam);
+        const LRESULT result = CallWindowProcW(self->editProc_, hwnd, message, wParam, lParam);
+        if (message == WM_CHAR && wParam == kCtrlV) self->holdClipboard();
+        return result;
+    }
+
+    void holdClipboard() {
+        if (options_.holdClipboardMs == 0 || !OpenClipboard(window_)) return;
+        SetTimer(window_, kClipboardTimer, options_.holdClipboardMs, nullptr);
     }
 
     Options options_;
@@ -287,7 +313,8 @@ int runMessageLoop() {
 int main() {
     const auto options = parseOptions(commandLineArguments());
     if (!options) {
-        printError(L"usage: KeyRec.exe <logfile> [title] [--edit]");
+        printError(L"usage: KeyRec.exe <logfile> [title] [--edit] [--stall=<ms>] "
+                   L"[--hold-clipboard=<ms>]");
         return 2;
     }
     HINSTANCE instance = GetModuleHandleW(nullptr);

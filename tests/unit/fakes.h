@@ -7,6 +7,7 @@
 #pragma once
 
 #include "base/error.h"
+#include "base/text.h"
 #include "platform/services.h"
 
 #include <algorithm>
@@ -303,6 +304,7 @@ public:
     }
     std::optional<ProcessorTimes> processorTimes() override {
         if (statistic != Statistic::ProcessorTimes) return std::nullopt;
+        if (tickMs > 0) return tickedTimes();
         if (time.now() > countedUntil_) {
             const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
             log.add("sample", percent);
@@ -322,8 +324,24 @@ public:
 
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
+    // When above 0, the counters move only at whole ticks of this length, each tick busy for
+    // the next usage percentage, as the system's counters do.
+    std::int64_t tickMs = 0;
 
 private:
+    ProcessorTimes tickedTimes() {
+        while (countedUntil_ + tickMs <= time.now()) {
+            const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
+            const auto elapsed = static_cast<std::uint64_t>(tickMs) * 10'000;
+            const std::uint64_t busy = elapsed * percent / 100;
+            times_.user += busy;
+            times_.kernel += elapsed - busy;
+            times_.idle += elapsed - busy;
+            countedUntil_ += tickMs;
+        }
+        return times_;
+    }
+
     std::int64_t countedUntil_ = 0;
     ProcessorTimes times_;
 };
@@ -370,12 +388,15 @@ private:
     bool pauseDown_ = false, pausePressed_ = false;
 };
 
+// Logs what it types; `whileTyping` then plays the injector's side of a long or slow run.
 class FakeKeys : public platform::KeyInjector, FakeBase {
 public:
     using FakeBase::FakeBase;
-    void type(const std::vector<platform::KeyAction>& actions) override {
+    void type(const std::vector<platform::KeyAction>& actions, Pauses& pauses) override {
         log.add("type", renderKeys(actions));
+        if (whileTyping) whileTyping(pauses);
     }
+    std::function<void(Pauses&)> whileTyping;
 };
 
 // Which window is in front, and the pop-ups that activation goes to.
@@ -439,6 +460,7 @@ public:
                             const std::wstring& title) override {
         boxes.push_back({text, flags, title, time.now()});
         log.add("box", title);
+        if (onBox) onBox();
         return answers.next();
     }
     std::wstring inputBox(const std::wstring&, const std::wstring&, const std::wstring&) override {
@@ -446,6 +468,7 @@ public:
     }
     Answers<std::int32_t> answers{{}, Retry}; // the user resumes from the pause box
     std::vector<Box> boxes;
+    std::function<void()> onBox; // what the user does while a box is open
 };
 
 class FakeProcesses : public platform::Processes, FakeBase {
@@ -501,14 +524,29 @@ public:
     void setText(const std::wstring& text) override {
         log.add("clipboard set", text);
         formats = {{Text, text}};
+        ++sequence_;
     }
-    void restore(const Snapshot& snapshot) override {
+    bool restore(const Snapshot& snapshot) override {
+        if (time.now() < heldUntilMs) {
+            log.add("clipboard held");
+            return false;
+        }
         log.add("clipboard restore");
         formats = dynamic_cast<const Saved&>(snapshot).formats;
+        ++sequence_;
+        return true;
+    }
+    std::uint32_t sequenceNumber() override { return sequence_; }
+    // The user copies something of their own.
+    void copy(const std::wstring& text) {
+        formats = {{Text, text}};
+        ++sequence_;
     }
     Formats formats;
+    std::int64_t heldUntilMs = 0; // another program keeps the clipboard open until then
 
 private:
+    std::uint32_t sequence_ = 1;
     struct Saved : Snapshot {
         explicit Saved(Formats saved) : formats(std::move(saved)) {}
         std::wstring text() const override { return formats.count(Text) ? formats.at(Text) : L""; }
@@ -622,6 +660,26 @@ public:
     bool textShown = false;
 };
 
+// The session's desktop turn; another script may hold it until a given time.
+class FakeDesktopLock : public platform::DesktopLock, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    bool tryAcquire() override {
+        if (held) throw VirtualTimeExceeded{}; // the thread already holds it: a wait for itself
+        if (time.now() < otherHoldsUntilMs) return false;
+        return held = true;
+    }
+    void release() override { held = false; }
+    bool held = false;
+    std::int64_t otherHoldsUntilMs = 0;
+};
+
+// A plain conversion of a count: decimal, as the component's own tests write them.
+class FakeConversions : public platform::Conversions {
+public:
+    std::int16_t toInteger(const std::wstring& text) override { return text::toInteger(text); }
+};
+
 // Every fake, on one log and one clock, bundled as the services the component is given.
 struct FakePlatform {
     FakePlatform() = default;
@@ -642,12 +700,15 @@ struct FakePlatform {
     FakeObjects objects{log, time};
     FakeTextFiles textFiles{log, time};
     FakeViewer viewer{log, time};
+    FakeDesktopLock desktopLock{log, time};
+    FakeConversions conversions;
 
     platform::Services& services() { return services_; }
 
 private:
-    platform::Services services_{windows, keyboard, keys,      processes, clock,     system,
-                                 sound,   dialogs,  clipboard, objects,   textFiles, viewer};
+    platform::Services services_{windows, keyboard,  keys,      processes, clock,
+                                 system,  sound,     dialogs,   clipboard, objects,
+                                 textFiles, viewer,  desktopLock, conversions};
 };
 
 } // namespace kelmo::fakes

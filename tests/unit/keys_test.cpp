@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <functional>
+
 namespace {
 
 using namespace kelmo;
@@ -272,6 +275,7 @@ protected:
     // Presses Pause as soon as the text is on the clipboard, and may make the machine busy.
     void pauseOnPaste(bool thenBusy = false) {
         fake.log.onEntry = [this, thenBusy](const std::string& entry) {
+            if (entry == typed(L"^v").front()) duringPaste.push_back(fake.clipboard.formats);
             if (entry.rfind("clipboard set", 0) != 0) return;
             fake.keyboard.pressPause();
             if (thenBusy) fake.system.busyForGood();
@@ -392,6 +396,161 @@ TEST_F(Clip, PassFPastesTheCompletedPathInQuotesThroughSend) {
                              Steps{"clipboard set \"C:\\Work\\a.txt\""} + Front + Pace +
                              sent(Pace + typed(L"^v")) + Pace + Steps{"clipboard restore"} + Pace));
     EXPECT_EQ(fake.clipboard.formats, User);
+}
+
+// --- Across programs: a clipboard held by another program, a copy made during a pause, text
+// that cannot be passed, another script's turn at the desktop ---
+
+TEST_F(Clip, AClipboardHeldByAnotherProgramIsPutBackOnceItIsFreeHoweverLongThatTakes) {
+    for (const std::int64_t heldMs : {1500, 5000, 30'000}) {
+        SCOPED_TRACE(heldMs);
+        fake.clipboard.formats = User;
+        std::int64_t setAt = 0;
+        fake.log.onEntry = [&](const std::string& entry) {
+            if (entry.rfind("clipboard set", 0) != 0) return;
+            setAt = fake.time.now();
+            fake.clipboard.heldUntilMs = setAt + heldMs;
+        };
+        k.Pass(L"abc", 0);
+        EXPECT_EQ(fake.clipboard.formats, User);
+        EXPECT_GE(fake.time.now() - setAt, heldMs);
+        EXPECT_GT(fake.log.count("pump", fake.log.find("clipboard held")), heldMs / 20);
+    }
+    EXPECT_TRUE(fake.dialogs.boxes.empty()); // nobody pressed Pause
+}
+
+TEST_F(Clip, OnlyAnAbortInThePauseBoxGivesUpPuttingTheClipboardBackWithAnError) {
+    fake.log.onEntry = [&](const std::string& entry) {
+        if (entry.rfind("clipboard set", 0) == 0) fake.clipboard.heldUntilMs = INT64_MAX;
+    };
+    fake.keyboard.pressPauseAt(5000); // noticed once the wait has gone on for 10 s
+    fake.dialogs.answers.queued = {FakeDialogs::Retry, FakeDialogs::Abort};
+    fake.time.at(20'000, [&] { fake.keyboard.pressPause(); });
+    try {
+        k.Pass(L"abc", 0);
+        FAIL() << "Pass returned";
+    } catch (const KelmoError& error) {
+        EXPECT_EQ(error.number(), errors::ClipboardNotRestored);
+        EXPECT_NE(error.description().find(L"clipboard could not be restored"), std::wstring::npos);
+    }
+    ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
+    EXPECT_GE(fake.dialogs.boxes[0].atMs, 10'000);
+    EXPECT_NE(fake.dialogs.boxes[0].text.find(L"クリップボードを元に戻せません"),
+              std::wstring::npos);
+    EXPECT_TRUE(fake.log.entries.end() ==
+                std::find(fake.log.entries.begin(), fake.log.entries.end(), "endRun"));
+}
+
+TEST_F(Clip, ACopyTheUserMakesDuringAPauseIsWhatComesBackAndThePassedTextIsStillPasted) {
+    // PassF: the Pause press is noticed by the guard of its Send, before the paste.
+    pauseOnPaste();
+    fake.dialogs.onBox = [&] { fake.clipboard.copy(L"the user's new copy"); };
+    k.PassF(L"a.txt", 0);
+    const FakeClipboard::Formats newCopy = {{FakeClipboard::Text, L"the user's new copy"}};
+    EXPECT_EQ(duringPaste, (std::vector<FakeClipboard::Formats>{
+                               {{FakeClipboard::Text, L"\"C:\\Work\\a.txt\""}}}));
+    EXPECT_EQ(fake.clipboard.formats, newCopy);
+
+    // Pass: noticed in a wait stuck on a busy machine, before the paste.
+    fake.clipboard.formats = User;
+    duringPaste.clear();
+    pauseOnPaste(true);
+    fake.dialogs.onBox = [&] {
+        fake.clipboard.copy(L"the user's new copy");
+        fake.system.statistic = FakeSystem::Statistic::None; // the machine is idle again
+    };
+    k.Pass(L"abc", 0);
+    EXPECT_EQ(duringPaste, (std::vector<FakeClipboard::Formats>{{{FakeClipboard::Text, L"abc"}}}));
+    EXPECT_EQ(fake.clipboard.formats, newCopy);
+}
+
+TEST_F(Clip, TextWithANulCharacterIsRefusedBeforeAnythingIsDone) {
+    const std::wstring withNul(L"a\0b", 3);
+    for (const auto& member : std::vector<std::function<void()>>{[&] { k.Pass(withNul, 0); },
+                                                                 [&] { k.PassF(withNul, 0); },
+                                                                 [&] { k.DefFld(withNul); }}) {
+        fake.log.clear();
+        try {
+            member();
+            ADD_FAILURE() << "accepted";
+        } catch (const KelmoError& error) {
+            EXPECT_EQ(error.number(), errors::InvalidCall);
+            EXPECT_NE(error.description().find(L"NUL character"), std::wstring::npos);
+        }
+        EXPECT_EQ(fake.log.count("clipboard"), 0u);
+        EXPECT_EQ(fake.log.count("sleep"), 0u);
+    }
+    EXPECT_EQ(fake.clipboard.formats, User);
+    EXPECT_EQ(k.DefFld(), L"C:\\Work\\");
+}
+
+TEST_F(Keys, AnotherScriptsTurnAtTheDesktopIsWaitedForPumpingAndListeningToThePauseKey) {
+    fake.desktopLock.otherHoldsUntilMs = 3000;
+    fake.keyboard.pressPauseAt(1000);
+    std::vector<std::int64_t> frontedAt, typedAt;
+    fake.log.onEntry = [&](const std::string& entry) {
+        if (entry == "activate 256") frontedAt.push_back(fake.time.now());
+        if (entry.rfind("type", 0) == 0) typedAt.push_back(fake.time.now());
+    };
+    k.Send(L"a");
+    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+    EXPECT_LT(fake.dialogs.boxes[0].atMs, 1200);
+    ASSERT_EQ(frontedAt.size(), 2u); // by the pause box, then by Send once its turn came
+    EXPECT_GE(frontedAt[1], 3000);
+    EXPECT_GE(typedAt.at(0), 3000);
+    EXPECT_GT(fake.log.count("pump"), 100u);
+    EXPECT_FALSE(fake.desktopLock.held);
+}
+
+// --- Typing that takes long: the injector asks whether to pause ---
+
+TEST_F(Keys, APausePressWhileOnePieceIsTypedOpensTheBoxThereAndAbortEndsTheRun) {
+    int chunks = 0;
+    fake.keys.whileTyping = [&](platform::KeyInjector::Pauses& pauses) {
+        for (chunks = 1; chunks < 1000; ++chunks) {
+            if (chunks == 3) fake.keyboard.pressPause();
+            if (pauses.pauseWanted()) {
+                fake.log.add("let go");
+                pauses.pause();
+            }
+        }
+    };
+    k.Send(L"{x 99999999}");
+    EXPECT_EQ(fake.dialogs.boxes.size(), 1u);
+    const std::size_t box = fake.log.find("box Kelmo_Break");
+    EXPECT_LT(fake.log.find("let go"), box); // no key of the script is held during the box
+    EXPECT_LT(fake.log.find("activate 256", box), fake.log.entries.size()); // then back again
+    EXPECT_GE(fake.log.count("pump"), 999u);
+
+    fake.dialogs.answers.queued = {FakeDialogs::Abort};
+    EXPECT_THROW(k.Send(L"{x 99999999}"), RunEnded);
+    EXPECT_LT(chunks, 1000);
+}
+
+// --- The browser wait ---
+
+TEST_F(Keys, TheBrowserWaitAsksForIecAtEverySampleAndEndsWithTheSession) {
+    auto stuck = openBrowser();
+    stuck->isBusy.otherwise = true;
+    auto replacement = std::make_shared<FakeBrowser>(fake.log); // never busy
+    std::size_t samples = 0;
+    fake.log.onEntry = [&](const std::string& entry) {
+        if (entry == "busy" && ++samples == 2) k.IEC = replacement;
+    };
+    k.Send(L"");
+    EXPECT_EQ(samples, 9u); // one of the busy one, then seven of the other in a row, plus one
+
+    stuck = openBrowser();
+    stuck->isBusy.otherwise = true;
+    samples = 0;
+    fake.log.onEntry = [&](const std::string& entry) {
+        if (entry == "busy" && ++samples == 4) {
+            k.browser().quit(); // as the browser's quit event does, from a pumped message
+            k.IEC = nullptr;
+        }
+    };
+    EXPECT_NO_THROW(k.Send(L""));
+    EXPECT_EQ(samples, 4u);
 }
 
 // --- Repeat counts as 16-bit integers ---

@@ -173,6 +173,31 @@ TEST_F(Pacing, AnIdleSumBeyondThe32BitRangeRaisesOverflow) {
     EXPECT_EQ(fake.log.count("sleep"), 2u);
 }
 
+// The system's counters move in ticks of 10-16 ms: with an Atom of 1 ms most samples see no
+// movement and the others see one whole tick. A machine at 20 % (one busy tick in five) is
+// idle, however short Atom is, and one that stays busy is not.
+TEST_F(Pacing, UsageIsMeasuredOverEnoughTicksWhateverAtomIs) {
+    fake.system.statistic = Statistic::ProcessorTimes;
+    fake.system.tickMs = 10;
+    for (int tick = 0; tick < 20'000; ++tick)
+        fake.system.usage.queued.push_back(tick % 5 == 0 ? 100 : 0);
+    for (const std::int32_t atom : {1, 5, 25}) {
+        SCOPED_TRACE(atom);
+        tuning.Atom = atom;
+        const std::int64_t started = fake.time.now();
+        pacer.rest(1, true);
+        EXPECT_LT(fake.time.now() - started, 6'200); // one LaunchWait of 5 x 1 s, then 1 s
+    }
+
+    fake.system.usage.queued.clear();
+    fake.system.usage.otherwise = 95;
+    tuning.Atom = 1;
+    fake.time.at(fake.time.now() + 3000, [&] { fake.system.usage.otherwise = 0; });
+    const std::int64_t started = fake.time.now();
+    pacer.paceWait();
+    EXPECT_GE(fake.time.now() - started, 3000 + 75);
+}
+
 // --- A machine that never gets idle ---
 
 TEST_F(Pacing, AWaitStuckOnABusyMachineListensToThePauseKeyTenSecondsBeyondItsTime) {

@@ -1,16 +1,20 @@
 // Typing and pasting into a real application (notepad), and the user's clipboard surviving
 // Pass and PassF whole: its text and a private format.
 #include "fixture.h"
+#include "recorder.h"
+#include "toolio.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 using kelmo::test::Arg;
-using kelmo::test::LateBound;
 using kelmo::test::fastPacing;
+using kelmo::test::LateBound;
 
 namespace {
 
@@ -147,11 +151,108 @@ TEST_F(IntoNotepad, PassFPastesTheQuotedFullPath) {
 
 TEST_F(IntoNotepad, APasteThatFailsStillGivesTheClipboardBack) {
     notepad_.close(); // nothing left to paste into
-    for (int i = 0; i < 100 && GetForegroundWindow(); ++i) Sleep(20);
+    for (int i = 0; i < 100 && GetForegroundWindow(); ++i)
+        Sleep(20);
     if (GetForegroundWindow()) GTEST_SKIP() << "another window came to the front";
     const auto failed = k_->call(L"Pass", {Arg(L"must not stay on the clipboard")});
     EXPECT_EQ(DISP_E_EXCEPTION, failed.hr);
     EXPECT_EQ(userClipboard_, readClipboard());
+}
+
+// Another program opens the clipboard right after the paste and keeps it for a while: Pass
+// waits for it and then puts the user's clipboard back whole.
+TEST_F(IntoNotepad, AClipboardHeldByAnotherProgramAfterThePasteIsPutBackWhenFree) {
+    notepad_.close();
+    for (const ULONGLONG holdMs : {1500u, 5000u}) {
+        kelmo::test::KeyRecorder holder(true, L"--hold-clipboard=" + std::to_wstring(holdMs));
+        ASSERT_TRUE(holder.ready());
+        LateBound k; // the holder in front: application 0
+        fastPacing(k);
+        const ULONGLONG start = GetTickCount64();
+        const auto r = k.call(L"Pass", {Arg(L"passed")});
+        const ULONGLONG took = GetTickCount64() - start;
+        EXPECT_EQ(S_OK, r.hr) << std::string(r.description.begin(), r.description.end());
+        EXPECT_GE(took, holdMs);
+        std::printf("[ figures  ] Pass with the clipboard held %llu ms took %llu ms\n", holdMs,
+                    took);
+        EXPECT_EQ(userClipboard_, readClipboard());
+        EXPECT_EQ(L"passed", holder.stop());
+    }
+}
+
+// A window that stops handling input for 12 s after its first character: the paste lands there
+// with the passed text, and only then is the user's clipboard put back.
+TEST_F(IntoNotepad, PassIntoAWindowBusyForTwelveSecondsPastesThePassedText) {
+    notepad_.close();
+    kelmo::test::KeyRecorder busy(true, L"--stall=12000");
+    ASSERT_TRUE(busy.ready());
+    LateBound k; // the busy window in front: application 0
+    fastPacing(k);
+    const ULONGLONG start = GetTickCount64();
+    const auto r = k.call(L"Pass", {Arg(L"passed text")});
+    EXPECT_EQ(S_OK, r.hr) << std::string(r.description.begin(), r.description.end());
+    EXPECT_GE(GetTickCount64() - start, 12000u);
+    EXPECT_EQ(userClipboard_, readClipboard());
+    EXPECT_EQ(L"passed text", busy.stop());
+}
+
+// Two script hosts at once, each typing and pasting into its own window: every key lands in
+// its own window and the user's clipboard survives.
+TEST(TwoHosts, TypeAndPasteEachIntoItsOwnWindowAndLeaveTheClipboardIntact) {
+    const ClipboardContent user{L"the user's own text", PrivateBytes};
+    putOnClipboard(user);
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = temp, script = folder + L"kelmo-host.js",
+                       go = folder + L"kelmo-hosts.go";
+    DeleteFileW(go.c_str());
+    constexpr int Rounds = 20;
+    ASSERT_TRUE(kelmo::testtools::writeUtf8File(
+        script, L"var k = new ActiveXObject('Kelmo.CKelmo'); k.Atom = 1; k.Mol1 = 1;\n"
+                L"var fs = new ActiveXObject('Scripting.FileSystemObject');\n"
+                L"var tag = WScript.Arguments(0);\n"
+                L"fs.CreateTextFile(WScript.Arguments(1) + '.' + tag).Close();\n"
+                L"while (!fs.FileExists(WScript.Arguments(1))) {}\n"
+                L"for (var i = 0; i < " +
+                    std::to_wstring(Rounds) +
+                    L"; ++i) { k.Send(tag + i + '~'); k.Pass('<' + tag + i + '>'); }\n"));
+    struct Host {
+        kelmo::test::KeyRecorder window{true};
+        PROCESS_INFORMATION process{};
+        std::wstring expected;
+        ~Host() {
+            if (!process.hProcess) return;
+            TerminateProcess(process.hProcess, 1);
+            CloseHandle(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    };
+    std::vector<std::unique_ptr<Host>> hosts;
+    for (const wchar_t* tag : {L"a", L"b"}) {
+        auto& host = *hosts.emplace_back(std::make_unique<Host>());
+        ASSERT_TRUE(host.window.ready());
+        std::wstring command =
+            L"cscript.exe //nologo \"" + script + L"\" " + tag + L" \"" + go + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &host.process));
+        const std::wstring ready = go + L"." + tag; // its object took its window as application 0
+        for (int i = 0; i < 1000 && !kelmo::testtools::fileExists(ready); ++i)
+            Sleep(20);
+        ASSERT_TRUE(kelmo::testtools::fileExists(ready));
+        DeleteFileW(ready.c_str());
+        for (int i = 0; i < Rounds; ++i)
+            host.expected += tag + std::to_wstring(i) + L"\r\n<" + tag + std::to_wstring(i) + L">";
+    }
+    ASSERT_TRUE(kelmo::testtools::writeUtf8File(go, L"go"));
+    for (auto& host : hosts)
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(host->process.hProcess, 180'000));
+    for (auto& host : hosts)
+        EXPECT_EQ(host->expected, host->window.stop());
+    EXPECT_EQ(user, readClipboard());
+    DeleteFileW(go.c_str());
+    DeleteFileW(script.c_str());
 }
 
 } // namespace

@@ -51,6 +51,7 @@ TEST_F(Keys, PiecesArriveAsTheirKeysInOrder) {
         {L"abc+", "v41 ^41 v42 ^42 v43 ^43"}, // a trailing lone modifier presses nothing
         {L"{LEFT 2}{DEL}{F4}", "v25 ^25 v25 ^25 v2E ^2E v73 ^73"},
         {L"{tab 0}", ""},
+        {L"{tab &H2}", "v09 ^09 v09 ^09"}, // the count as the script languages convert it
         {L"~", "v0D ^0D"},
     };
     for (const Case& c : cases) {
@@ -60,6 +61,19 @@ TEST_F(Keys, PiecesArriveAsTheirKeysInOrder) {
                                                  typed.description.end());
         EXPECT_EQ(c.keys, typed.keys);
     }
+}
+
+// A window that stops handling input for 12 s after its first key: Send waits for it.
+TEST_F(Keys, SendWaitsForAWindowBusyForTwelveSecondsAndDeliversEveryKey) {
+    KeyRecorder recorder(false, L"--stall=12000");
+    ASSERT_TRUE(recorder.ready());
+    LateBound k;
+    fastPacing(k);
+    const ULONGLONG start = GetTickCount64();
+    const auto r = k.call(L"Send", {Arg(L"abc")});
+    EXPECT_EQ(S_OK, r.hr) << std::string(r.description.begin(), r.description.end());
+    EXPECT_GE(GetTickCount64() - start, 12000u);
+    EXPECT_EQ(L"abc", recorder.text());
 }
 
 TEST_F(Keys, EscAndTabChordsAreRawEventsWithScanZero) {

@@ -2,14 +2,16 @@
 // thread reads the exact message and answers it, and the member returns the answer.
 #include "fixture.h"
 #include "pilot.h"
+#include "recorder.h"
+#include "toolio.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using kelmo::test::Arg;
-using kelmo::test::LateBound;
 using kelmo::test::fastPacing;
+using kelmo::test::LateBound;
 using kelmo::testtools::BackgroundPilot;
 
 namespace {
@@ -53,7 +55,6 @@ protected:
     }
 };
 
-
 TEST_F(PauseBox, BreakShowsTheExactMessageAndReturnsTheAnswer) {
     LateBound k;
     fastPacing(k);
@@ -95,6 +96,47 @@ TEST_F(PauseBox, APausePressOpensTheBoxAtTheNextGuardedMember) {
     // The press was consumed: the next member runs without a box.
     k.get(L"AppCur");
     EXPECT_EQ(nullptr, kelmo::testtools::findWindow(L"Kelmo_Break"));
+}
+
+// A script host typing one piece that would take days: a Pause press opens the box while it
+// types, and Abort ends the host with no key of the script left down.
+TEST_F(PauseBox, APausePressInsideOneLongPieceOpensTheBoxAndAbortLeavesNoKeyHeld) {
+    kelmo::test::KeyRecorder recorder;
+    ASSERT_TRUE(recorder.ready());
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring script = std::wstring(temp) + L"kelmo-long-piece.js";
+    ASSERT_TRUE(kelmo::testtools::writeUtf8File(script,
+                                                L"var k = new ActiveXObject('Kelmo.CKelmo');\n"
+                                                L"k.Atom = 1; k.Mol1 = 1;\n"
+                                                L"k.Send('+{x 99999999}');\n"));
+    std::wstring command = L"cscript.exe //nologo \"" + script + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION host{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &host));
+    struct Ends {
+        PROCESS_INFORMATION& host;
+        ~Ends() {
+            TerminateProcess(host.hProcess, 1);
+            CloseHandle(host.hProcess);
+            CloseHandle(host.hThread);
+        }
+    } ends{host};
+    for (int i = 0; i < 500 && recorder.keys().find("v58") == std::string::npos; ++i)
+        Sleep(20);
+    ASSERT_NE(std::string::npos, recorder.keys().find("v58")) << "the host typed nothing";
+    ASSERT_TRUE(kelmo::testtools::pressKey(VK_PAUSE, 80));
+    const HWND box = kelmo::testtools::waitForWindow(L"Kelmo_Break", BoxTimeoutMs);
+    ASSERT_NE(nullptr, box);
+    kelmo::testtools::clickButton(box, IDABORT);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(host.hProcess, BoxTimeoutMs));
+    recorder.settle();
+    const std::string keys = recorder.keys();
+    EXPECT_GT(keys.rfind("^10"), keys.rfind("v10")) << "Shift was left down";
+    EXPECT_EQ(0, GetAsyncKeyState(VK_SHIFT) & 0x8000);
+    DeleteFileW(script.c_str());
 }
 
 TEST_F(PauseBox, APressBeforeTheObjectExistedDoesNotPauseTheFirstCall) {

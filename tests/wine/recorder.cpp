@@ -36,7 +36,7 @@ std::wstring programFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-KeyRecorder::KeyRecorder(bool editMode) {
+KeyRecorder::KeyRecorder(bool editMode, const std::wstring& options) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     log_ = std::wstring(temp) + L"kelmo-keyrec-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
@@ -44,7 +44,7 @@ KeyRecorder::KeyRecorder(bool editMode) {
     for (const wchar_t* suffix : {L"", L".hwnd", L".quit", L".text"})
         DeleteFileW((log_ + suffix).c_str());
     std::wstring command = L"\"" + programFolder() + L"tools\\KeyRec.exe\" \"" + log_ +
-                           L"\" \"Kelmo KeyRec\"" + (editMode ? L" --edit" : L"");
+                           L"\" \"Kelmo KeyRec\"" + (editMode ? L" --edit" : L"") + L" " + options;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,

@@ -21,7 +21,8 @@ struct KeyMessage {
 class KeyRecorder {
 public:
     // Starts the recorder window (in front, with the focus); an EDIT control with editMode.
-    explicit KeyRecorder(bool editMode = false);
+    // `options` go to KeyRec as they are (--stall=<ms>, --hold-clipboard=<ms>).
+    explicit KeyRecorder(bool editMode = false, const std::wstring& options = L"");
     KeyRecorder(const KeyRecorder&) = delete;
     KeyRecorder& operator=(const KeyRecorder&) = delete;
     ~KeyRecorder();
