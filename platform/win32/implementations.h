@@ -17,5 +17,6 @@ std::unique_ptr<platform::Clock> makeClock();                 // clock.cpp
 std::unique_ptr<platform::Dialogs> makeDialogs();             // boxes.cpp
 std::unique_ptr<platform::Clipboard> makeClipboard();         // clipboard.cpp
 std::unique_ptr<platform::ObjectFactory> makeObjectFactory(); // objects.cpp
+std::unique_ptr<platform::Collation> makeCollation();         // collation.cpp
 
 } // namespace kelmo::win32

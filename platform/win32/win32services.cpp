@@ -9,10 +9,10 @@ namespace kelmo::win32 {
 Win32Services::Win32Services()
     : windows_(makeWindows()), keyboard_(makeKeyboard()), keys_(makeKeyInjector()),
       processes_(makeProcesses()), clock_(makeClock()), system_(makeSystem()), sound_(makeSound()),
-      dialogs_(makeDialogs()), clipboard_(makeClipboard()),
-      objects_(makeObjectFactory()), services_{*windows_,   *keyboard_, *keys_,  *processes_,
-                                               *clock_,     *system_,   *sound_, *dialogs_,
-                                               *clipboard_, *objects_} {}
+      dialogs_(makeDialogs()), clipboard_(makeClipboard()), objects_(makeObjectFactory()),
+      collation_(makeCollation()), services_{*windows_,   *keyboard_, *keys_,     *processes_,
+                                             *clock_,     *system_,   *sound_,    *dialogs_,
+                                             *clipboard_, *objects_,  *collation_} {}
 
 Win32Services::~Win32Services() = default;
 

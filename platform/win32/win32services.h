@@ -32,6 +32,7 @@ private:
     std::unique_ptr<platform::Dialogs> dialogs_;
     std::unique_ptr<platform::Clipboard> clipboard_;
     std::unique_ptr<platform::ObjectFactory> objects_;
+    std::unique_ptr<platform::Collation> collation_;
     platform::Services services_;
 };
 
