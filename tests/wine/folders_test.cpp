@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,6 +21,7 @@ namespace pilot = kelmo::testtools;
 namespace {
 
 constexpr DWORD DialogTimeoutMs = 20000;
+constexpr DWORD MemberTimeoutMs = 120000;
 constexpr int InputEditId = 101, InputPromptId = 100;
 const std::wstring ErrorTitle = L"エラー発生 : ";
 const wchar_t* const ShellFolders =
@@ -117,24 +121,54 @@ std::wstring confirm(const std::wstring& title, const std::wstring* answer = nul
     return proposed;
 }
 
+// Reports what is on the screen and ends the program.
+[[noreturn]] void giveUp(const char* why) {
+    std::fprintf(stderr, "pilot: %s; on screen:\n", why);
+    for (HWND window : pilot::topLevelWindows())
+        if (IsWindowVisible(window)) {
+            std::wstring line = pilot::captionOf(window) + L" | " + pilot::messageBoxText(window);
+            std::fprintf(stderr, "  %ls\n", line.c_str());
+        }
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    for (;;)
+        Sleep(INFINITE);
+}
+
 class FolderTasks : public kelmo::test::ComTest {
 protected:
-    void SetUp() override {
-        ComTest::SetUp();
+    // One tree and one redirected desktop for the whole suite: the shell keeps the desktop
+    // path it read first for the life of the process.
+    static void SetUpTestSuite() {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        root_ = std::wstring(temp) + L"kelmo-folders-" + std::to_wstring(GetCurrentProcessId()) +
-                L"-" + std::to_wstring(GetTickCount64());
+        suiteRoot_ = std::wstring(temp) + L"kelmo-folders-" +
+                     std::to_wstring(GetCurrentProcessId()) + L"-" +
+                     std::to_wstring(GetTickCount64());
+        CreateDirectoryW(suiteRoot_.c_str(), nullptr);
+        CreateDirectoryW((suiteRoot_ + L"\\Desktop").c_str(), nullptr);
+        redirectDesktop(suiteRoot_ + L"\\Desktop");
+    }
+    static void TearDownTestSuite() {
+        restoreDesktop();
+        removeTree(suiteRoot_);
+    }
+
+    void SetUp() override {
+        ComTest::SetUp();
+        ASSERT_TRUE(folders_) << "the desktop could not be redirected";
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        root_ =
+            suiteRoot_ + L"\\" + std::wstring(test->name(), test->name() + strlen(test->name()));
         ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
-        desktop_ = root_ + L"\\Desktop";
-        ASSERT_TRUE(CreateDirectoryW(desktop_.c_str(), nullptr));
-        redirectDesktop();
-        fastPacing(k_);
-        ASSERT_EQ(S_OK, k_.put(L"DefFld", Arg(root_.c_str())).hr);
+        desktop_ = suiteRoot_ + L"\\Desktop";
+        kelmo_ = std::make_unique<LateBound>();
+        ASSERT_EQ(S_OK, kelmo_->created());
+        fastPacing(k_());
+        ASSERT_EQ(S_OK, k_().put(L"DefFld", Arg(root_.c_str())).hr);
     }
     void TearDown() override {
-        restoreDesktop();
-        removeTree(root_);
+        kelmo_.reset();
         ComTest::TearDown();
     }
 
@@ -143,34 +177,50 @@ protected:
         ASSERT_TRUE(CreateDirectoryW(at(relative).c_str(), nullptr));
     }
 
-    // Runs the member while `user` answers its dialogs; the pilot's failure fails the test.
+    // Runs the member while `user` answers its dialogs. A user who finds no dialog to answer,
+    // or a member that does not return, ends the test program instead of waiting for ever.
     template <typename User>
     kelmo::test::CallResult withUser(User user, const wchar_t* member, std::vector<Arg> args) {
-        BackgroundPilot pilot(user);
-        kelmo::test::CallResult result = k_.call(member, std::move(args));
+        BackgroundPilot pilot([user] {
+            try {
+                user();
+            } catch (const std::exception& e) {
+                giveUp(e.what());
+            }
+        });
+        pilot::OwnedHandle returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        BackgroundPilot watchdog([&returned] {
+            if (WaitForSingleObject(returned.get(), MemberTimeoutMs) != WAIT_OBJECT_0)
+                giveUp("the member did not return");
+        });
+        kelmo::test::CallResult result = k_().call(member, std::move(args));
+        SetEvent(returned.get());
+        watchdog.join();
         pilot.join();
         EXPECT_EQ(pilot.failure(), "") << "while " << std::string(member, member + wcslen(member));
         return result;
     }
 
-    LateBound k_;
+    const LateBound& k_() const { return *kelmo_; }
+
+    std::unique_ptr<LateBound> kelmo_; // made once COM is initialised
     std::wstring root_, desktop_;
 
 private:
     // The desktop as the script shell finds it: the user's shell folder, pointed into the tree.
-    void redirectDesktop() {
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_CURRENT_USER, ShellFolders, 0,
-                                               KEY_QUERY_VALUE | KEY_SET_VALUE, &folders_));
+    static void redirectDesktop(const std::wstring& desktop) {
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, ShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                          &folders_) != ERROR_SUCCESS)
+            return;
         DWORD size = sizeof saved_;
         hadDesktop_ = RegQueryValueExW(folders_, L"Desktop", nullptr, &savedType_,
                                        reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
         savedSize_ = size;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegSetValueExW(folders_, L"Desktop", 0, REG_EXPAND_SZ,
-                                 reinterpret_cast<const BYTE*>(desktop_.c_str()),
-                                 static_cast<DWORD>((desktop_.size() + 1) * sizeof(wchar_t))));
+        RegSetValueExW(folders_, L"Desktop", 0, REG_EXPAND_SZ,
+                       reinterpret_cast<const BYTE*>(desktop.c_str()),
+                       static_cast<DWORD>((desktop.size() + 1) * sizeof(wchar_t)));
     }
-    void restoreDesktop() {
+    static void restoreDesktop() {
         if (!folders_) return;
         if (hadDesktop_)
             RegSetValueExW(folders_, L"Desktop", 0, savedType_,
@@ -178,17 +228,19 @@ private:
         else
             RegDeleteValueW(folders_, L"Desktop");
         RegCloseKey(folders_);
+        folders_ = nullptr;
     }
 
-    HKEY folders_ = nullptr;
-    bool hadDesktop_ = false;
-    DWORD savedType_ = REG_EXPAND_SZ, savedSize_ = 0;
-    wchar_t saved_[MAX_PATH * 2] = {};
+    static inline std::wstring suiteRoot_;
+    static inline HKEY folders_ = nullptr;
+    static inline bool hadDesktop_ = false;
+    static inline DWORD savedType_ = REG_EXPAND_SZ, savedSize_ = 0;
+    static inline wchar_t saved_[MAX_PATH * 2] = {};
 };
 
 TEST_F(FolderTasks, FldSetCreatesWhatItIsGivenAndAfterAFailureOffersTheDesktop) {
-    EXPECT_EQ(k_.call(L"FldSet", {Arg(L"")}).asString(), root_ + L"\\");
-    EXPECT_EQ(k_.call(L"FldSet", {Arg(L"New")}).asString(), at(L"New\\"));
+    EXPECT_EQ(k_().call(L"FldSet", {Arg(L"")}).asString(), root_ + L"\\");
+    EXPECT_EQ(k_().call(L"FldSet", {Arg(L"New")}).asString(), at(L"New\\"));
     EXPECT_TRUE(folderExists(at(L"New")));
 
     std::wstring errorCaption, errorText, proposed, prompt;
@@ -240,7 +292,7 @@ TEST_F(FolderTasks, FldSetDGathersTheMatchingFilesOnTheDesktopWithoutReadOnlyFla
     // A pattern that matches nothing: the failure box, the gathering folder already made.
     bool gatheringKept = false;
     std::wstring errorCaption;
-    result = withUser(
+    auto again = withUser(
         [&] {
             HWND box = waitForCaptionStart(ErrorTitle);
             errorCaption = pilot::captionOf(box);
@@ -251,7 +303,7 @@ TEST_F(FolderTasks, FldSetDGathersTheMatchingFilesOnTheDesktopWithoutReadOnlyFla
             confirm(L"元フォルダの確認");
         },
         L"FldSetD", {Arg(at(L"Src").c_str()), Arg(L"*.xls"), Arg(L"None_D")});
-    EXPECT_EQ(result.asString(), desktop_ + L"\\None_D\\");
+    EXPECT_EQ(again.asString(), desktop_ + L"\\None_D\\");
     EXPECT_TRUE(gatheringKept);
     EXPECT_NE(errorCaption, ErrorTitle + L"0");
 }
@@ -278,7 +330,7 @@ TEST_F(FolderTasks, FldCopyAsksBeforeOverwritingAndFldFilesListsTheCopy) {
     EXPECT_EQ(proposed, at(L"Parent\\Src"));
     EXPECT_EQ(GetFileAttributesW(at(L"Dest\\a.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    auto files = k_.get(L"FldFiles");
+    auto files = k_().get(L"FldFiles");
     ASSERT_EQ(S_OK, files.hr);
     ASSERT_EQ(VT_DISPATCH, files.value.vt);
     DISPPARAMS none{};
@@ -296,8 +348,8 @@ TEST_F(FolderTasks, FldCopyAsksBeforeOverwritingAndFldFilesListsTheCopy) {
 TEST_F(FolderTasks, FldDeleteDeletesTheCurrentFolderAndReportsACancelledDialogAs91) {
     makeFolder(L"Gone");
     writeFile(at(L"Gone\\a.txt"));
-    EXPECT_EQ(k_.call(L"FldSet", {Arg(L"Gone")}).asString(), at(L"Gone\\"));
-    EXPECT_EQ(S_OK, k_.call(L"FldDelete", {Arg::omitted()}).hr);
+    EXPECT_EQ(k_().call(L"FldSet", {Arg(L"Gone")}).asString(), at(L"Gone\\"));
+    EXPECT_EQ(S_OK, k_().call(L"FldDelete", {Arg::omitted()}).hr);
     EXPECT_FALSE(folderExists(at(L"Gone")));
 
     std::wstring cancelled, refused;
