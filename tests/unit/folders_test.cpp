@@ -63,17 +63,6 @@ TEST(GatherArguments, ADotMakesAPatternAnEndingInUnderscoreDTheGatherNameTheRest
     EXPECT_EQ(classified({L"D", L""}), Classified(L"", L"", V{}));
 }
 
-TEST_F(Folders, FldSetCompletesAGivenPathCreatesItOneLevelDeepAndShowsNoDialog) {
-    EXPECT_EQ(k.FldSet(L""), L"C:\\Work\\");
-    EXPECT_EQ(k.FldSet(L"  Reports  "), L"C:\\Work\\Reports\\");
-    EXPECT_TRUE(disk().hasFolder(L"C:\\Work\\Reports"));
-    EXPECT_EQ(k.FldSet(L"\\Data\\"), L"E:\\Data\\");
-    EXPECT_EQ(k.FldSet(L"D:\\"), L"D:\\");
-    EXPECT_EQ(k.currentFolder(), L"D:\\");
-    EXPECT_EQ(dialogs(), Steps{});
-    EXPECT_EQ(fake.log.args("fs create").size(), 2u);
-}
-
 TEST_F(Folders, FldSetReportsAFailedCreationWithItsNumberThenLetsTheUserChoose) {
     disk().addFile(L"C:\\Work", L"notes");
     cancelBrowsing();
@@ -264,19 +253,6 @@ TEST_F(Folders, FldDeleteRefusesRootsTheDesktopTheWindowsAndProfileFoldersAndWil
     EXPECT_EQ(fake.log.args("fs delete").size(), 0u);
     k.FldDelete(L"C:\\Users\\me\\Desktop\\Keep");
     EXPECT_FALSE(disk().hasFolder(L"C:\\Users\\me\\Desktop\\Keep"));
-}
-
-TEST_F(Folders, FldFilesListsTheCurrentFolderAfterAskingForOneWhenThereIsNone) {
-    disk().addFolder(L"D:\\Docs");
-    disk().addFile(L"D:\\Docs", L"a.txt");
-    choose(L"Docs", L"D:\\Docs");
-    type({FakeDialogs::KeepProposed});
-    const auto files = std::dynamic_pointer_cast<FakeFiles>(k.FldFiles());
-    ASSERT_TRUE(files);
-    EXPECT_EQ(files->names, std::vector<std::wstring>{L"a.txt"});
-    EXPECT_EQ(fake.log.count("browse"), 1u);
-    k.FldDelete(L"D:\\Docs");
-    EXPECT_EQ(errorNumberOf([&] { k.FldFiles(); }), FakeFileSystem::PathNotFound);
 }
 
 } // namespace
