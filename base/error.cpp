@@ -15,6 +15,8 @@ std::wstring errors::standardDescription(std::int32_t number) {
         return L"Type mismatch";
     case ObjectNotSet:
         return L"Object variable not set";
+    case InvalidPropertyValue:
+        return L"Invalid property value";
     case NotImplemented:
         return L"Object doesn't support this action";
     case Busy:

@@ -6,6 +6,7 @@
 
 #include "platform/keyactions.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -25,9 +26,10 @@ public:
     virtual WindowHandle lastActivePopup(WindowHandle window) = 0;
     virtual bool setForeground(WindowHandle window) = 0;
     virtual std::int32_t show(WindowHandle window, std::int32_t showCommand) = 0;
-    // The caption as GetWindowTextA reads it into a 128-character buffer, converted from the
-    // ANSI code page.
-    virtual std::wstring captionAnsi128(WindowHandle window) = 0;
+    // The caption read in Unicode, cut after the last whole character that still fits into
+    // `maxAnsiBytes` bytes of the ANSI code page (a character the code page lacks counts as its
+    // one-byte replacement). No window or no caption gives "".
+    virtual std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) = 0;
     virtual WindowHandle findWindowByClass(const std::wstring& className) = 0;
 };
 
@@ -57,8 +59,20 @@ public:
     // Window styles: 0 hidden, 1 normal, 2 minimised, 3 maximised, 4 normal without focus,
     // 6 minimised without focus. Throws KelmoError when the program cannot be started.
     virtual ProcessId start(const std::wstring& commandLine, std::int32_t windowStyle) = 0;
-    // OpenProcess + WaitForInputIdle without time limit + CloseHandle; every result ignored.
-    virtual void waitForInputIdle(ProcessId process) = 0;
+    // Runs the system's launcher, start.exe, with `command` (a quoted program, document or
+    // folder, then its arguments), which opens it by the shell's associations. The window style
+    // is the launcher's own. Throws KelmoError when the launcher cannot be started.
+    virtual void startLauncher(const std::wstring& command, std::int32_t windowStyle) = 0;
+
+    // A process opened by its id; closed when destroyed.
+    class OpenedProcess {
+    public:
+        virtual ~OpenedProcess() = default;
+        // WaitForInputIdle without time limit; at once when the process cannot wait for input.
+        virtual void waitForInputIdle() = 0;
+    };
+    // OpenProcess with the standard rights, inheritable; nullptr when it cannot be opened.
+    virtual std::unique_ptr<OpenedProcess> open(ProcessId process) = 0;
     // Ends the process hosting the component at once.
     [[noreturn]] virtual void endRun() = 0;
     virtual std::wstring currentDirectory() = 0;
@@ -217,6 +231,45 @@ public:
 };
 
 // --------------------------------------------------------------------------------------------
+// --- The content viewer and the text files it shows ------------------------------------------
+
+// A text file read line by line in the ANSI code page.
+class TextReader {
+public:
+    virtual ~TextReader() = default;
+    // The next line without its end (CR or CR LF; a lone LF stays in the line); nothing at the
+    // end of the file. Throws KelmoError when the file cannot be read.
+    virtual std::optional<std::wstring> readLine() = 0;
+};
+
+class TextFiles {
+public:
+    virtual ~TextFiles() = default;
+    // Opens the file for reading; throws KelmoError when it cannot be opened.
+    virtual std::unique_ptr<TextReader> openAnsi(const std::wstring& path) = 0;
+};
+
+// The viewer window frmKelmo of the calling thread, created on first use and kept hidden
+// between shows: a picture (Image1, stretched to the window) or a text box (Text1), and a
+// countdown (Timer1) that closes it. Every way out of a show hides the viewer and resets it
+// (no picture, no text, both hidden, the timer stopped).
+class Viewer {
+public:
+    virtual ~Viewer() = default;
+    virtual void setCaption(const std::wstring& caption) = 0;
+    // Loads the picture file into Image1 and shows Image1; throws the loader's error.
+    virtual void showPicture(const std::wstring& path) = 0;
+    // Shows Text1.
+    virtual void showText() = 0;
+    // Inserts at the end of Text1's text (the caret put after its last character).
+    virtual void appendText(const std::wstring& text) = 0;
+    virtual void replaceText(const std::wstring& text) = 0;
+    // Timer1's interval in milliseconds, 0 never fires (the component refuses negative ones).
+    virtual void setTimerInterval(std::int32_t milliseconds) = 0;
+    // Starts Timer1 and shows the viewer modally: returns once it is closed, hidden or unloaded.
+    virtual void showModal() = 0;
+    virtual void reset() = 0;
+};
 
 // Every service, as one bundle handed to the automation object.
 struct Services {
@@ -230,6 +283,8 @@ struct Services {
     Dialogs& dialogs;
     Clipboard& clipboard;
     ObjectFactory& objects;
+    TextFiles& textFiles;
+    Viewer& viewer;
     Collation& collation; // folder tasks
 };
 

@@ -7,6 +7,7 @@
 #include "platform/services.h"
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace kelmo {
@@ -30,6 +31,8 @@ public:
     // one does and `previous` says so. No lower bound: a later look-up of a negative current
     // index fails instead.
     void select(std::int16_t index, Previous previous = Previous::Update);
+    // The previous entry becomes current again, and the current one previous.
+    void returnToPrevious() { std::swap(current_, previous_); }
 
     // The entries, with the subscript error for an index outside 0..count().
     platform::WindowHandle& window(std::int16_t index);

@@ -101,6 +101,12 @@ private:
     // Send without its own call scope, for the members that type through it.
     void sendKeys(const std::wstring& script);
 
+    // The application table and launching (apps.cpp).
+    std::int32_t showApplication(std::int32_t nCmdShow, std::int16_t AppWnd);
+    std::wstring launcherCommand(const std::wstring& strText);
+    void waitUntilReadyForInput(platform::ProcessId process);
+    [[noreturn]] void launchFailed(const KelmoError& error);
+
     // Key delivery (keys.cpp).
     struct Chord {
         std::uint8_t key;
@@ -130,6 +136,12 @@ private:
     void failureBox(const std::wstring& text, std::int32_t number);
     bool asks(const std::wstring& spec);
     SameText sameText();
+    // Popups and the viewer (dialogs.cpp).
+    std::int32_t timedBox(const std::wstring& text, std::int32_t secondsToWait,
+                          const std::wstring& title, std::int32_t style);
+    // `iButton` when it names one of the box's buttons, else one of them at random.
+    std::int16_t defaultButton(std::int16_t iButton, std::int16_t buttons);
+    void showTextFile(const std::wstring& path);
 
     // Platform objects, created on first use.
     platform::FileSystem& fileSystem();

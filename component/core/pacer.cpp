@@ -5,6 +5,7 @@
 #include "base/checked.h"
 
 #include <algorithm>
+#include <exception>
 #include <utility>
 
 namespace kelmo {
@@ -156,7 +157,7 @@ std::int16_t Pacer::pauseBox(PauseReason reason, const std::wstring& text) {
 }
 
 // What is under way gives back what it holds; the run ends in any case.
-void Pacer::abortRun() {
+[[noreturn]] void Pacer::abortRun() {
     for (auto cleanup = abortCleanups_.rbegin(); cleanup != abortCleanups_.rend(); ++cleanup) {
         try {
             (**cleanup)();
@@ -164,6 +165,7 @@ void Pacer::abortRun() {
         }
     }
     sv_.processes.endRun();
+    std::terminate(); // endRun does not return
 }
 
 void Pacer::odOn() {

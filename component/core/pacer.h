@@ -54,6 +54,8 @@ public:
     // The pause box: 2 for Retry, 3 for Ignore, 0 otherwise; Abort ends the run.
     std::int16_t pauseBox(PauseReason reason, const std::wstring& text);
     static std::wstring pauseMessage(PauseReason reason, const std::wstring& text);
+    // Ends the run as the pause box's Abort does: the registered cleanups, then the platform.
+    [[noreturn]] void abortRun();
 
     void odOn();  // ODflag on, SettleMs from Mol1
     void odOff(); // ODflag off, SettleMs from Mol2
@@ -66,7 +68,6 @@ public:
 
 private:
     void sleepOneStep(std::int64_t& deadline, std::int32_t step);
-    void abortRun(); // ends the run through the platform
 
     platform::Services& sv_;
     Tuning& tuning_;

@@ -1,7 +1,8 @@
 // Windows, focus, raw keyboard and processes on Win32 (user32, kernel32).
 #include <windows.h>
 
-#include <cstring>
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "platform/win32/com.h"
@@ -21,25 +22,26 @@ WindowHandle toHandle(HWND window) {
     return static_cast<WindowHandle>(reinterpret_cast<std::uintptr_t>(window));
 }
 
-// The length of ANSI text without a lead byte cut off from its trail byte at the end.
-std::size_t wholeCharactersLength(const char* text, std::size_t length) {
-    std::size_t whole = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(text[i]))) {
-            if (i + 1 >= length) break;
-            ++i;
-        }
-        whole = i + 1;
-    }
-    return whole;
+// The bytes `character` (one UTF-16 unit or a surrogate pair) takes in the ANSI code page.
+std::size_t ansiBytes(const wchar_t* character, int units) {
+    char bytes[8];
+    const int count =
+        WideCharToMultiByte(CP_ACP, 0, character, units, bytes, sizeof bytes, nullptr, nullptr);
+    return count > 0 ? static_cast<std::size_t>(count) : 1;
 }
 
-std::wstring fromAnsi(const char* text, std::size_t length) {
-    if (length == 0) return L"";
-    int count = MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0);
-    std::wstring result(static_cast<std::size_t>(count), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length), result.data(), count);
-    return result;
+// The longest prefix of whole characters that fits into `maxBytes` ANSI bytes.
+std::wstring cutToAnsiBytes(const std::wstring& text, std::size_t maxBytes) {
+    std::size_t used = 0, end = 0;
+    while (end < text.size()) {
+        const bool pair = IS_HIGH_SURROGATE(text[end]) && end + 1 < text.size() &&
+                          IS_LOW_SURROGATE(text[end + 1]);
+        const int units = pair ? 2 : 1;
+        used += ansiBytes(&text[end], units);
+        if (used > maxBytes) break;
+        end += static_cast<std::size_t>(units);
+    }
+    return text.substr(0, end);
 }
 
 class Win32Windows final : public platform::Windows {
@@ -54,13 +56,15 @@ public:
     std::int32_t show(WindowHandle window, std::int32_t showCommand) override {
         return ShowWindow(toHwnd(window), showCommand);
     }
-    // A 128-byte buffer of NULs, read up to its first NUL: no window or no caption gives "".
-    std::wstring captionAnsi128(WindowHandle window) override {
+    // Read in Unicode, so that characters outside the ANSI code page arrive as they are.
+    std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) override {
         if (window == 0) return L"";
-        char buffer[128] = {};
-        GetWindowTextA(toHwnd(window), buffer, 128);
-        std::size_t length = strnlen(buffer, sizeof buffer);
-        return fromAnsi(buffer, wholeCharactersLength(buffer, length));
+        const int length = GetWindowTextLengthW(toHwnd(window));
+        if (length <= 0) return L"";
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        const int read = GetWindowTextW(toHwnd(window), text.data(), length + 1);
+        text.resize(static_cast<std::size_t>(std::max(read, 0)));
+        return cutToAnsiBytes(text, maxAnsiBytes);
     }
     WindowHandle findWindowByClass(const std::wstring& className) override {
         return toHandle(FindWindowW(className.c_str(), nullptr));
@@ -82,6 +86,15 @@ WORD showCommandOf(std::int32_t windowStyle) {
                                                 : static_cast<WORD>(windowStyle);
 }
 
+class Win32OpenedProcess final : public platform::Processes::OpenedProcess {
+public:
+    explicit Win32OpenedProcess(Handle handle) : handle_(std::move(handle)) {}
+    void waitForInputIdle() override { WaitForInputIdle(handle_.get(), INFINITE); }
+
+private:
+    Handle handle_;
+};
+
 class Win32Processes final : public platform::Processes {
 public:
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t windowStyle) override {
@@ -99,11 +112,21 @@ public:
         return created.dwProcessId;
     }
 
+    // Where start.exe is missing (it is a command of cmd.exe on the NT family), cmd.exe's start
+    // takes the same command line; its empty first argument is the title of a console window.
+    void startLauncher(const std::wstring& command, std::int32_t windowStyle) override {
+        wchar_t found[MAX_PATH];
+        const bool hasStartExe =
+            SearchPathW(nullptr, L"start.exe", nullptr, MAX_PATH, found, nullptr) != 0;
+        start((hasStartExe ? L"start.exe " : L"cmd.exe /c start \"\" ") + command, windowStyle);
+    }
+
     // The standard rights, plus what WaitForInputIdle needs to wait at all.
-    void waitForInputIdle(platform::ProcessId process) override {
+    std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
         constexpr DWORD access = STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | PROCESS_QUERY_INFORMATION;
         Handle handle(OpenProcess(access, TRUE, process));
-        if (handle) WaitForInputIdle(handle.get(), INFINITE);
+        if (!handle) return nullptr;
+        return std::make_unique<Win32OpenedProcess>(std::move(handle));
     }
 
     [[noreturn]] void endRun() override {

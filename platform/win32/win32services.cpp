@@ -10,9 +10,11 @@ Win32Services::Win32Services()
     : windows_(makeWindows()), keyboard_(makeKeyboard()), keys_(makeKeyInjector()),
       processes_(makeProcesses()), clock_(makeClock()), system_(makeSystem()), sound_(makeSound()),
       dialogs_(makeDialogs()), clipboard_(makeClipboard()), objects_(makeObjectFactory()),
-      collation_(makeCollation()), services_{*windows_,   *keyboard_, *keys_,     *processes_,
-                                             *clock_,     *system_,   *sound_,    *dialogs_,
-                                             *clipboard_, *objects_,  *collation_} {}
+      collation_(makeCollation()), textFiles_(makeTextFiles()),
+      viewer_(viewerOfThisThread()), services_{*windows_,   *keyboard_, *keys_,      *processes_,
+                                               *clock_,     *system_,   *sound_,     *dialogs_,
+                                               *clipboard_, *objects_,  *textFiles_, *viewer_,
+                                               *collation_} {}
 
 Win32Services::~Win32Services() = default;
 

@@ -33,6 +33,8 @@ private:
     std::unique_ptr<platform::Clipboard> clipboard_;
     std::unique_ptr<platform::ObjectFactory> objects_;
     std::unique_ptr<platform::Collation> collation_;
+    std::unique_ptr<platform::TextFiles> textFiles_;
+    std::shared_ptr<platform::Viewer> viewer_; // one for the thread
     platform::Services services_;
 };
 

@@ -293,8 +293,14 @@ public:
         std::erase_if(disk_.folders, [&](const auto& f) { return inside(f.first, k); });
         std::erase_if(disk_.files, [&](const auto& f) { return inside(f.first, k); });
     }
-    std::wstring fileName(const std::wstring&) override { return {}; }
-    std::wstring extensionName(const std::wstring&) override { return {}; }
+    std::wstring fileName(const std::wstring& path) override {
+        return path.substr(path.find_last_of(L"\\/") + 1);
+    }
+    std::wstring extensionName(const std::wstring& path) override {
+        const std::wstring name = fileName(path);
+        const std::size_t dot = name.rfind(L'.');
+        return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
+    }
     // Resolves "." and ".." only; the fake has no current directory.
     std::wstring absolutePath(const std::wstring& path) override {
         std::vector<std::wstring> parts;
@@ -418,9 +424,10 @@ public:
     }
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
-    float nextRandom() override { return 0; }
+    float nextRandom() override { return randoms.next(); }
 
     std::function<void()> onPump;
+    Answers<float> randoms;
 
 private:
     int sleeps_ = 0;
@@ -477,9 +484,10 @@ public:
     using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
         log.add("play", path, flags);
-        return true;
+        return starts;
     }
     void beep() override { log.add("beep"); }
+    bool starts = true;
 };
 
 // The Pause key with GetAsyncKeyState semantics: the top bit while it is down, the low bit when
@@ -543,8 +551,14 @@ public:
         log.add("show", window, command);
         return 0;
     }
-    std::wstring captionAnsi128(WindowHandle) override { return {}; }
-    WindowHandle findWindowByClass(const std::wstring&) override { return 0; }
+    std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) override {
+        log.add("caption", window, maxAnsiBytes);
+        return captions.count(window) ? captions[window] : L"";
+    }
+    WindowHandle findWindowByClass(const std::wstring& className) override {
+        log.add("find", className);
+        return classes.count(className) ? classes[className] : 0;
+    }
     // Another program or the user brings `window` to the front.
     void bringUp(WindowHandle window) {
         front = window;
@@ -556,6 +570,8 @@ public:
 
     WindowHandle front = 0x100; // the application the script works with
     std::map<WindowHandle, WindowHandle> popups;
+    std::map<WindowHandle, std::wstring> captions;
+    std::map<std::wstring, WindowHandle> classes; // top-level windows by class name
 };
 
 // Each box is recorded with the virtual time it opened at and answered in turn.
@@ -599,9 +615,18 @@ public:
     using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
         log.add("start", commandLine, style);
-        return 0;
+        return nextProcessId;
     }
-    void waitForInputIdle(platform::ProcessId) override {}
+    void startLauncher(const std::wstring& command, std::int32_t style) override {
+        log.add("start", L"start.exe " + command, style);
+    }
+    // "open <id>", then "inputidle <id>" when waited for and "close <id>"; a process listed in
+    // `unopenable` cannot be opened.
+    std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
+        log.add("open", process);
+        if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
+        return std::make_unique<Opened>(log, process);
+    }
     [[noreturn]] void endRun() override {
         log.add("endRun");
         throw RunEnded{};
@@ -611,6 +636,17 @@ public:
         return directory;
     }
     std::wstring directory = L"C:\\Work";
+    platform::ProcessId nextProcessId = 0;
+    std::vector<platform::ProcessId> unopenable;
+
+private:
+    struct Opened : OpenedProcess {
+        Opened(EventLog& log, platform::ProcessId id) : log(log), id(id) {}
+        ~Opened() override { log.add("close", id); }
+        void waitForInputIdle() override { log.add("inputidle", id); }
+        EventLog& log;
+        platform::ProcessId id;
+    };
 };
 
 // The formats the clipboard holds; a snapshot is a copy of them.
@@ -679,13 +715,15 @@ private:
     EventLog& log_;
 };
 
-// WScript.Shell: the desktop folder and the profile folder.
+// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered;
+// the desktop and the profile folder are those of every instance.
 class FakeScriptShell : public platform::ScriptShell {
 public:
-    explicit FakeScriptShell(EventLog& log) : log_(log) {}
-    std::int32_t popup(const std::wstring&, std::int32_t, const std::wstring&,
-                       std::int32_t) override {
-        return -1;
+    FakeScriptShell(EventLog& log, Answers<std::int32_t>& answers) : log_(log), answers_(answers) {}
+    std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
+                       const std::wstring& title, std::int32_t type) override {
+        log_.add("timedBox", text, secondsToWait, title, type);
+        return answers_.next();
     }
     std::wstring specialFolder(const std::wstring& name) override {
         log_.add("specialFolder", name);
@@ -699,6 +737,7 @@ public:
 
 private:
     EventLog& log_;
+    Answers<std::int32_t>& answers_;
 };
 
 // Letter case does not count (ASCII and the rest as towlower sees it).
@@ -720,7 +759,7 @@ public:
     }
     std::shared_ptr<platform::ScriptShell> createScriptShell() override {
         log.add("create ScriptShell");
-        return scriptShell;
+        return scriptShells.emplace_back(std::make_shared<FakeScriptShell>(log, popupAnswers));
     }
     std::shared_ptr<platform::Shell> createShell() override {
         log.add("create Shell");
@@ -732,12 +771,75 @@ public:
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
     FakeDisk disk;
     std::shared_ptr<FakeShell> shell = std::make_shared<FakeShell>(log);
-    std::shared_ptr<FakeScriptShell> scriptShell = std::make_shared<FakeScriptShell>(log);
+    std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
+    Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 
 private:
     [[noreturn]] static std::nullptr_t notFaked() {
         errors::raise(errors::NotImplemented, L"not faked");
     }
+};
+
+// Text files by path; a missing one cannot be opened, `unreadableAfter` lines fail the read.
+class FakeTextFiles : public platform::TextFiles, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    struct File {
+        std::vector<std::wstring> lines;
+        std::optional<std::size_t> unreadableAfter;
+    };
+    std::unique_ptr<platform::TextReader> openAnsi(const std::wstring& path) override {
+        log.add("open", path);
+        if (!files.count(path)) errors::raise(static_cast<std::int32_t>(0x80070002u), path);
+        return std::make_unique<Reader>(log, files.at(path));
+    }
+    std::map<std::wstring, File> files;
+
+private:
+    struct Reader : platform::TextReader {
+        Reader(EventLog& log, const File& file) : log(log), file(file) {}
+        ~Reader() override { log.add("close"); }
+        std::optional<std::wstring> readLine() override {
+            if (file.unreadableAfter && next == *file.unreadableAfter)
+                errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
+            if (next == file.lines.size()) return std::nullopt;
+            return file.lines[next++];
+        }
+        EventLog& log;
+        const File& file;
+        std::size_t next = 0;
+    };
+};
+
+// The viewer: what is shown, as the user would see it when the modal show starts.
+class FakeViewer : public platform::Viewer, FakeBase {
+public:
+    using FakeBase::FakeBase;
+    void setCaption(const std::wstring& caption) override { log.add("caption", caption); }
+    void showPicture(const std::wstring& path) override {
+        log.add("picture", path);
+        picture = path;
+    }
+    void showText() override {
+        log.add("showText");
+        textShown = true;
+    }
+    void appendText(const std::wstring& added) override { text += added; }
+    void replaceText(const std::wstring& replaced) override { text = replaced; }
+    void setTimerInterval(std::int32_t milliseconds) override { log.add("interval", milliseconds); }
+    void showModal() override {
+        log.add("showModal");
+        shownText = text;
+        reset();
+    }
+    void reset() override {
+        log.add("reset");
+        picture.clear();
+        text.clear();
+        textShown = false;
+    }
+    std::wstring picture, text, shownText;
+    bool textShown = false;
 };
 
 // Every fake, on one log and one clock, bundled as the services the component is given.
@@ -758,13 +860,15 @@ struct FakePlatform {
     FakeDialogs dialogs{log, time};
     FakeClipboard clipboard{log, time};
     FakeObjects objects{log, time};
+    FakeTextFiles textFiles{log, time};
+    FakeViewer viewer{log, time};
     FakeCollation collation;
 
     platform::Services& services() { return services_; }
 
 private:
-    platform::Services services_{windows, keyboard, keys,      processes, clock,    system,
-                                 sound,   dialogs,  clipboard, objects,   collation};
+    platform::Services services_{windows, keyboard,  keys,    processes, clock,  system,   sound,
+                                 dialogs, clipboard, objects, textFiles, viewer, collation};
 };
 
 } // namespace kelmo::fakes

@@ -208,6 +208,8 @@ TEST_F(Com, PublicVariablesStoreAnyValueWithoutChecks) {
     b->Release();
 }
 
+using CallResultOf = kelmo::test::CallResult (*)(const LateBound&);
+
 TEST_F(Com, ErrorsReachTheClientWithNumberAndDescription) {
     LateBound k;
     fastPacing(k);
@@ -219,8 +221,31 @@ TEST_F(Com, ErrorsReachTheClientWithNumberAndDescription) {
     // Platform argument coercion stays the platform's.
     EXPECT_EQ(DISP_E_TYPEMISMATCH, k.put(L"Atom", Arg(L"not a number")).hr);
     // A missing required argument is refused before the member runs.
-    const HRESULT missing = k.call(L"Send", {}).hr;
-    EXPECT_TRUE(missing == DISP_E_PARAMNOTOPTIONAL || missing == DISP_E_BADPARAMCOUNT) << missing;
+    for (const wchar_t* member : {L"Send", L"AdjustT", L"Exec", L"Run"}) {
+        const HRESULT missing = k.call(member, {}).hr;
+        EXPECT_TRUE(missing == DISP_E_PARAMNOTOPTIONAL || missing == DISP_E_BADPARAMCOUNT)
+            << std::hex << missing;
+    }
+    // Arguments that do not convert to the parameter's type are refused as well, before the
+    // member runs (so nothing is launched).
+    const std::pair<CallResultOf, HRESULT> refused[] = {
+        {[](const LateBound& o) { return o.call(L"AppShow", {Arg(L"x")}); }, DISP_E_TYPEMISMATCH},
+        {[](const LateBound& o) {
+             return o.call(L"AppShow", {Arg(1), Arg(40000)});
+         },
+         DISP_E_OVERFLOW},
+        {[](const LateBound& o) { return o.put(L"AppCur", Arg(40000)); }, DISP_E_OVERFLOW},
+        {[](const LateBound& o) {
+             return o.call(L"Run", {Arg(L"x"), Arg(70000)});
+         },
+         DISP_E_OVERFLOW},
+        {[](const LateBound& o) {
+             return o.call(L"Exec", {Arg(L"x"), Arg(L"y")});
+         },
+         DISP_E_TYPEMISMATCH},
+    };
+    for (const auto& [call, hr] : refused)
+        EXPECT_EQ(hr, call(k).hr);
 }
 
 // The DLL's server exports, called directly, as COM calls them.
