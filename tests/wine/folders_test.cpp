@@ -24,8 +24,10 @@ constexpr DWORD DialogTimeoutMs = 20000;
 constexpr DWORD MemberTimeoutMs = 120000;
 constexpr int InputEditId = 101, InputPromptId = 100;
 const std::wstring ErrorTitle = L"エラー発生 : ";
-const wchar_t* const ShellFolders =
+const wchar_t* const UserShellFolders =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+const wchar_t* const ShellFolders =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 bool folderExists(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
@@ -135,6 +137,32 @@ std::wstring confirm(const std::wstring& title, const std::wstring* answer = nul
         Sleep(INFINITE);
 }
 
+// One registry value ("Desktop" under a key of the current user) as it was.
+struct SavedValue {
+    bool save(const wchar_t* subkey) {
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) !=
+            ERROR_SUCCESS)
+            return false;
+        size = sizeof data;
+        had = RegQueryValueExW(key, L"Desktop", nullptr, &type, reinterpret_cast<BYTE*>(data),
+                               &size) == ERROR_SUCCESS;
+        return true;
+    }
+    void restore() {
+        if (!key) return;
+        if (had)
+            RegSetValueExW(key, L"Desktop", 0, type, reinterpret_cast<const BYTE*>(data), size);
+        else
+            RegDeleteValueW(key, L"Desktop");
+        RegCloseKey(key);
+        key = nullptr;
+    }
+    HKEY key = nullptr;
+    bool had = false;
+    DWORD type = REG_EXPAND_SZ, size = 0;
+    wchar_t data[MAX_PATH * 2] = {};
+};
+
 class FolderTasks : public kelmo::test::ComTest {
 protected:
     // One tree and one redirected desktop for the whole suite: the shell keeps the desktop
@@ -208,34 +236,23 @@ protected:
 
 private:
     // The desktop as the script shell finds it: the user's shell folder, pointed into the tree.
+    // The shell writes the path it resolved under "Shell Folders"; both are put back afterwards.
     static void redirectDesktop(const std::wstring& desktop) {
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, ShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                          &folders_) != ERROR_SUCCESS)
-            return;
-        DWORD size = sizeof saved_;
-        hadDesktop_ = RegQueryValueExW(folders_, L"Desktop", nullptr, &savedType_,
-                                       reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
-        savedSize_ = size;
-        RegSetValueExW(folders_, L"Desktop", 0, REG_EXPAND_SZ,
+        if (!userFolders_.save(UserShellFolders) || !resolvedFolders_.save(ShellFolders)) return;
+        RegSetValueExW(userFolders_.key, L"Desktop", 0, REG_EXPAND_SZ,
                        reinterpret_cast<const BYTE*>(desktop.c_str()),
                        static_cast<DWORD>((desktop.size() + 1) * sizeof(wchar_t)));
+        folders_ = userFolders_.key;
     }
     static void restoreDesktop() {
-        if (!folders_) return;
-        if (hadDesktop_)
-            RegSetValueExW(folders_, L"Desktop", 0, savedType_,
-                           reinterpret_cast<const BYTE*>(saved_), savedSize_);
-        else
-            RegDeleteValueW(folders_, L"Desktop");
-        RegCloseKey(folders_);
+        userFolders_.restore();
+        resolvedFolders_.restore();
         folders_ = nullptr;
     }
 
     static inline std::wstring suiteRoot_;
     static inline HKEY folders_ = nullptr;
-    static inline bool hadDesktop_ = false;
-    static inline DWORD savedType_ = REG_EXPAND_SZ, savedSize_ = 0;
-    static inline wchar_t saved_[MAX_PATH * 2] = {};
+    static inline SavedValue userFolders_, resolvedFolders_;
 };
 
 TEST_F(FolderTasks, FldSetCreatesWhatItIsGivenAndAfterAFailureOffersTheDesktop) {
