@@ -71,8 +71,8 @@ SameText CKelmo::sameText() {
     };
 }
 
-bool CKelmo::asks(const std::wstring& spec) {
-    return asksForFolder(spec, sameText());
+bool CKelmo::asks(const std::wstring& request) {
+    return asksForFolder(request, sameText());
 }
 
 void CKelmo::failureBox(const std::wstring& text, std::int32_t number) {
@@ -151,12 +151,12 @@ std::wstring CKelmo::FldSetD(const std::vector<std::wstring>& strWC) {
 std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
     const std::wstring desktop = scriptShell().specialFolder(L"Desktop");
     const auto asProposed = [](const std::wstring& proposed) { return proposed; };
-    std::wstring spec = arguments.source;
+    std::wstring request = arguments.source;
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
-        spec = text::trimSpaces(spec);
-        std::wstring source = spec;
-        if (asks(spec)) {
+        request = text::trimSpaces(request);
+        std::wstring source = request;
+        if (asks(request)) {
             const auto answer =
                 askFolder(trap, L"元フォルダを選択してください", L"元フォルダの確認", asProposed);
             if (!answer) continue;
@@ -168,7 +168,7 @@ std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
         trap.run([&] { exists = fileSystem().folderExists(source); });
         if (!exists || trap.failed()) {
             failureBox(exists ? msg::PathFailed : msg::SourceMissing, trap.number());
-            spec = L"?";
+            request = L"?";
             continue;
         }
 
@@ -192,7 +192,7 @@ std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
         }
         if (trap.failed()) {
             failureBox(msg::GatherFailed, trap.number());
-            spec = L"?";
+            request = L"?";
             continue;
         }
         curFld_ = gathering;
@@ -219,12 +219,12 @@ std::wstring CKelmo::FldCopy(const std::wstring& strSPath, const std::wstring& s
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
     const auto asProposed = [](const std::wstring& proposed) { return proposed; };
-    std::wstring sourceSpec = strSPath, destinationSpec = strDPath;
+    std::wstring sourceGiven = strSPath, destinationGiven = strDPath;
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
-        sourceSpec = text::trimSpaces(sourceSpec);
-        std::wstring source = sourceSpec;
-        if (asks(sourceSpec)) {
+        sourceGiven = text::trimSpaces(sourceGiven);
+        std::wstring source = sourceGiven;
+        if (asks(sourceGiven)) {
             const auto answer = askFolder(trap, L"コピー元フォルダを選択してください",
                                           L"コピー元フォルダの確認", asProposed);
             if (!answer) continue;
@@ -236,16 +236,16 @@ std::wstring CKelmo::FldCopy(const std::wstring& strSPath, const std::wstring& s
         trap.run([&] { exists = fileSystem().folderExists(source); });
         if (!exists || trap.failed()) {
             failureBox(exists ? msg::CopySourceFailed : msg::CopySourceMissing, trap.number());
-            sourceSpec = L"?";
+            sourceGiven = L"?";
             continue;
         }
         std::wstring destination;
-        if (copyStageSucceeds(trap, source, destinationSpec, destination)) {
+        if (copyStageSucceeds(trap, source, destinationGiven, destination)) {
             curFld_ = withBackslash(destination);
             return curFld_;
         }
         failureBox(msg::CopyFailed, trap.number());
-        sourceSpec = L"?";
+        sourceGiven = L"?";
     }
 }
 
@@ -286,12 +286,12 @@ bool CKelmo::copyStageSucceeds(FailureTrap& trap, const std::wstring& source,
 void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
-    const std::wstring spec = strSPath.value_or(L"");
+    const std::wstring request = strSPath.value_or(L"");
     FailureTrap trap;
     std::optional<std::wstring> path;
-    if (spec.empty()) {
+    if (request.empty()) {
         path = withoutBackslash(curFld_);
-    } else if (asks(spec)) {
+    } else if (asks(request)) {
         std::unique_ptr<platform::Shell::ChosenFolder> chosen;
         trap.run([&] {
             chosen = shell().browseForFolder(L"削除するフォルダを選択してください",
@@ -300,7 +300,7 @@ void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
         if (!chosen && !trap.failed()) trap.remember(errors::ObjectNotSet); // cancelled
         if (chosen) trap.run([&] { path = chosen->path(); });
     } else {
-        path = paths_.deletionPath(spec);
+        path = paths_.deletionPath(request);
     }
     if (path) deleteFolder(trap, *path);
     if (trap.failed()) failureBox(msg::DeleteFailed, trap.number());

@@ -5,8 +5,8 @@
 
 namespace kelmo {
 
-bool asksForFolder(const std::wstring& spec, const SameText& sameText) {
-    return sameText(spec, L"?") || sameText(spec, L"Browse");
+bool asksForFolder(const std::wstring& request, const SameText& sameText) {
+    return sameText(request, L"?") || sameText(request, L"Browse");
 }
 
 GatherArguments classifyGatherArguments(const std::vector<std::wstring>& arguments,

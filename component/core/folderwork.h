@@ -40,7 +40,7 @@ private:
 using SameText = std::function<bool(const std::wstring&, const std::wstring&)>;
 
 // "?" or "Browse": the user chooses the folder.
-bool asksForFolder(const std::wstring& spec, const SameText& sameText);
+bool asksForFolder(const std::wstring& request, const SameText& sameText);
 
 // FldSetD's arguments, each classified on its own: one with a dot is a wildcard pattern, one
 // ending in "_D" the gather name, any other the source ("?" when none is given). Of the last
