@@ -182,6 +182,8 @@ public:
     virtual void deleteFolder(const std::wstring& path) = 0;
     virtual std::wstring fileName(const std::wstring& path) = 0;
     virtual std::wstring extensionName(const std::wstring& path) = 0;
+    // GetAbsolutePathName: the path made absolute and normalised ("." and ".." resolved).
+    virtual std::wstring absolutePath(const std::wstring& path) = 0;
 };
 
 // WScript.Shell.
@@ -191,17 +193,23 @@ public:
                                const std::wstring& title, std::int32_t type) = 0;
     virtual std::wstring specialFolder(const std::wstring& name) = 0;
     virtual std::wstring shortcutTarget(const std::wstring& shortcutPath) = 0;
+    // ExpandEnvironmentStrings: "%NAME%" replaced by the variable's value.
+    virtual std::wstring expandEnvironment(const std::wstring& text) = 0;
 };
 
 // Shell.Application.
 class Shell : public AutomationObject {
 public:
-    struct ChosenFolder {
-        std::wstring title, path;
+    // The folder chosen in the browse dialog. Each read may fail on its own.
+    class ChosenFolder {
+    public:
+        virtual ~ChosenFolder() = default;
+        virtual std::wstring title() = 0; // its display name
+        virtual std::wstring path() = 0;  // the path of the folder's own item
     };
-    // Nothing after Cancel.
-    virtual std::optional<ChosenFolder> browseForFolder(const std::wstring& title,
-                                                        std::int32_t options) = 0;
+    // BrowseForFolder with owner window 0 and no root folder; nothing after Cancel.
+    virtual std::unique_ptr<ChosenFolder> browseForFolder(const std::wstring& title,
+                                                          std::int32_t options) = 0;
 };
 
 // The web browser (InternetExplorer.Application).
@@ -227,6 +235,17 @@ public:
     virtual std::shared_ptr<Browser> createBrowser() = 0;
 };
 
+// --- Folder tasks -------------------------------------------------------------------------
+
+// The platform's locale-aware text comparison, as keywords and folder titles are compared:
+// letter case, kana type and character width do not count.
+class Collation {
+public:
+    virtual ~Collation() = default;
+    virtual bool sameText(const std::wstring& a, const std::wstring& b) = 0;
+};
+
+// --------------------------------------------------------------------------------------------
 // --- The content viewer and the text files it shows ------------------------------------------
 
 // A text file read line by line in the ANSI code page.
@@ -305,6 +324,7 @@ struct Services {
     Viewer& viewer;
     DesktopLock& desktopLock;
     Conversions& conversions;
+    Collation& collation; // folder tasks
 };
 
 } // namespace kelmo::platform

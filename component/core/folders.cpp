@@ -1,9 +1,351 @@
-// Folder members: FldSet, FldSetD, FldCopy, FldDelete, Update, FldFiles.
+// Folder members: FldSet, FldSetD, FldCopy, FldDelete, Update, FldFiles, and the interactive
+// folder choice they share (browse dialog, desktop substitution, confirmation box). Each pass of
+// their loops traps the failures of its steps (FailureTrap) and reports the latest one in a box
+// titled with its number; the user then chooses by hand.
 #include "component/core/object.h"
 
+#include "base/text.h"
 #include "component/core/calls.h"
 
 namespace kelmo {
+
+namespace {
+
+const std::wstring CrLf = L"\r\n";
+constexpr std::int32_t OnlyFileSystemFolders = 1; // BrowseForFolder option
+constexpr std::uint32_t StopOk = 16, QuestionYesNo = 36;
+constexpr std::int32_t AnswerYes = 6;
+constexpr std::int32_t ReadOnlyCleared = 254; // attribute mask: read-only and bits from 256 off
+constexpr std::int32_t PermissionDenied = 70;
+constexpr std::int32_t PathNotFound = 76;
+
+const std::wstring ConfirmPrompt = L"正しいフォルダならそのまま [ OK ]" + CrLf + CrLf +
+                                   L"      または修正・追加して [ OK ]" + CrLf + CrLf +
+                                   L"やり直すなら [ ｷｬﾝｾﾙ ] を押してください";
+
+namespace msg {
+const std::wstring PathFailed = L"フォルダのパス指定に失敗しました。手動で選択してください ";
+const std::wstring SourceMissing = L"そのフォルダは存在しません。選択し直してください ";
+const std::wstring GatherFailed = L"デスクトップへのコピーに失敗しました。やり直してください ";
+const std::wstring CopySourceMissing =
+    L"そのフォルダは存在しません。コピー元フォルダを選択し直してください ";
+const std::wstring CopySourceFailed =
+    L"コピー元フォルダのパス指定に失敗しました。手動で選択してください ";
+const std::wstring Overwrite = L"そのフォルダはすでに存在します。上書きコピーしますか ";
+const std::wstring OverwriteTitle = L"上書きの確認 ";
+const std::wstring CopyFailed = L"フォルダのコピーに失敗しました。やり直してください ";
+const std::wstring DeleteFailed = L"フォルダの削除に失敗しました。";
+} // namespace msg
+
+std::wstring withBackslash(std::wstring path) {
+    if (path.empty() || path.back() != L'\\') path += L'\\';
+    return path;
+}
+
+std::wstring withoutBackslash(std::wstring path) {
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+    return path;
+}
+
+// A drive root ("C:", "C:\") or the root of a network share ("\\server\share").
+bool isRoot(const std::wstring& absolute) {
+    const std::wstring p = withoutBackslash(absolute);
+    if (p.size() <= 2 && p.find(L':') != std::wstring::npos) return true;
+    if (p.rfind(L"\\\\", 0) != 0) return false;
+    const auto share = p.find(L'\\', 2);
+    return share == std::wstring::npos || p.find(L'\\', share + 1) == std::wstring::npos;
+}
+
+// `folder` itself or a folder that holds `inner`, compared without regard to case.
+bool isOrHolds(const std::wstring& folder, const std::wstring& inner) {
+    const std::wstring f = text::lower(withoutBackslash(folder));
+    const std::wstring i = text::lower(withoutBackslash(inner));
+    return !f.empty() && (i == f || i.rfind(f + L'\\', 0) == 0);
+}
+
+} // namespace
+
+SameText CKelmo::sameText() {
+    return [this](const std::wstring& a, const std::wstring& b) {
+        return sv_.collation.sameText(a, b);
+    };
+}
+
+bool CKelmo::asks(const std::wstring& request) {
+    return asksForFolder(request, sameText());
+}
+
+void CKelmo::failureBox(const std::wstring& text, std::int32_t number) {
+    sv_.dialogs.messageBox(text, StopOk, L"エラー発生 : " + std::to_wstring(number));
+}
+
+// The browse dialog, the desktop for a cancelled dialog or a folder titled as the desktop, and
+// the confirmation box. Failures of the platform objects are trapped; the boxes themselves are
+// not, since a box that cannot be shown would make the pass loop forever.
+std::optional<std::wstring> CKelmo::askFolder(FailureTrap& trap, const std::wstring& browseTitle,
+                                              const std::wstring& confirmTitle,
+                                              const Proposal& proposal) {
+    std::unique_ptr<platform::Shell::ChosenFolder> chosen;
+    trap.run([&] { chosen = shell().browseForFolder(browseTitle, OnlyFileSystemFolders); });
+    std::wstring proposed;
+    if (chosen) trap.run([&] { proposed = chosen->path(); });
+
+    bool isDesktop = !chosen;
+    if (chosen && !trap.run([&] {
+            const std::wstring title = chosen->title();
+            isDesktop = sv_.collation.sameText(title, L"ﾃﾞｽｸﾄｯﾌﾟ") ||
+                        sv_.collation.sameText(title, L"Desktop");
+        }))
+        isDesktop = true;
+    chosen.reset();
+    if (isDesktop) {
+        trap.forget();
+        trap.run([&] { proposed = scriptShell().specialFolder(L"Desktop"); });
+    }
+
+    const std::wstring answer =
+        sv_.dialogs.inputBox(ConfirmPrompt, confirmTitle, proposal(proposed));
+    if (answer.empty()) return std::nullopt;
+    return text::trimSpaces(answer);
+}
+
+std::wstring CKelmo::FldSet(const std::wstring& strSPath) {
+    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    pacer_.guardBreak();
+    return settleFolder(strSPath);
+}
+
+std::wstring CKelmo::settleFolder(std::wstring strSPath) {
+    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
+    for (FailureTrap trap;; trap.forget()) {
+        pacer_.guardBreak();
+        strSPath = text::trimSpaces(strSPath);
+        std::wstring path = strSPath;
+        if (asks(strSPath)) {
+            const auto answer =
+                askFolder(trap, L"フォルダを選択してください", L"フォルダの確認", asProposed);
+            if (!answer) continue;
+            path = *answer;
+        }
+        path = paths_.folderPath(path);
+
+        bool exists = false;
+        trap.run([&] { exists = fileSystem().folderExists(path); });
+        if (!exists) trap.run([&] { fileSystem().createFolder(path); });
+        if (trap.failed()) {
+            failureBox(msg::PathFailed, trap.number());
+            strSPath = L"?";
+            continue;
+        }
+        curFld_ = withBackslash(path);
+        return curFld_;
+    }
+}
+
+std::wstring CKelmo::FldSetD(const std::vector<std::wstring>& strWC) {
+    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    pacer_.guardBreak();
+    return gatherOntoDesktop(classifyGatherArguments(strWC, sameText()));
+}
+
+std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
+    const std::wstring desktop = scriptShell().specialFolder(L"Desktop");
+    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
+    std::wstring request = arguments.source;
+    for (FailureTrap trap;; trap.forget()) {
+        pacer_.guardBreak();
+        request = text::trimSpaces(request);
+        std::wstring source = request;
+        if (asks(request)) {
+            const auto answer =
+                askFolder(trap, L"元フォルダを選択してください", L"元フォルダの確認", asProposed);
+            if (!answer) continue;
+            source = *answer;
+        }
+        source = paths_.folderPath(source);
+
+        bool exists = false;
+        trap.run([&] { exists = fileSystem().folderExists(source); });
+        if (!exists || trap.failed()) {
+            failureBox(exists ? msg::PathFailed : msg::SourceMissing, trap.number());
+            request = L"?";
+            continue;
+        }
+
+        // Without a folder name to build on, nothing is created or copied (the copy would go
+        // to whatever "\" names).
+        std::wstring gathering;
+        if (trap.run([&] {
+                gathering = desktop + L"\\" +
+                            (arguments.gatherName.empty() ? fileSystem().folderName(source) + L"_D"
+                                                          : arguments.gatherName);
+            })) {
+            bool gatheringExists = false;
+            trap.run([&] { gatheringExists = fileSystem().folderExists(gathering); });
+            if (!gatheringExists) trap.run([&] { fileSystem().createFolder(gathering); });
+            source = withBackslash(source);
+            gathering = withBackslash(gathering);
+            if (arguments.patterns.empty())
+                trap.run([&] { fileSystem().copyFile(source + L"*.*", gathering); });
+            for (const std::wstring& pattern : arguments.patterns)
+                trap.run([&] { fileSystem().copyFile(source + pattern, gathering); });
+        }
+        if (trap.failed()) {
+            failureBox(msg::GatherFailed, trap.number());
+            request = L"?";
+            continue;
+        }
+        curFld_ = gathering;
+        clearReadOnlyFlags(curFld_);
+        return curFld_;
+    }
+}
+
+// Every file directly inside `folder` loses its read-only flag (and the bits from 256 up);
+// failures are ignored.
+void CKelmo::clearReadOnlyFlags(const std::wstring& folder) {
+    FailureTrap ignored;
+    std::vector<std::wstring> names;
+    ignored.run([&] { names = fileSystem().folderFileNames(folder); });
+    for (const std::wstring& name : names)
+        ignored.run([&] {
+            const std::wstring file = folder + name;
+            fileSystem().setFileAttributes(file,
+                                           fileSystem().fileAttributes(file) & ReadOnlyCleared);
+        });
+}
+
+std::wstring CKelmo::FldCopy(const std::wstring& strSPath, const std::wstring& strDPath) {
+    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    pacer_.guardBreak();
+    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
+    std::wstring sourceGiven = strSPath, destinationGiven = strDPath;
+    for (FailureTrap trap;; trap.forget()) {
+        pacer_.guardBreak();
+        sourceGiven = text::trimSpaces(sourceGiven);
+        std::wstring source = sourceGiven;
+        if (asks(sourceGiven)) {
+            const auto answer = askFolder(trap, L"コピー元フォルダを選択してください",
+                                          L"コピー元フォルダの確認", asProposed);
+            if (!answer) continue;
+            source = *answer;
+        }
+        source = paths_.folderPath(source);
+
+        bool exists = false;
+        trap.run([&] { exists = fileSystem().folderExists(source); });
+        if (!exists || trap.failed()) {
+            failureBox(exists ? msg::CopySourceFailed : msg::CopySourceMissing, trap.number());
+            sourceGiven = L"?";
+            continue;
+        }
+        std::wstring destination;
+        if (copyStageSucceeds(trap, source, destinationGiven, destination)) {
+            curFld_ = withBackslash(destination);
+            return curFld_;
+        }
+        failureBox(msg::CopyFailed, trap.number());
+        sourceGiven = L"?";
+    }
+}
+
+// The destination stage of FldCopy: its passes run until the copy was made (true) or failed
+// (false, the failure left in `trap`).
+bool CKelmo::copyStageSucceeds(FailureTrap& trap, const std::wstring& source,
+                               std::wstring& strDPath, std::wstring& result) {
+    const auto underParent = [&](const std::wstring& parent) {
+        std::wstring name;
+        trap.run([&] { name = fileSystem().folderName(source); });
+        return parent + L"\\" + name;
+    };
+    for (;; trap.forget()) {
+        pacer_.guardBreak();
+        strDPath = text::trimSpaces(strDPath);
+        std::wstring destination = strDPath;
+        if (asks(strDPath)) {
+            const auto answer = askFolder(trap, L"コピー先の親フォルダを選択してください",
+                                          L"コピー先フォルダの確認", underParent);
+            if (!answer) continue;
+            destination = *answer;
+        }
+        destination = paths_.folderPath(destination);
+
+        bool exists = true;
+        trap.run([&] { exists = fileSystem().folderExists(destination); });
+        if (exists && sv_.dialogs.messageBox(msg::Overwrite, QuestionYesNo, msg::OverwriteTitle) !=
+                          AnswerYes) {
+            strDPath = L"?";
+            continue;
+        }
+        trap.run([&] { fileSystem().copyFolder(source, destination); });
+        result = destination;
+        return !trap.failed();
+    }
+}
+
+void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
+    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
+    pacer_.guardBreak();
+    const std::wstring request = strSPath.value_or(L"");
+    FailureTrap trap;
+    std::optional<std::wstring> path;
+    if (request.empty()) {
+        path = withoutBackslash(curFld_);
+    } else if (asks(request)) {
+        std::unique_ptr<platform::Shell::ChosenFolder> chosen;
+        trap.run([&] {
+            chosen = shell().browseForFolder(L"削除するフォルダを選択してください",
+                                             OnlyFileSystemFolders);
+        });
+        if (!chosen && !trap.failed()) trap.remember(errors::ObjectNotSet); // cancelled
+        if (chosen) trap.run([&] { path = chosen->path(); });
+    } else {
+        path = paths_.deletionPath(request);
+    }
+    if (path) deleteFolder(trap, *path);
+    if (trap.failed()) failureBox(msg::DeleteFailed, trap.number());
+}
+
+// Deletes the folder unless it is one whose loss takes the user's data or system with it (the
+// refusal has a box of its own that says why).
+void CKelmo::deleteFolder(FailureTrap& trap, const std::wstring& path) {
+    if (path.empty()) {
+        trap.remember(PathNotFound); // no folder yet: nothing is asked of the platform
+        return;
+    }
+    std::optional<std::wstring> refusal;
+    if (!trap.run([&] { refusal = protectionOf(path); })) return;
+    if (!refusal) {
+        trap.run([&] { fileSystem().deleteFolder(path); });
+        return;
+    }
+    sv_.dialogs.messageBox(msg::DeleteFailed + CrLf + CrLf + *refusal, StopOk,
+                           L"エラー発生 : " + std::to_wstring(PermissionDenied));
+}
+
+// Why `path` must not be deleted, or nothing when it may be: a drive or share root, the
+// desktop, the Windows folder, the user's profile folder or a folder holding one of them, or a
+// path with wildcards (which would delete every folder it matches). A failure to find any of
+// these out fails the deletion.
+std::optional<std::wstring> CKelmo::protectionOf(const std::wstring& path) {
+    const auto refused = [&](const std::wstring& what) {
+        return path + CrLf + L"は" + what + L"のため削除しません。";
+    };
+    if (path.find_first_of(L"*?") != std::wstring::npos)
+        return refused(L"ワイルドカードを含むパス");
+    const std::wstring absolute = fileSystem().absolutePath(path);
+    if (isRoot(absolute)) return refused(L"ドライブのルート");
+    const std::pair<std::wstring, std::wstring> kept[] = {
+        {scriptShell().specialFolder(L"Desktop"), L"デスクトップ"},
+        {fileSystem().specialFolderPath(0), L"Windows フォルダ"},
+        {scriptShell().expandEnvironment(L"%USERPROFILE%"), L"ユーザーのプロファイル フォルダ"},
+    };
+    for (const auto& [folder, name] : kept)
+        if (!folder.empty() && folder.find(L'%') == std::wstring::npos &&
+            isOrHolds(absolute, fileSystem().absolutePath(folder)))
+            return refused(name + L"（またはそれを含むフォルダ）");
+    return std::nullopt;
+}
 
 void CKelmo::Update() {
     const MemberCall call(runningCalls_, MemberCall::Kind::Reads);
@@ -11,25 +353,11 @@ void CKelmo::Update() {
     apps_.adoptForeground();
 }
 
-std::wstring CKelmo::FldSet(const std::wstring&) {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
-    errors::notImplementedYet(L"FldSet");
-}
-std::wstring CKelmo::FldSetD(const std::vector<std::wstring>&) {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
-    errors::notImplementedYet(L"FldSetD");
-}
-std::wstring CKelmo::FldCopy(const std::wstring&, const std::wstring&) {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
-    errors::notImplementedYet(L"FldCopy");
-}
-void CKelmo::FldDelete(const std::optional<std::wstring>&) {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
-    errors::notImplementedYet(L"FldDelete");
-}
 std::shared_ptr<platform::AutomationObject> CKelmo::FldFiles() {
     const MemberCall call(runningCalls_, MemberCall::Kind::Reads);
-    errors::notImplementedYet(L"FldFiles");
+    pacer_.guardBreak();
+    if (curFld_.empty()) settleFolder(L"?");
+    return fileSystem().folderFiles(curFld_);
 }
 
 } // namespace kelmo

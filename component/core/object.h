@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "component/core/apptable.h"
 #include "component/core/browser.h"
+#include "component/core/folderwork.h"
 #include "component/core/pacer.h"
 #include "component/core/paths.h"
 #include "component/core/tuning.h"
@@ -92,6 +93,7 @@ public:
     const AppTable& apps() const { return apps_; }
     const Pacer& pacer() const { return pacer_; }
     bool holdsFileSystem() const { return fs_ != nullptr; }
+    const std::wstring& currentFolder() const { return curFld_; } // CurFld
     // The browser session: IE opens it, the browser's OnQuit event ends it.
     BrowserSession& browser() { return browser_; }
 
@@ -127,6 +129,22 @@ private:
     void pressChordTimes(std::int16_t count, const Chord& chord);
     template <typename Paste> void passThroughClipboard(const std::wstring& text, Paste paste);
 
+    // Folder choice (folders.cpp). askFolder's answer is nothing when the user gave none (the
+    // pass restarts); `proposal` turns the proposed path into the confirmation box's text.
+    using Proposal = std::function<std::wstring(const std::wstring& proposed)>;
+    std::optional<std::wstring> askFolder(FailureTrap& trap, const std::wstring& browseTitle,
+                                          const std::wstring& confirmTitle,
+                                          const Proposal& proposal);
+    std::wstring settleFolder(std::wstring strSPath);
+    std::wstring gatherOntoDesktop(const GatherArguments& arguments);
+    void clearReadOnlyFlags(const std::wstring& folder);
+    bool copyStageSucceeds(FailureTrap& trap, const std::wstring& source, std::wstring& strDPath,
+                           std::wstring& result);
+    void deleteFolder(FailureTrap& trap, const std::wstring& path);
+    std::optional<std::wstring> protectionOf(const std::wstring& path);
+    void failureBox(const std::wstring& text, std::int32_t number);
+    bool asks(const std::wstring& spec);
+    SameText sameText();
     // Popups and the viewer (dialogs.cpp).
     std::int32_t timedBox(const std::wstring& text, std::int32_t secondsToWait,
                           const std::wstring& title, std::int32_t style);
@@ -148,6 +166,7 @@ private:
     int desktopTurns_ = 0; // DesktopTurn scopes open: the session's turn is ours while above 0
 
     std::wstring clipText_; // the clipboard's text while a paste is under way
+    std::wstring curFld_;   // CurFld: the folder last settled on, ending with "\"
 
     std::shared_ptr<platform::FileSystem> fs_;
     std::shared_ptr<platform::ScriptShell> scriptShell_;

@@ -37,6 +37,27 @@ std::wstring PathCompleter::fullPath(const std::wstring& path) const {
     return (p.find(L'\\') != std::wstring::npos ? systemDriveRoot_ : defaultFolder_) + p;
 }
 
+std::wstring PathCompleter::folderPath(const std::wstring& path) const {
+    if (path.find(L':') != std::wstring::npos) return path;
+    std::wstring p = path;
+    if (!p.empty() && p.back() == L'\\') p.pop_back();
+    return completedFolder(p);
+}
+
+std::wstring PathCompleter::deletionPath(const std::wstring& path) const {
+    std::wstring p = path;
+    if (!p.empty() && p.back() == L'\\') p.pop_back();
+    if (p.find(L':') != std::wstring::npos) return p;
+    return completedFolder(p);
+}
+
+// A path without a drive and without its trailing backslash, put under DefFld or WinDrv.
+std::wstring PathCompleter::completedFolder(std::wstring p) const {
+    if (p.find(L'\\') == std::wstring::npos) return defaultFolder_ + p;
+    if (p.front() == L'\\') p.erase(0, 1);
+    return systemDriveRoot_ + p;
+}
+
 std::wstring PathCompleter::quotedPath(const std::wstring& path) {
     std::wstring p = quoted(fullPath(path));
     pacer_.paceWait();

@@ -23,6 +23,13 @@ public:
     void setSystemDriveRoot(const std::wstring& root) { systemDriveRoot_ = root; }
 
     std::wstring fullPath(const std::wstring& path) const;
+    // A folder path as the folder members complete it (the path comes trimmed): one trailing
+    // backslash dropped unless there is a drive; a bare name inside DefFld (the empty path is
+    // DefFld itself); a path with backslashes under WinDrv, one leading backslash dropped.
+    std::wstring folderPath(const std::wstring& path) const;
+    // FldDelete's completion of an untrimmed path: one trailing backslash dropped even with a
+    // drive, then as folderPath.
+    std::wstring deletionPath(const std::wstring& path) const;
     // The full path in double quotes (only the missing ones added), then one PaceWait.
     std::wstring quotedPath(const std::wstring& path);
     // A name with a dot as quotedPath; a bare program name only quoted, not completed.
@@ -32,6 +39,8 @@ public:
     std::wstring quotedCommand(const std::wstring& command, std::int16_t separator);
 
 private:
+    std::wstring completedFolder(std::wstring path) const;
+
     Pacer& pacer_;
     std::wstring defaultFolder_;
     std::wstring systemDriveRoot_;

@@ -120,6 +120,9 @@ public:
     std::wstring extensionName(const std::wstring& path) override {
         return call(object(), L"GetExtensionName", {text(path)}).asString();
     }
+    std::wstring absolutePath(const std::wstring& path) override {
+        return call(object(), L"GetAbsolutePathName", {text(path)}).asString();
+    }
 
 private:
     ComPtr<IDispatch> folder(const std::wstring& path) {
@@ -164,6 +167,25 @@ public:
     std::wstring shortcutTarget(const std::wstring& shortcutPath) override {
         return targetOfShortcut(shortcutPath);
     }
+    std::wstring expandEnvironment(const std::wstring& value) override {
+        return call(object(), L"ExpandEnvironmentStrings", {text(value)}).asString();
+    }
+};
+
+// A folder returned by BrowseForFolder; its title and its path are read only when asked for.
+class BrowsedFolder final : public platform::Shell::ChosenFolder {
+public:
+    explicit BrowsedFolder(ComPtr<IDispatch> folder) : folder_(std::move(folder)) {}
+    std::wstring title() override { return get(folder_.get(), L"Title").asString(); }
+    // Items, then Item with no index: the folder's own item.
+    std::wstring path() override {
+        ComPtr<IDispatch> self =
+            callForObject(callForObject(folder_.get(), L"Items").get(), L"Item");
+        return get(self.get(), L"Path").asString();
+    }
+
+private:
+    ComPtr<IDispatch> folder_;
 };
 
 class ShellObject final : public platform::Shell, public AutomationHolder {
@@ -171,16 +193,13 @@ public:
     using AutomationHolder::AutomationHolder;
 
     // Owner window 0 and no root folder (the tree starts at the desktop).
-    std::optional<ChosenFolder> browseForFolder(const std::wstring& title,
-                                                std::int32_t options) override {
+    std::unique_ptr<ChosenFolder> browseForFolder(const std::wstring& title,
+                                                  std::int32_t options) override {
         ComPtr<IDispatch> chosen =
             call(object(), L"BrowseForFolder", {number(0), text(title), number(options)})
                 .asDispatch();
-        if (!chosen) return std::nullopt;
-        ComPtr<IDispatch> self =
-            callForObject(callForObject(chosen.get(), L"Items").get(), L"Item");
-        return ChosenFolder{get(chosen.get(), L"Title").asString(),
-                            get(self.get(), L"Path").asString()};
+        if (!chosen) return nullptr;
+        return std::make_unique<BrowsedFolder>(std::move(chosen));
     }
 };
 

@@ -10,11 +10,11 @@ Win32Services::Win32Services()
     : windows_(makeWindows()), keyboard_(makeKeyboard()), keys_(makeKeyInjector()),
       processes_(makeProcesses()), clock_(makeClock()), system_(makeSystem()), sound_(makeSound()),
       dialogs_(makeDialogs()), clipboard_(makeClipboard()), objects_(makeObjectFactory()),
-      textFiles_(makeTextFiles()), viewer_(viewerOfThisThread()),
+      collation_(makeCollation()), textFiles_(makeTextFiles()), viewer_(viewerOfThisThread()),
       desktopLock_(makeDesktopLock()), conversions_(makeConversions()),
-      services_{*windows_, *keyboard_, *keys_,      *processes_,   *clock_,
-                *system_,  *sound_,    *dialogs_,   *clipboard_,   *objects_,
-                *textFiles_, *viewer_, *desktopLock_, *conversions_} {}
+      services_{*windows_,   *keyboard_, *keys_,        *processes_,   *clock_,
+                *system_,    *sound_,    *dialogs_,     *clipboard_,   *objects_,
+                *textFiles_, *viewer_,   *desktopLock_, *conversions_, *collation_} {}
 
 Win32Services::~Win32Services() = default;
 

@@ -32,6 +32,7 @@ private:
     std::unique_ptr<platform::Dialogs> dialogs_;
     std::unique_ptr<platform::Clipboard> clipboard_;
     std::unique_ptr<platform::ObjectFactory> objects_;
+    std::unique_ptr<platform::Collation> collation_;
     std::unique_ptr<platform::TextFiles> textFiles_;
     std::shared_ptr<platform::Viewer> viewer_; // one for the thread
     std::unique_ptr<platform::DesktopLock> desktopLock_;

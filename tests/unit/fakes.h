@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cwctype>
 #include <deque>
 #include <functional>
 #include <initializer_list>
@@ -29,6 +30,7 @@ namespace kelmo::fakes {
 using platform::WindowHandle;
 
 struct RunEnded {};            // thrown by endRun: the hosting process would be gone here
+struct NoMoreAnswers {};       // a dialog opened that the test gave no answer for
 struct VirtualTimeExceeded {}; // the code under test kept waiting past the clock's limits
 
 // Text for logs and traces: printable ASCII as it is, anything else as <U+XXXX>.
@@ -153,28 +155,145 @@ template <typename T> struct Answers {
     }
 };
 
-// Scripting.FileSystemObject: only the Windows folder is asked for.
+// The folders and files the fake file system works on: paths are compared without regard to
+// case and to one trailing backslash.
+struct FakeDisk {
+    struct File {
+        std::wstring name;
+        std::int32_t attributes = 32;
+    };
+    static std::wstring key(std::wstring path) {
+        while (path.size() > 3 && path.back() == L'\\')
+            path.pop_back();
+        for (auto& c : path)
+            c = static_cast<wchar_t>(std::towlower(c));
+        return path;
+    }
+    static std::wstring parentOf(const std::wstring& path) {
+        const auto k = key(path);
+        const auto slash = k.find_last_of(L'\\');
+        return slash == std::wstring::npos ? std::wstring() : key(k.substr(0, slash + 1));
+    }
+    static std::wstring join(const std::wstring& folder, const std::wstring& name) {
+        return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+    }
+    void addFolder(const std::wstring& path) { folders[key(path)] = path; }
+    void addFile(const std::wstring& folder, const std::wstring& name,
+                 std::int32_t attributes = 32) {
+        files[key(join(folder, name))] = {name, attributes};
+    }
+    bool hasFolder(const std::wstring& path) const { return folders.count(key(path)) > 0; }
+    bool hasFile(const std::wstring& path) const { return files.count(key(path)) > 0; }
+    // The names of the files directly inside `folder`.
+    std::vector<std::wstring> filesIn(const std::wstring& folder) const {
+        std::vector<std::wstring> names;
+        for (const auto& [path, file] : files)
+            if (parentOf(path) == key(folder)) names.push_back(file.name);
+        return names;
+    }
+    std::map<std::wstring, std::wstring> folders; // key -> path as created
+    std::map<std::wstring, File> files;           // key of the full path -> file
+};
+
+// A wildcard match of a file name (* any run, ? one character), ignoring case.
+inline bool wildcardMatch(std::wstring_view pattern, std::wstring_view name) {
+    if (pattern.empty()) return name.empty();
+    if (pattern[0] == L'*')
+        return wildcardMatch(pattern.substr(1), name) ||
+               (!name.empty() && wildcardMatch(pattern, name.substr(1)));
+    return !name.empty() &&
+           (pattern[0] == L'?' || std::towlower(pattern[0]) == std::towlower(name[0])) &&
+           wildcardMatch(pattern.substr(1), name.substr(1));
+}
+
+// The file collection FldFiles hands on: the names it held when it was made.
+struct FakeFiles : platform::AutomationObject {
+    explicit FakeFiles(std::vector<std::wstring> names) : names(std::move(names)) {}
+    std::vector<std::wstring> names;
+};
+
+// Scripting.FileSystemObject on a FakeDisk, failing with the numbers the real one reports
+// (53 file not found, 58 already exists, 76 path not found). Each call is logged as
+// "fs <member> <arguments>", so a test makes one fail through the log's failures.
 class FakeFileSystem : public platform::FileSystem {
 public:
-    FakeFileSystem(EventLog& log, std::wstring windowsFolder)
-        : log_(log), windowsFolder_(std::move(windowsFolder)) {}
+    static constexpr std::int32_t FileNotFound = 53, AlreadyExists = 58, PathNotFound = 76;
+    FakeFileSystem(EventLog& log, FakeDisk& disk, std::wstring windowsFolder)
+        : log_(log), disk_(disk), windowsFolder_(std::move(windowsFolder)) {}
 
     std::wstring specialFolderPath(std::int32_t which) override {
         log_.add("fs specialFolderPath", which);
         return which == 0 ? windowsFolder_ : std::wstring();
     }
-    bool folderExists(const std::wstring&) override { return false; }
-    void createFolder(const std::wstring&) override {}
-    std::wstring folderName(const std::wstring&) override { return {}; }
-    std::vector<std::wstring> folderFileNames(const std::wstring&) override { return {}; }
-    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring&) override {
-        return nullptr;
+    bool folderExists(const std::wstring& path) override {
+        log_.add("fs exists", path);
+        return disk_.hasFolder(path);
     }
-    std::int32_t fileAttributes(const std::wstring&) override { return 0; }
-    void setFileAttributes(const std::wstring&, std::int32_t) override {}
-    void copyFile(const std::wstring&, const std::wstring&) override {}
-    void copyFolder(const std::wstring&, const std::wstring&) override {}
-    void deleteFolder(const std::wstring&) override {}
+    void createFolder(const std::wstring& path) override {
+        log_.add("fs create", path);
+        if (disk_.hasFolder(path) || disk_.hasFile(path)) errors::raise(AlreadyExists);
+        requireFolder(FakeDisk::parentOf(path));
+        disk_.addFolder(path);
+    }
+    std::wstring folderName(const std::wstring& path) override {
+        log_.add("fs name", path);
+        requireFolder(path);
+        const auto k = FakeDisk::key(disk_.folders[FakeDisk::key(path)]);
+        return disk_.folders[k].substr(disk_.folders[k].find_last_of(L'\\') + 1);
+    }
+    std::vector<std::wstring> folderFileNames(const std::wstring& path) override {
+        log_.add("fs files", path);
+        requireFolder(path);
+        return disk_.filesIn(path);
+    }
+    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring& path) override {
+        return std::make_shared<FakeFiles>(folderFileNames(path));
+    }
+    std::int32_t fileAttributes(const std::wstring& path) override {
+        log_.add("fs attributes", path);
+        return file(path).attributes;
+    }
+    void setFileAttributes(const std::wstring& path, std::int32_t attributes) override {
+        log_.add("fs setAttributes", path, attributes);
+        file(path).attributes = attributes;
+    }
+    void copyFile(const std::wstring& source, const std::wstring& destination) override {
+        log_.add("fs copyFile", source, destination);
+        const auto slash = source.find_last_of(L'\\');
+        const std::wstring folder = source.substr(0, slash), pattern = source.substr(slash + 1);
+        requireFolder(folder);
+        requireFolder(destination);
+        bool matched = false;
+        for (const std::wstring& name : disk_.filesIn(folder))
+            if (wildcardMatch(pattern == L"*.*" ? L"*" : pattern, name)) {
+                disk_.files[FakeDisk::key(FakeDisk::join(destination, name))] =
+                    disk_.files[FakeDisk::key(FakeDisk::join(folder, name))];
+                matched = true;
+            }
+        if (!matched) errors::raise(FileNotFound);
+    }
+    void copyFolder(const std::wstring& source, const std::wstring& destination) override {
+        log_.add("fs copyFolder", source, destination);
+        requireFolder(source);
+        std::wstring target = destination;
+        if (!target.empty() && target.back() == L'\\') target += folderName(source);
+        if (!disk_.hasFolder(target)) createFolder(target);
+        const std::wstring from = FakeDisk::key(source) + L"\\";
+        const auto folders = disk_.folders;
+        for (const auto& [k, path] : folders)
+            if (k.rfind(from, 0) == 0) disk_.addFolder(target + L"\\" + path.substr(from.size()));
+        const auto files = disk_.files;
+        for (const auto& [k, file] : files)
+            if (k.rfind(from, 0) == 0)
+                disk_.files[FakeDisk::key(target + L"\\" + k.substr(from.size()))] = file;
+    }
+    void deleteFolder(const std::wstring& path) override {
+        log_.add("fs delete", path);
+        requireFolder(path);
+        const std::wstring k = FakeDisk::key(path);
+        std::erase_if(disk_.folders, [&](const auto& f) { return inside(f.first, k); });
+        std::erase_if(disk_.files, [&](const auto& f) { return inside(f.first, k); });
+    }
     std::wstring fileName(const std::wstring& path) override {
         return path.substr(path.find_last_of(L"\\/") + 1);
     }
@@ -183,9 +302,41 @@ public:
         const std::size_t dot = name.rfind(L'.');
         return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
     }
+    // Resolves "." and ".." only; the fake has no current directory.
+    std::wstring absolutePath(const std::wstring& path) override {
+        std::vector<std::wstring> parts;
+        std::size_t start = 0;
+        for (;;) {
+            const auto end = path.find(L'\\', start);
+            const std::wstring part = path.substr(start, end - start);
+            if (part == L"..") {
+                if (parts.size() > 1) parts.pop_back();
+            } else if (part != L"." && !(part.empty() && !parts.empty())) {
+                parts.push_back(part);
+            }
+            if (end == std::wstring::npos) break;
+            start = end + 1;
+        }
+        std::wstring result;
+        for (const auto& part : parts)
+            result += (result.empty() ? L"" : L"\\") + part;
+        return parts.size() == 1 ? result + L"\\" : result;
+    }
 
 private:
+    static bool inside(const std::wstring& k, const std::wstring& folder) {
+        return k == folder || k.rfind(folder + L"\\", 0) == 0;
+    }
+    void requireFolder(const std::wstring& path) {
+        if (!disk_.hasFolder(path)) errors::raise(PathNotFound);
+    }
+    FakeDisk::File& file(const std::wstring& path) {
+        if (!disk_.hasFile(path)) errors::raise(FileNotFound);
+        return disk_.files[FakeDisk::key(path)];
+    }
+
     EventLog& log_;
+    FakeDisk& disk_;
     std::wstring windowsFolder_;
 };
 
@@ -463,12 +614,23 @@ public:
         if (onBox) onBox();
         return answers.next();
     }
-    std::wstring inputBox(const std::wstring&, const std::wstring&, const std::wstring&) override {
-        return {};
+    // Logged as "input <title> <proposed text>"; answered in turn from `typed`. With no answer
+    // left the test has gone further than it planned: NoMoreAnswers ends it.
+    std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
+                          const std::wstring& defaultText) override {
+        log.add("input", title, defaultText);
+        prompts.push_back(prompt);
+        if (typed.empty()) throw NoMoreAnswers{};
+        const std::wstring answer = typed.front() == KeepProposed ? defaultText : typed.front();
+        typed.pop_front();
+        return answer;
     }
-    Answers<std::int32_t> answers{{}, Retry}; // the user resumes from the pause box
+    static inline const std::wstring KeepProposed = L"<OK>"; // OK on the proposed text
+    Answers<std::int32_t> answers{{}, Retry};                // the user resumes from the pause box
     std::vector<Box> boxes;
     std::function<void()> onBox; // what the user does while a box is open
+    std::deque<std::wstring> typed;
+    std::vector<std::wstring> prompts;
 };
 
 class FakeProcesses : public platform::Processes, FakeBase {
@@ -554,7 +716,45 @@ private:
     };
 };
 
-// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered.
+// Shell.Application: each browse dialog is logged as "browse <title>" and answered in turn
+// from `chosen` (nothing: Cancel). Reading a chosen folder's title or path is logged as
+// "folder title" / "folder path", so a test can make either fail.
+class FakeShell : public platform::Shell {
+public:
+    struct Choice {
+        std::wstring title, path;
+    };
+    explicit FakeShell(EventLog& log) : log_(log) {}
+    std::unique_ptr<ChosenFolder> browseForFolder(const std::wstring& title,
+                                                  std::int32_t options) override {
+        log_.add("browse", title, options);
+        if (chosen.empty()) throw NoMoreAnswers{};
+        const auto choice = chosen.front();
+        chosen.pop_front();
+        if (!choice) return nullptr;
+        return std::make_unique<Folder>(log_, *choice);
+    }
+    std::deque<std::optional<Choice>> chosen;
+
+private:
+    struct Folder : ChosenFolder {
+        Folder(EventLog& log, Choice choice) : log(log), choice(std::move(choice)) {}
+        std::wstring title() override {
+            log.add("folder title");
+            return choice.title;
+        }
+        std::wstring path() override {
+            log.add("folder path");
+            return choice.path;
+        }
+        EventLog& log;
+        Choice choice;
+    };
+    EventLog& log_;
+};
+
+// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered;
+// the desktop and the profile folder are those of every instance.
 class FakeScriptShell : public platform::ScriptShell {
 public:
     FakeScriptShell(EventLog& log, Answers<std::int32_t>& answers) : log_(log), answers_(answers) {}
@@ -563,32 +763,52 @@ public:
         log_.add("timedBox", text, secondsToWait, title, type);
         return answers_.next();
     }
-    std::wstring specialFolder(const std::wstring&) override { return {}; }
+    std::wstring specialFolder(const std::wstring& name) override {
+        log_.add("specialFolder", name);
+        return name == L"Desktop" ? desktop : std::wstring();
+    }
     std::wstring shortcutTarget(const std::wstring&) override { return {}; }
+    std::wstring expandEnvironment(const std::wstring& text) override {
+        return text == L"%USERPROFILE%" ? profile : text;
+    }
+    std::wstring desktop = L"C:\\Users\\me\\Desktop", profile = L"C:\\Users\\me";
 
 private:
     EventLog& log_;
     Answers<std::int32_t>& answers_;
 };
 
-// File-system objects, each kept so that a test can see whether the component still holds it.
-// The other platform objects are not faked: asking for one fails.
+// Letter case does not count (ASCII and the rest as towlower sees it).
+class FakeCollation : public platform::Collation {
+public:
+    bool sameText(const std::wstring& a, const std::wstring& b) override {
+        return FakeDisk::key(a) == FakeDisk::key(b) || (a.empty() && b.empty());
+    }
+};
+
+// File-system objects, each kept so that a test can see whether the component still holds it;
+// they all work on one disk. The browser is not faked: asking for one fails.
 class FakeObjects : public platform::ObjectFactory, FakeBase {
 public:
     using FakeBase::FakeBase;
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
         log.add("create FileSystem");
-        return fileSystems.emplace_back(std::make_shared<FakeFileSystem>(log, windowsFolder));
+        return fileSystems.emplace_back(std::make_shared<FakeFileSystem>(log, disk, windowsFolder));
     }
     std::shared_ptr<platform::ScriptShell> createScriptShell() override {
         log.add("create ScriptShell");
         return scriptShells.emplace_back(std::make_shared<FakeScriptShell>(log, popupAnswers));
     }
-    std::shared_ptr<platform::Shell> createShell() override { return notFaked(); }
+    std::shared_ptr<platform::Shell> createShell() override {
+        log.add("create Shell");
+        return shell;
+    }
     std::shared_ptr<platform::Browser> createBrowser() override { return notFaked(); }
 
     std::wstring windowsFolder = L"E:\\WINDOWS";
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
+    FakeDisk disk;
+    std::shared_ptr<FakeShell> shell = std::make_shared<FakeShell>(log);
     std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 
@@ -702,13 +922,14 @@ struct FakePlatform {
     FakeViewer viewer{log, time};
     FakeDesktopLock desktopLock{log, time};
     FakeConversions conversions;
+    FakeCollation collation;
 
     platform::Services& services() { return services_; }
 
 private:
-    platform::Services services_{windows, keyboard,  keys,      processes, clock,
-                                 system,  sound,     dialogs,   clipboard, objects,
-                                 textFiles, viewer,  desktopLock, conversions};
+    platform::Services services_{windows,   keyboard, keys,        processes,   clock,
+                                 system,    sound,    dialogs,     clipboard,   objects,
+                                 textFiles, viewer,   desktopLock, conversions, collation};
 };
 
 } // namespace kelmo::fakes

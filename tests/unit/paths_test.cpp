@@ -117,4 +117,34 @@ TEST_F(Paths, QuotedCommandDropsTheSeparatorAndJoinsWithExactlyOneBlank) {
     }
 }
 
+TEST_F(Paths, FolderPathsKeepADriveTakeBareNamesFromDefFldAndTheRestFromWinDrv) {
+    const Cases folderCases = {
+        {L"", L"C:\\Work\\"},
+        {L"Reports", L"C:\\Work\\Reports"},
+        {L"Reports\\", L"C:\\Work\\Reports"},
+        {L"\\Reports", L"E:\\Reports"},
+        {L"\\Reports\\2026\\", L"E:\\Reports\\2026"},
+        {L"Reports\\2026", L"E:\\Reports\\2026"},
+        {L"\\\\server\\share", L"E:\\\\server\\share"}, // two leading backslashes lose one
+        {L"D:\\Reports", L"D:\\Reports"},
+        {L"D:\\Reports\\", L"D:\\Reports\\"},
+        {L"D:", L"D:"},
+    };
+    for (const auto& [path, completed] : folderCases) {
+        SCOPED_TRACE(narrow(path));
+        EXPECT_EQ(paths.folderPath(path), completed);
+    }
+    // FldDelete's own form: untrimmed, and one trailing backslash goes also after a drive.
+    const Cases deletionCases = {
+        {L"D:\\Reports\\", L"D:\\Reports"},
+        {L" Old ", L"C:\\Work\\ Old "},
+        {L"\\Old\\", L"E:\\Old"},
+        {L"Old\\\\", L"E:\\Old\\"},
+    };
+    for (const auto& [path, completed] : deletionCases) {
+        SCOPED_TRACE(narrow(path));
+        EXPECT_EQ(paths.deletionPath(path), completed);
+    }
+}
+
 } // namespace

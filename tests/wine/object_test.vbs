@@ -34,5 +34,14 @@ k.RestOld -2147483648
 Raised "overflow is error 6", 6
 k.Repeat = 40000
 Raised "Repeat is 16-bit", 6
+' Bad arguments of the folder members fail before any dialog opens.
+k.FldSetD Array("*.txt")
+Raised "an array is no FldSetD argument", 13
+k.FldSetD "*.txt", Null
+Raised "Null is no FldSetD argument", 13
+k.FldDelete Null
+Raised "Null is no folder to delete", 13
+k.FldDelete Array("x")
+Raised "an array is no folder to delete", 13
 On Error GoTo 0
 Done
