@@ -143,7 +143,7 @@ private:
     void deleteFolder(FailureTrap& trap, const std::wstring& path);
     std::optional<std::wstring> protectionOf(const std::wstring& path);
     void failureBox(const std::wstring& text, std::int32_t number);
-    bool asks(const std::wstring& spec);
+    bool asks(const std::wstring& request);
     SameText sameText();
     // Popups and the viewer (dialogs.cpp).
     std::int32_t timedBox(const std::wstring& text, std::int32_t secondsToWait,
