@@ -1,10 +1,9 @@
 ' Kelmo demo: starts notepad, types a few lines into it piece by piece, pastes a paragraph
 ' through the clipboard, and reports what it did and how long each step took.
 Option Explicit
-Dim k, shell, started, before
+Dim k, started, index
 
 Set k = CreateObject("Kelmo.CKelmo")
-Set shell = CreateObject("WScript.Shell")
 
 WScript.Echo "Kelmo is ready. Its settings:"
 WScript.Echo "  Atom " & k.Atom & " ms, Mol1 " & k.Mol1 & " ms, Mol2 " & k.Mol2 & " ms, Speed " & _
@@ -16,12 +15,12 @@ Function Elapsed()
     Elapsed = FormatNumber(Timer - started, 2) & " s"
 End Function
 
-' Start notepad and let it settle: Rest waits until the processor is idle and takes the
-' window then in front as the current application's window.
+' Start notepad: Exec waits until the machine has settled and registers the window then in
+' front as the current application, the one Send and Pass bring to the front first.
 started = Timer
-shell.Run "notepad.exe", 1, False
-k.Rest 2
-WScript.Echo "Started notepad and waited for it to settle (" & Elapsed() & ")."
+index = k.Exec("notepad.exe")
+WScript.Echo "Started notepad as application " & index & " of " & k.AppNum & ", its window """ & _
+    k.Title & """ (" & Elapsed() & ")."
 
 started = Timer
 k.Send "Kelmo types this line key by key.~"
@@ -45,4 +44,5 @@ If WScript.Arguments.Count = 0 Then
     k.Send "n"
     WScript.Echo "Closed notepad without saving."
 End If
-WScript.Echo "Done."
+WScript.Echo "Done. A box that closes itself after 2 s answered " & _
+    k.Popup("The Kelmo demo is done.", 2) & " (-1: nobody answered)."

@@ -21,6 +21,8 @@ using kelmo::testtools::waitForWindow;
 namespace {
 
 constexpr DWORD WaitMs = 15000;
+// Loading a picture can take long on a loaded machine.
+constexpr DWORD ViewerWaitMs = 60000;
 const std::wstring CrLf = L"\r\n";
 
 std::wstring notice(int seconds) {
@@ -180,6 +182,16 @@ std::wstring captionFor(const std::wstring& name, const std::wstring& path) {
     return name + L" - frmKelmo [" + path + L"]";
 }
 
+// The viewer showing `caption`. When it does not come in time, every viewer is closed, so
+// that a FrmShow that waits for a click returns and the test fails instead of hanging.
+HWND waitForViewer(const std::wstring& caption) {
+    if (HWND viewer = waitForWindow(caption, ViewerWaitMs)) return viewer;
+    for (HWND window : kelmo::testtools::topLevelWindows())
+        if (kelmo::testtools::captionOf(window).find(L" - frmKelmo [") != std::wstring::npos)
+            PostMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    return nullptr;
+}
+
 HWND textBoxOf(HWND viewer) {
     return FindWindowExW(viewer, nullptr, L"Edit", nullptr);
 }
@@ -260,7 +272,7 @@ struct SeenViewer {
 // Waits for the viewer, reads it, then closes it with a double-click.
 SeenViewer seeViewer(const std::wstring& caption, const wchar_t* screenshotName = nullptr) {
     SeenViewer seen;
-    seen.window = waitForWindow(caption, WaitMs);
+    seen.window = waitForViewer(caption);
     if (!seen.window) return seen;
     Sleep(300); // painted
     HWND text = textBoxOf(seen.window);
@@ -338,7 +350,7 @@ TEST_F(Viewer, AFirstClickStopsTheCountdownAndASecondClickCloses) {
         bool openAfterWaiting = false, closedBySecondClick = false;
         {
             BackgroundPilot pilot([&] {
-                HWND viewer = waitForWindow(captionFor(L"click.txt", path), WaitMs);
+                HWND viewer = waitForViewer(captionFor(L"click.txt", path));
                 if (!viewer) return;
                 if (nSec) clickOn(textBoxOf(viewer)); // Text1 takes clicks as the window does
                 Sleep(2000);
@@ -362,7 +374,7 @@ TEST_F(Viewer, TheCountdownClosesAndTheCloseBoxUnloadsUntilTheNextShow) {
     HWND first = nullptr;
     {
         BackgroundPilot pilot([&] {
-            first = waitForWindow(captionFor(L"close.txt", path), WaitMs);
+            first = waitForViewer(captionFor(L"close.txt", path));
             if (first) PostMessageW(first, WM_SYSCOMMAND, SC_CLOSE, 0);
         });
         EXPECT_EQ(S_OK, k.call(L"FrmShow", {Arg(path.c_str()), Arg(0)}).hr);
@@ -440,7 +452,7 @@ TEST_F(Viewer, ManyShowsLeaveNothingBehind) {
     const std::wstring text = writeText(L"many.txt", "a\r\nb\r\n");
     auto showOnce = [&](const std::wstring& path, const std::wstring& name) {
         BackgroundPilot pilot([&] {
-            if (HWND viewer = waitForWindow(captionFor(name, path), WaitMs)) doubleClickOn(viewer);
+            if (HWND viewer = waitForViewer(captionFor(name, path))) doubleClickOn(viewer);
         });
         return k.call(L"FrmShow", {Arg(path.c_str()), Arg(30)}).hr;
     };
