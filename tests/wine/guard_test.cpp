@@ -3,6 +3,7 @@
 // "Kelmo", a description), never as an exception leaving the DLL.
 #include "component/com/guard.h"
 
+#include "fixture.h"
 #include "toolio.h"
 
 #include <gtest/gtest.h>
@@ -17,29 +18,6 @@ namespace {
 
 using kelmo::KelmoError;
 using kelmo::com::guarded;
-
-struct Reported {
-    std::wstring source;
-    std::wstring description;
-    GUID interfaceId{};
-};
-
-// The calling thread's error info, taken (it is cleared by taking it).
-Reported takeErrorInfo() {
-    Reported reported;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info) return reported;
-    BSTR source = nullptr, description = nullptr;
-    info->GetSource(&source);
-    info->GetDescription(&description);
-    info->GetGUID(&reported.interfaceId);
-    reported.source = source ? source : L"";
-    reported.description = description ? description : L"";
-    SysFreeString(source);
-    SysFreeString(description);
-    info->Release();
-    return reported;
-}
 
 struct Thrown {
     const char* what;
@@ -66,7 +44,7 @@ TEST(Guard, EveryKindOfExceptionBecomesAFailureWithErrorInfo) {
         std::optional<KelmoError> kept;
         const HRESULT hr = guarded(IID_IDispatch, thrown.body, &kept);
         EXPECT_EQ(thrown.hr, hr);
-        const Reported reported = takeErrorInfo();
+        const kelmo::test::TakenErrorInfo reported = kelmo::test::takeErrorInfo();
         EXPECT_EQ(L"Kelmo", reported.source);
         EXPECT_NE(std::wstring::npos, reported.description.find(thrown.described))
             << kelmo::testtools::toUtf8(reported.description);

@@ -310,27 +310,6 @@ TEST_F(Com, TheServerUnloadsOnlyWhenNoObjectIsAlive) {
     factory->Release();
 }
 
-struct ErrorInfoSeen {
-    std::wstring source;
-    std::wstring description;
-};
-
-// The calling thread's error info, taken (it is cleared by taking it).
-ErrorInfoSeen takeErrorInfo() {
-    ErrorInfoSeen seen;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info) return seen;
-    BSTR source = nullptr, description = nullptr;
-    info->GetSource(&source);
-    info->GetDescription(&description);
-    seen.source = source ? source : L"";
-    seen.description = description ? description : L"";
-    SysFreeString(source);
-    SysFreeString(description);
-    info->Release();
-    return seen;
-}
-
 // Creation fails when the object cannot have its file-system object: here on a thread that
 // has not initialised COM. No object is handed out, the failure comes with error info, no
 // exception leaves the DLL, and no half-made object keeps the DLL loaded.
@@ -356,7 +335,7 @@ TEST(Dll, AFailedCreationReportsErrorInfoAndLeavesNothingAlive) {
             factory->CreateInstance(nullptr, IID_IDispatch, reinterpret_cast<void**>(&object));
         EXPECT_TRUE(FAILED(hr)) << std::hex << hr;
         EXPECT_EQ(nullptr, object);
-        const ErrorInfoSeen info = takeErrorInfo();
+        const kelmo::test::TakenErrorInfo info = kelmo::test::takeErrorInfo();
         EXPECT_EQ(L"Kelmo", info.source);
         EXPECT_NE(std::wstring::npos, info.description.find(L"Scripting.FileSystemObject"))
             << narrow(info.description);
