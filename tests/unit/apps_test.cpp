@@ -1,6 +1,6 @@
 // The application table's members against the fakes: the command lines Exec hands to the
-// launcher, Run's start and wait, the launch error box, and the table arithmetic of AppCur,
-// AppShow, Mark and AdjustT. DefFld is C:\Work\, WinDrv E:\.
+// launcher, Run's start and wait, the launch error box, the table arithmetic of AppCur,
+// AppShow, Mark and AdjustT, and the browser members. DefFld is C:\Work\, WinDrv E:\.
 #include "component/core/keyscript.h"
 #include "component/core/object.h"
 #include "fakes.h"
@@ -88,13 +88,18 @@ TEST_F(AppMembers, ExecHandsTheLauncherTheQuotedCommandSplitAtTheBarOrTheBlankBe
     }
 }
 
-TEST_F(AppMembers, ExecGivesWebAddressesInAnyCaseToTheBrowserAndRegistersNothingItself) {
-    for (const std::wstring address : {L"HTTP://host/", L"  http://host/", L"File://C:/a.htm"}) {
-        SCOPED_TRACE(narrow(address));
-        EXPECT_EQ(errorNumberOf([&] { k.Exec(address, 8); }), errors::NotImplemented);
+TEST_F(AppMembers, ExecGivesWebAddressesInAnyCaseToTheBrowser) {
+    const std::pair<std::wstring, std::string> cases[] = {
+        {L"HTTP://host/", "HTTP://host/"},
+        {L"  http://host/", "http://host/"},
+        {L"FILE:///C:/a.htm", "file://C:/a.htm"},
+    };
+    for (const auto& [address, navigated] : cases) {
+        EXPECT_EQ(k.Exec(address, 8), 1); // the browser's entry, registered once
+        EXPECT_EQ(fake.log.args("navigate").back(), navigated);
     }
     EXPECT_EQ(fake.log.count("start"), 0u);
-    EXPECT_EQ(k.AppNum(), 0);
+    EXPECT_EQ(fake.objects.browsers.size(), 1u);
 }
 
 TEST_F(AppMembers, ExecRegistersStartsSettlesKeepsTheWindowInFrontAndShowsItUnlessTold8) {
@@ -187,11 +192,15 @@ TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays)
     // Before each: application 3 current, 1 previous; entry i holds window 0x200 + i.
     const Case cases[] = {
         {6, 0, "515 6", 1, 3, {"513"}}, // minimising the current one returns to the previous
-        {0, 3, "515 0", 1, 3, {"513"}}, {6, 2, "514 6", 3, 1, {"515"}}, // another one: the current
-                                                                        // one is activated again
-        {11, 0, "515 1", 3, 1, {}},                                     // above 10 is 1
-        {1, 2, "514 1", 2, 3, {}},      {9, 99, "515 9", 3, 1, {}},     // clamped to AppNum
-        {-1, 2, "514 -1", 2, 3, {}},    {4, 2, "514 4", 3, 1, {}},      {7, 1, "513 7", 3, 1, {}},
+        {0, 3, "515 0", 1, 3, {"513"}},
+        {6, 2, "514 6", 3, 1, {"515"}}, // another one: the current
+                                        // one is activated again
+        {11, 0, "515 1", 3, 1, {}},     // above 10 is 1
+        {1, 2, "514 1", 2, 3, {}},
+        {9, 99, "515 9", 3, 1, {}}, // clamped to AppNum
+        {-1, 2, "514 -1", 2, 3, {}},
+        {4, 2, "514 4", 3, 1, {}},
+        {7, 1, "513 7", 3, 1, {}},
         {8, 2, "514 8", 3, 1, {}},
     };
     launch(3);
@@ -270,6 +279,167 @@ TEST_F(AppMembers, AdjustTTypesIntoTheTaskbarKeepsTheWindowAfterwardsAndReturnsT
     EXPECT_EQ(fake.log.args("type"), Steps{renderKeys(parseKeyScript(L"+{f10}"))});
     EXPECT_EQ(fake.log.args("activate"), Steps{"513"});
     EXPECT_EQ(k.apps().windows()[4], AppBase + 1);
+}
+
+// --- The browser ---
+
+const std::wstring LaunchErrorText = L"二重起動できないアプリを二重起動しようとしたか、"
+                                     L"存在しない実行ファイルを起動しようとしました";
+
+TEST_F(AppMembers, IENavigatesToThePreparedAddress) {
+    const std::pair<std::wstring, std::string> cases[] = {
+        {L" http://host/a b ", "http://host/a b"},
+        {L"Http:x", "Http:x"},
+        {L"file:///C:/pages/a.htm", "file://C:/pages/a.htm"},
+        {L"FILE:c:\\a.htm", "file://c:\\a.htm"},
+        {L"file:page.htm", "file://C:\\Work\\page.htm"},
+        {L"page.htm", "C:\\Work\\page.htm"},
+        {L"d:\\x.htm", "d:\\x.htm"},
+        {L"about:blank", "about:blank"},
+    };
+    for (const auto& [address, navigated] : cases) {
+        SCOPED_TRACE(narrow(address));
+        k.IE(address, 8);
+        EXPECT_EQ(fake.log.args("navigate").back(), navigated);
+    }
+}
+
+TEST_F(AppMembers, IEStartsTheBrowserOnceWaitsForSevenQuietSamplesAndReusesIt) {
+    fake.windows.front = 0x300;
+    EXPECT_EQ(k.IE(L"http://a/", 8), 1);
+    ASSERT_EQ(fake.objects.browsers.size(), 1u);
+    auto browser = fake.objects.browsers[0];
+    EXPECT_EQ(k.IEC, browser);
+    EXPECT_TRUE(k.browser().isOpen());
+    EXPECT_TRUE(browser->connected());
+    EXPECT_EQ(fake.log.only({"navigate", "visible"}), (Steps{"navigate http://a/", "visible 1"}));
+    EXPECT_EQ(fake.log.count("busy"), 7u);
+    EXPECT_EQ(k.apps().windows()[1], 0x300u);
+
+    // Reused: no entry, the result is AppNum and its entry takes the window in front.
+    launch(1);
+    fake.windows.front = 0x310;
+    browser->isBusy.queued = {false, false, true, false};
+    EXPECT_EQ(k.IE(L"http://b/", 3), 2);
+    EXPECT_EQ(fake.objects.browsers.size(), 1u);
+    EXPECT_EQ(k.AppNum(), 2);
+    EXPECT_EQ(fake.log.count("busy"), 10u); // the count starts again after a busy sample
+    EXPECT_EQ(k.apps().windows()[2], 0x310u);
+    EXPECT_EQ(fake.log.args("show"), Steps{"784 3"}); // AppShow(3, 0)
+}
+
+TEST_F(AppMembers, AfterTheBrowserQuitIEStartsANewOneWithANewEntry) {
+    EXPECT_EQ(k.IE(L"http://a/", 8), 1);
+    auto first = fake.objects.browsers[0];
+    first->quit();
+    EXPECT_EQ(k.IEC, nullptr);
+    EXPECT_FALSE(k.browser().isOpen());
+    EXPECT_FALSE(first->connected());
+    EXPECT_EQ(first.use_count(), 2); // here and in the fake factory only
+    EXPECT_EQ(k.IE(L"http://a/", 8), 2);
+    EXPECT_EQ(fake.objects.browsers.size(), 2u);
+
+    // A browser the script assigns replaces the open one: only the new one is connected.
+    auto assigned = std::make_shared<FakeBrowser>(fake.log);
+    auto second = fake.objects.browsers[1];
+    k.assignIEC(assigned);
+    EXPECT_FALSE(second->connected());
+    EXPECT_TRUE(assigned->connected());
+    EXPECT_EQ(second.use_count(), 2);
+    EXPECT_EQ(k.IE(L"http://c/", 8), 2); // IEOpen is still true: the assigned one is used
+    EXPECT_EQ(fake.log.args("navigate").back(), "http://c/");
+    assigned->quit();
+    EXPECT_EQ(k.IEC, nullptr);
+}
+
+TEST_F(AppMembers, IEFailuresShowTheLaunchErrorBoxAndEndTheRun) {
+    fake.log.failures.emplace("create Browser", KelmoError(-2147221005, L"no class"));
+    EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
+    EXPECT_EQ(k.AppNum(), 1); // registered before the browser was asked for
+    fake.log.failures.clear();
+    EXPECT_EQ(k.IE(L"http://a/", 8), 2);
+    k.assignIEC(nullptr); // emptied by the script while the browser is open
+    EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
+    ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
+    EXPECT_EQ(fake.dialogs.boxes[0].title, L"エラー発生 : -2147221005");
+    EXPECT_EQ(fake.dialogs.boxes[1].title, L"エラー発生 : 91");
+    EXPECT_EQ(fake.dialogs.boxes[1].text, LaunchErrorText);
+}
+
+// IEver and IEtab on a fresh object each, with a browser assigned whose title is given.
+class BrowserMeasures : public AppMembers {
+protected:
+    std::shared_ptr<FakeBrowser> assignBrowser(CKelmo& object, const std::wstring& title) {
+        auto browser = std::make_shared<FakeBrowser>(fake.log);
+        browser->title = title;
+        object.assignIEC(browser);
+        fake.log.clear();
+        return browser;
+    }
+    std::size_t tabPresses() const {
+        return static_cast<std::size_t>(
+            std::count(fake.log.entries.begin(), fake.log.entries.end(), "rawkey 9 0 0"));
+    }
+};
+
+TEST_F(BrowserMeasures, IEverWritesTheDocumentOnceAndReadsTheNumberAfterTheMarker) {
+    EXPECT_EQ(errorNumberOf([&] { k.IEver(); }), errors::ObjectNotSet);
+    EXPECT_EQ(errorNumberOf([&] { k.IEtab(); }), errors::ObjectNotSet);
+    const std::pair<std::wstring, float> cases[] = {
+        {L"4.0 (compatible; MSIE 5.5; Windows 98)", 5.5f},
+        {L"x msie6.01b", 6.01f},
+        {L"abc 7.25x", 7.25f}, // no marker: from the fourth character on
+    };
+    for (const auto& [title, version] : cases) {
+        SCOPED_TRACE(narrow(title));
+        CKelmo fresh(fake.services());
+        auto browser = assignBrowser(fresh, title);
+        EXPECT_EQ(fresh.IEver(), version);
+        EXPECT_EQ(fake.log.only({"addressbar", "write", "title", "back", "type", "refresh"}),
+                  (Steps{"addressbar 1",
+                         "write <SCRIPT LANGUAGE='VBScript'>document.title = "
+                         "navigator.appVersion</SCRIPT>",
+                         "title", "back", "refresh"}));
+        EXPECT_EQ(fresh.IEver(), version);
+        EXPECT_EQ(fake.log.count("write"), 1u);
+        EXPECT_EQ(fake.log.count("addressbar"), 2u);
+    }
+    // No number found: 0, and measured again next time.
+    auto browser = assignBrowser(k, L"Mozilla/4.0");
+    EXPECT_EQ(k.IEver(), 0.0f);
+    browser->title = L"MSIE 6.0";
+    EXPECT_EQ(k.IEver(), 6.0f);
+    EXPECT_EQ(fake.log.count("write"), 2u);
+}
+
+TEST_F(BrowserMeasures, IEtabMeasuresOnceThenPressesTabThatManyTimes) {
+    auto browser = assignBrowser(k, L"2");
+    EXPECT_EQ(k.IEtab(), 2);
+    EXPECT_EQ(fake.log.count("write"), 1u);
+    EXPECT_EQ(tabPresses(), 3u + 1u + 2u); // the measure, Ctrl+Tab out of the page, the count
+    fake.log.clear();
+    EXPECT_EQ(k.IEtab(), 2);
+    EXPECT_EQ(fake.log.count("write"), 0u);
+    EXPECT_EQ(tabPresses(), 2u);
+
+    CKelmo fresh(fake.services());
+    assignBrowser(fresh, L"x");
+    EXPECT_EQ(fresh.IEtab(), 0);
+    EXPECT_EQ(fresh.IEtab(), 0);
+    EXPECT_EQ(fake.log.count("write"), 2u);
+    EXPECT_EQ(tabPresses(), 2u * (3u + 1u));
+}
+
+TEST_F(AppMembers, OIEGivesIECAndTheObjectDisconnectsItsBrowserWhenItGoes) {
+    EXPECT_EQ(k.oIE(), nullptr);
+    auto browser = std::make_shared<FakeBrowser>(fake.log);
+    {
+        CKelmo other(fake.services());
+        other.assignIEC(browser);
+        EXPECT_EQ(other.oIE(), browser);
+        EXPECT_TRUE(browser->connected());
+    }
+    EXPECT_FALSE(browser->connected());
 }
 
 } // namespace
