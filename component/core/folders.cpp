@@ -109,6 +109,38 @@ std::optional<std::wstring> CKelmo::askFolder(FailureTrap& trap, const std::wstr
     return text::trimSpaces(answer);
 }
 
+// The head of every pass: the folder the request names, or the one the user chooses when the
+// request asks; nothing when the user gave no answer (the pass starts again).
+std::optional<std::wstring> CKelmo::requestedFolder(FailureTrap& trap, std::wstring& request,
+                                                    const std::wstring& browseTitle,
+                                                    const std::wstring& confirmTitle) {
+    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
+    request = text::trimSpaces(request);
+    std::wstring path = request;
+    if (asks(request)) {
+        const auto answer = askFolder(trap, browseTitle, confirmTitle, asProposed);
+        if (!answer) return std::nullopt;
+        path = *answer;
+    }
+    return paths_.folderPath(path);
+}
+
+// The source stage of FldSetD and FldCopy: the requested folder when it exists; otherwise the
+// failure box, the request turned into a question, and nothing.
+std::optional<std::wstring> CKelmo::existingSource(FailureTrap& trap, std::wstring& request,
+                                                   const SourceStage& stage) {
+    const auto source = requestedFolder(trap, request, stage.browseTitle, stage.confirmTitle);
+    if (!source) return std::nullopt;
+    bool exists = false;
+    trap.run([&] { exists = fileSystem().folderExists(*source); });
+    if (!exists || trap.failed()) {
+        failureBox(exists ? stage.failed : stage.missing, trap.number());
+        request = L"?";
+        return std::nullopt;
+    }
+    return source;
+}
+
 std::wstring CKelmo::FldSet(const std::wstring& strSPath) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
@@ -116,18 +148,12 @@ std::wstring CKelmo::FldSet(const std::wstring& strSPath) {
 }
 
 std::wstring CKelmo::settleFolder(std::wstring strSPath) {
-    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
-        strSPath = text::trimSpaces(strSPath);
-        std::wstring path = strSPath;
-        if (asks(strSPath)) {
-            const auto answer =
-                askFolder(trap, L"フォルダを選択してください", L"フォルダの確認", asProposed);
-            if (!answer) continue;
-            path = *answer;
-        }
-        path = paths_.folderPath(path);
+        const auto requested =
+            requestedFolder(trap, strSPath, L"フォルダを選択してください", L"フォルダの確認");
+        if (!requested) continue;
+        const std::wstring path = *requested;
 
         bool exists = false;
         trap.run([&] { exists = fileSystem().folderExists(path); });
@@ -150,27 +176,14 @@ std::wstring CKelmo::FldSetD(const std::vector<std::wstring>& strWC) {
 
 std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
     const std::wstring desktop = scriptShell().specialFolder(L"Desktop");
-    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
     std::wstring request = arguments.source;
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
-        request = text::trimSpaces(request);
-        std::wstring source = request;
-        if (asks(request)) {
-            const auto answer =
-                askFolder(trap, L"元フォルダを選択してください", L"元フォルダの確認", asProposed);
-            if (!answer) continue;
-            source = *answer;
-        }
-        source = paths_.folderPath(source);
-
-        bool exists = false;
-        trap.run([&] { exists = fileSystem().folderExists(source); });
-        if (!exists || trap.failed()) {
-            failureBox(exists ? msg::PathFailed : msg::SourceMissing, trap.number());
-            request = L"?";
-            continue;
-        }
+        const auto found = existingSource(trap, request,
+                                          {L"元フォルダを選択してください", L"元フォルダの確認",
+                                           msg::SourceMissing, msg::PathFailed});
+        if (!found) continue;
+        std::wstring source = *found;
 
         // Without a folder name to build on, nothing is created or copied (the copy would go
         // to whatever "\" names).
@@ -218,29 +231,16 @@ void CKelmo::clearReadOnlyFlags(const std::wstring& folder) {
 std::wstring CKelmo::FldCopy(const std::wstring& strSPath, const std::wstring& strDPath) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
-    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
     std::wstring sourceGiven = strSPath, destinationGiven = strDPath;
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
-        sourceGiven = text::trimSpaces(sourceGiven);
-        std::wstring source = sourceGiven;
-        if (asks(sourceGiven)) {
-            const auto answer = askFolder(trap, L"コピー元フォルダを選択してください",
-                                          L"コピー元フォルダの確認", asProposed);
-            if (!answer) continue;
-            source = *answer;
-        }
-        source = paths_.folderPath(source);
-
-        bool exists = false;
-        trap.run([&] { exists = fileSystem().folderExists(source); });
-        if (!exists || trap.failed()) {
-            failureBox(exists ? msg::CopySourceFailed : msg::CopySourceMissing, trap.number());
-            sourceGiven = L"?";
-            continue;
-        }
+        const auto source =
+            existingSource(trap, sourceGiven,
+                           {L"コピー元フォルダを選択してください", L"コピー元フォルダの確認",
+                            msg::CopySourceMissing, msg::CopySourceFailed});
+        if (!source) continue;
         std::wstring destination;
-        if (copyStageSucceeds(trap, source, destinationGiven, destination)) {
+        if (copyStageSucceeds(trap, *source, destinationGiven, destination)) {
             curFld_ = withBackslash(destination);
             return curFld_;
         }

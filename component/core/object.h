@@ -152,6 +152,14 @@ private:
     std::optional<std::wstring> askFolder(FailureTrap& trap, const std::wstring& browseTitle,
                                           const std::wstring& confirmTitle,
                                           const Proposal& proposal);
+    std::optional<std::wstring> requestedFolder(FailureTrap& trap, std::wstring& request,
+                                                const std::wstring& browseTitle,
+                                                const std::wstring& confirmTitle);
+    struct SourceStage {
+        std::wstring browseTitle, confirmTitle, missing, failed; // missing/failed: box texts
+    };
+    std::optional<std::wstring> existingSource(FailureTrap& trap, std::wstring& request,
+                                               const SourceStage& stage);
     std::wstring settleFolder(std::wstring strSPath);
     std::wstring gatherOntoDesktop(const GatherArguments& arguments);
     void clearReadOnlyFlags(const std::wstring& folder);
