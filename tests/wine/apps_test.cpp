@@ -327,24 +327,14 @@ public:
     }
 };
 
-void assignIEC(const LateBound& k, IDispatch* browser) {
-    VARIANT value;
-    value.vt = VT_DISPATCH;
-    value.pdispVal = browser;
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&value, &putId, 1, 1};
-    k.get()->Invoke(k.id(L"IEC"), IID_NULL, 0, DISPATCH_PROPERTYPUTREF, &params, nullptr, nullptr,
-                    nullptr);
-}
-
 TEST_F(Apps, AnIECTheScriptAssignsGetsItsEventsConnectedAndTheOneBeforeIsReleased) {
     LateBound k;
     kelmo::test::fastPacing(k);
     auto first = kelmo::win32::makeComObject<StandInBrowser>();
     auto second = kelmo::win32::makeComObject<StandInBrowser>();
-    assignIEC(k, first.get());
+    k.putRef(L"IEC", Arg(first.get()));
     EXPECT_NE(nullptr, first->sink.get());
-    assignIEC(k, second.get());
+    k.putRef(L"IEC", Arg(second.get()));
     EXPECT_EQ(nullptr, first->sink.get());
     EXPECT_EQ(1u, first->references());
     ASSERT_NE(nullptr, second->sink.get());

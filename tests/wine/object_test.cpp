@@ -190,14 +190,7 @@ TEST_F(Com, PublicVariablesStoreAnyValueWithoutChecks) {
     // IEC holds whatever object the script assigns, and gives the same object back.
     LateBound other(L"Scripting.Dictionary");
     ASSERT_EQ(S_OK, other.created());
-    VARIANT object;
-    VariantInit(&object);
-    object.vt = VT_DISPATCH;
-    object.pdispVal = other.get();
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&object, &putId, 1, 1};
-    EXPECT_EQ(S_OK, k.get()->Invoke(k.id(L"IEC"), IID_NULL, 0, DISPATCH_PROPERTYPUTREF, &params,
-                                    nullptr, nullptr, nullptr));
+    EXPECT_EQ(S_OK, k.putRef(L"IEC", Arg(other.get())).hr);
     auto back = k.get(L"IEC");
     ASSERT_EQ(VT_DISPATCH, back.value.vt);
     IUnknown *a = nullptr, *b = nullptr;
