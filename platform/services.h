@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -212,9 +213,15 @@ public:
                                                           std::int32_t options) = 0;
 };
 
-// The web browser (InternetExplorer.Application).
+// The web browser (InternetExplorer.Application), or whatever object the script assigned in
+// its place: a member the object lacks raises KelmoError saying it is not a browser.
 class Browser : public AutomationObject {
 public:
+    // Connects the browser's events: `quit` runs when the browser quits (its OnQuit event,
+    // which arrives on this thread while it pumps messages). An empty function, or the end of
+    // this object, disconnects them. An object without the browser's events is left
+    // unconnected and simply never reports quitting.
+    virtual void onQuit(std::function<void()> quit) = 0;
     virtual void navigate(const std::wstring& address) = 0;
     virtual void setVisible(bool visible) = 0;
     virtual bool busy() = 0;

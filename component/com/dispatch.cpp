@@ -154,7 +154,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE putref_IEC(IDispatch* v) noexcept override {
         return member([&] {
-            core_.IEC = v ? win32::wrapBrowser(win32::ComPtr<IDispatch>::share(v)) : nullptr;
+            core_.assignIEC(v ? win32::wrapBrowser(win32::ComPtr<IDispatch>::share(v)) : nullptr);
         });
     }
 

@@ -1,5 +1,5 @@
-// The members of the application table, launching and the browser: Title, Mark, AppNum,
-// AppCur, AppShow, AdjustT, Exec, Run (with the launch error box), IE, IEver, IEtab, oIE.
+// The members of the application table and launching: Title, Mark, AppNum, AppCur, AppShow,
+// AdjustT, Exec, Run, and the launch error box they share with IE.
 #include "component/core/object.h"
 
 #include "base/checked.h"
@@ -20,7 +20,6 @@ constexpr std::int32_t MarkChoiceMs = 4000;     // for the user to activate the 
 
 constexpr std::uint32_t LaunchErrorFlags = 0x10; // stop icon, OK
 constexpr std::int32_t LauncherWindowStyle = 2;  // minimised, with focus
-constexpr std::int32_t ShowAsLaunched = 8;       // Exec's nCmdShow that leaves the window be
 
 // ShowWindow commands by what AppShow does with the table around them.
 constexpr std::int32_t LargestShowCommand = 10, DefaultShowCommand = 1;
@@ -228,23 +227,6 @@ void CKelmo::waitUntilReadyForInput(platform::ProcessId process) {
         sv_.dialogs.messageBox(LaunchErrorText, LaunchErrorFlags, launchErrorTitle(error.number()));
     });
     pacer_.abortRun();
-}
-
-std::int16_t CKelmo::IE(const std::wstring&, std::int32_t) {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
-    errors::notImplementedYet(L"IE");
-}
-float CKelmo::IEver() {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
-    errors::notImplementedYet(L"IEver");
-}
-std::int16_t CKelmo::IEtab() {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
-    errors::notImplementedYet(L"IEtab");
-}
-std::shared_ptr<platform::AutomationObject> CKelmo::oIE() {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Reads);
-    errors::notImplementedYet(L"oIE");
 }
 
 } // namespace kelmo

@@ -1,5 +1,6 @@
 // BrowserSession: whether the browser that IE opened is alive (its OnQuit event ends the
-// session), and the wait until it is no longer busy that Send makes while it is.
+// session), IE's wait for the page it opened, and the wait until the browser is no longer busy
+// that Send makes while the session lasts.
 #pragma once
 
 #include "component/core/pacer.h"
@@ -25,7 +26,13 @@ public:
     // the wait. The browser is asked for anew at every sample (the script or the browser's
     // quit may change it meanwhile); the wait ends when the session has ended, and no browser
     // raises the object-not-set error.
-    void waitUntilIdle(const std::function<std::shared_ptr<platform::Browser>()>& current);
+    using CurrentBrowser = std::function<std::shared_ptr<platform::Browser>()>;
+    void waitUntilIdle(const CurrentBrowser& current);
+
+    // IE's page wait: a sample every 100 ms, each after GuardBreak, until the browser has not
+    // been busy for more than IEIdleMs. Asks for the browser anew at every sample; no browser
+    // raises the object-not-set error.
+    void waitForPage(const CurrentBrowser& current);
 
 private:
     platform::Clock& clock_;

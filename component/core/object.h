@@ -3,7 +3,7 @@
 // mechanisms live in their own classes (Pacer, AppTable, PathCompleter, BrowserSession); the
 // members combine them and reach the desktop only through platform::Services. Each subsystem's
 // members are defined in their own file: object.cpp (creation, platform objects), pacing.cpp,
-// keys.cpp, apps.cpp, dialogs.cpp, folders.cpp.
+// keys.cpp, apps.cpp, browsing.cpp, dialogs.cpp, folders.cpp.
 #pragma once
 
 #include "base/error.h"
@@ -32,10 +32,14 @@ public:
     // Throws KelmoError when the file-system object cannot give the Windows folder.
     explicit CKelmo(platform::Services& services);
 
+    // Disconnects the browser's events: they call this object.
+    ~CKelmo();
     CKelmo(const CKelmo&) = delete;
     CKelmo& operator=(const CKelmo&) = delete;
 
-    std::shared_ptr<platform::Browser> IEC; // the browser that IE opened or the script assigned
+    // The browser that IE opened or the script assigned. Assigned through assignIEC, its
+    // events come to IEC_OnQuit.
+    std::shared_ptr<platform::Browser> IEC;
 
     // Application table (apps).
     std::wstring Title();
@@ -46,13 +50,20 @@ public:
     std::int32_t AppShow(std::int32_t nCmdShow, std::int16_t AppWnd);
     std::int16_t AdjustT(const std::wstring& strText);
 
-    // Launching and the browser (apps).
+    // Launching (apps).
     std::int16_t Exec(const std::wstring& strText, std::int32_t nCmdShow);
     std::int16_t Run(const std::wstring& strText1, std::int16_t WinStyle);
+
+    // The browser (browsing).
     std::int16_t IE(const std::wstring& wURL, std::int32_t nCmdShow);
     float IEver();
     std::int16_t IEtab();
     std::shared_ptr<platform::AutomationObject> oIE();
+    // Set IEC = browser: the previous browser's events are disconnected, the new one's
+    // connected. IEOpen stays as it is.
+    void assignIEC(std::shared_ptr<platform::Browser> browser);
+    // The browser's OnQuit event: the browser is forgotten, and the next IE opens a new one.
+    void IEC_OnQuit();
 
     // Pause, rest and pacing mode (pacing).
     std::int16_t Break(const std::wstring& strText);
@@ -111,10 +122,16 @@ private:
     static void refuseNul(const std::wstring& text, const wchar_t* what);
 
     // The application table and launching (apps.cpp).
+    static constexpr std::int32_t ShowAsLaunched = 8; // Exec's and IE's nCmdShow: leave it be
     std::int32_t showApplication(std::int32_t nCmdShow, std::int16_t AppWnd);
     std::wstring launcherCommand(const std::wstring& strText);
     void waitUntilReadyForInput(platform::ProcessId process);
     [[noreturn]] void launchFailed(const KelmoError& error);
+
+    // The browser (browsing.cpp).
+    std::wstring browserAddress(const std::wstring& wURL) const;
+    std::shared_ptr<platform::Browser> browserInIEC();
+    void leaveMeasuringPage();
 
     // Key delivery (keys.cpp).
     struct Chord {
@@ -170,7 +187,9 @@ private:
     Pacer pacer_;
     PathCompleter paths_;
     BrowserSession browser_;
-    int runningCalls_ = 0; // members under way, counting those entered from a message pump
+    float ieverCache_ = 0;        // IEverCache: the version IEver found, 0 until then
+    std::int16_t ietabCache_ = 0; // IEtabCache: the Tab presses IEtab found, 0 until then
+    int runningCalls_ = 0;        // members under way, counting those entered from a message pump
     int desktopTurns_ = 0; // DesktopTurn scopes open: the session's turn is ours while above 0
 
     std::wstring clipText_; // the clipboard's text while a paste is under way

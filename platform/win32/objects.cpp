@@ -1,6 +1,6 @@
-// The platform's automation objects (file system, script shell, shell, browser) on Win32:
-// each holds the real object and calls its members late-bound by name, and hands the object
-// itself to scripts through Dispatchable.
+// The platform's automation objects (file system, script shell, shell) on Win32: each holds
+// the real object and calls its members late-bound by name, and hands the object itself to
+// scripts through Dispatchable. The browser is in webbrowser.cpp.
 #include <windows.h>
 
 #include <shlobj.h>
@@ -203,27 +203,6 @@ public:
     }
 };
 
-class BrowserObject final : public platform::Browser, public AutomationHolder {
-public:
-    using AutomationHolder::AutomationHolder;
-
-    void navigate(const std::wstring& address) override {
-        call(object(), L"Navigate", {text(address)});
-    }
-    void setVisible(bool visible) override { put(object(), L"Visible", Variant(visible)); }
-    bool busy() override { return get(object(), L"Busy").asBool(); }
-    void setAddressBar(bool shown) override { put(object(), L"AddressBar", Variant(shown)); }
-    void writeDocument(const std::wstring& markup) override {
-        call(document().get(), L"Write", {text(markup)});
-    }
-    std::wstring documentTitle() override { return get(document().get(), L"Title").asString(); }
-    void goBack() override { call(object(), L"GoBack"); }
-    void refresh() override { call(object(), L"Refresh"); }
-
-private:
-    ComPtr<IDispatch> document() { return objectIn(get(object(), L"Document")); }
-};
-
 class Win32ObjectFactory final : public platform::ObjectFactory {
 public:
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
@@ -244,10 +223,6 @@ public:
 
 std::unique_ptr<platform::ObjectFactory> makeObjectFactory() {
     return std::make_unique<Win32ObjectFactory>();
-}
-
-std::shared_ptr<platform::Browser> wrapBrowser(ComPtr<IDispatch> browser) {
-    return std::make_shared<BrowserObject>(std::move(browser));
 }
 
 IDispatch* dispatchOf(const platform::AutomationObject& object) {

@@ -340,27 +340,37 @@ private:
     std::wstring windowsFolder_;
 };
 
-// The browser: each read of Busy is logged and answered from `isBusy`.
+// The browser: its calls are logged ("busy", "navigate <address>", "write <markup>" ...), Busy
+// and the document's title are answered from `isBusy` and `title`; quit() raises its OnQuit.
 class FakeBrowser : public platform::Browser {
 public:
     explicit FakeBrowser(EventLog& log) : log_(log) {}
 
+    void onQuit(std::function<void()> quit) override { quit_ = std::move(quit); }
     bool busy() override {
         log_.add("busy");
         return isBusy.next();
     }
-    void navigate(const std::wstring&) override {}
-    void setVisible(bool) override {}
-    void setAddressBar(bool) override {}
-    void writeDocument(const std::wstring&) override {}
-    std::wstring documentTitle() override { return {}; }
-    void goBack() override {}
-    void refresh() override {}
+    void navigate(const std::wstring& address) override { log_.add("navigate", address); }
+    void setVisible(bool shown) override { log_.add("visible", shown); }
+    void setAddressBar(bool shown) override { log_.add("addressbar", shown); }
+    void writeDocument(const std::wstring& markup) override { log_.add("write", markup); }
+    std::wstring documentTitle() override {
+        log_.add("title");
+        return title;
+    }
+    void goBack() override { log_.add("back"); }
+    void refresh() override { log_.add("refresh"); }
+
+    bool connected() const { return quit_ != nullptr; }
+    void quit() const { quit_(); }
 
     Answers<bool> isBusy;
+    std::wstring title;
 
 private:
     EventLog& log_;
+    std::function<void()> quit_;
 };
 
 // Virtual time in ms from 0. Advancing it runs the actions scheduled up to its end (an action
@@ -786,8 +796,8 @@ public:
     }
 };
 
-// File-system objects, each kept so that a test can see whether the component still holds it;
-// they all work on one disk. The browser is not faked: asking for one fails.
+// File-system objects and browsers, each kept so that a test can see whether the component
+// still holds it; the file-system objects all work on one disk.
 class FakeObjects : public platform::ObjectFactory, FakeBase {
 public:
     using FakeBase::FakeBase;
@@ -803,19 +813,18 @@ public:
         log.add("create Shell");
         return shell;
     }
-    std::shared_ptr<platform::Browser> createBrowser() override { return notFaked(); }
+    std::shared_ptr<platform::Browser> createBrowser() override {
+        log.add("create Browser");
+        return browsers.emplace_back(std::make_shared<FakeBrowser>(log));
+    }
 
     std::wstring windowsFolder = L"E:\\WINDOWS";
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
     FakeDisk disk;
     std::shared_ptr<FakeShell> shell = std::make_shared<FakeShell>(log);
     std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
+    std::vector<std::shared_ptr<FakeBrowser>> browsers;
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
-
-private:
-    [[noreturn]] static std::nullptr_t notFaked() {
-        errors::raise(errors::NotImplemented, L"not faked");
-    }
 };
 
 // Text files by path; a missing one cannot be opened, `unreadableAfter` lines fail the read.

@@ -1,13 +1,20 @@
 // The application table for real: Exec and Run start notepad and register its window, Send
 // types into it, AppCur switches between windows, AppShow(6) minimises, Title reads captions in
-// Unicode cut to 127 ANSI bytes, Mark registers the window the user activated, and a program
-// that cannot be started shows the launch error box and ends the script.
+// Unicode cut to 127 ANSI bytes, Mark registers the window the user activated, a program
+// that cannot be started shows the launch error box and ends the script, and IE opens pages in
+// the platform's browser and follows the browser the script assigns to IEC.
 #include "fixture.h"
 #include "pilot.h"
+#include "platform/win32/comobject.h"
 
 #include "toolio.h"
 
 #include <gtest/gtest.h>
+
+#include <exdisp.h>
+#include <exdispid.h>
+#include <ocidl.h>
+#include <olectl.h>
 
 #include <filesystem>
 #include <fstream>
@@ -232,6 +239,115 @@ TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) 
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(after.c_str()))
         << "the script went on after the launch error";
     DeleteFileW(script.c_str());
+}
+
+// --- The browser ---
+// Wine's browser is never busy, never raises OnQuit, cannot Quit and has no document (nor an
+// address bar): the page wait of a busy browser, the quit of a browser IE opened, IEver and
+// IEtab are checked against the native tests' fake browser only.
+
+TEST_F(Apps, IEOpensALocalPageInTheBrowserReusesItAndTakesExecsFileAddresses) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring page = temp + std::wstring(L"kelmo-page.htm");
+    ASSERT_TRUE(kelmo::testtools::writeUtf8File(page, L"<title>Kelmo</title>Kelmo page"));
+    HWND frame = nullptr;
+    {
+        LateBound k;
+        kelmo::test::fastPacing(k);
+        auto opened = k.call(L"IE", {Arg((L"file:///" + page).c_str())});
+        ASSERT_EQ(S_OK, opened.hr) << std::hex << opened.scode;
+        EXPECT_EQ(1, opened.asLong());
+        frame = FindWindowW(L"IEFrame", nullptr);
+        ASSERT_NE(nullptr, frame);
+        EXPECT_TRUE(IsWindowVisible(frame));
+        EXPECT_EQ(1, k.call(L"IE", {Arg(L"about:blank")}).asLong());
+        EXPECT_EQ(1, k.call(L"Exec", {Arg((L"  FILE:///" + page).c_str())}).asLong());
+        EXPECT_EQ(1, k.get(L"AppNum").asLong());
+        EXPECT_NE(nullptr, k.get(L"oIE").value.pdispVal);
+    }
+    const EndsWithTest ends(frame); // the browser outlives its last reference
+    DeleteFileW(page.c_str());
+}
+
+using StandInBase = kelmo::win32::ComObject<
+    kelmo::win32::Lifetime::Counted, kelmo::win32::Implements<IDispatch, IID_IDispatch>,
+    kelmo::win32::Implements<IConnectionPointContainer, IID_IConnectionPointContainer>,
+    kelmo::win32::Implements<IConnectionPoint, IID_IConnectionPoint>>;
+
+// Stands in for a browser: no members, but the browser's event connection point, so that the
+// test sees what is connected, raises OnQuit, and counts the references held.
+class StandInBrowser final : public StandInBase {
+public:
+    ULONG references() {
+        AddRef();
+        return Release();
+    }
+    void quit() {
+        DISPPARAMS none{};
+        sink->Invoke(DISPID_ONQUIT, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr);
+    }
+    kelmo::win32::ComPtr<IDispatch> sink;
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) noexcept override { return *n = 0, S_OK; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) noexcept override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID,
+                                            DISPID*) noexcept override {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) noexcept override {
+        return DISP_E_MEMBERNOTFOUND;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) noexcept override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid,
+                                                  IConnectionPoint** out) noexcept override {
+        if (iid != DIID_DWebBrowserEvents2) return CONNECT_E_NOCONNECTION;
+        return QueryInterface(IID_IConnectionPoint, reinterpret_cast<void**>(out));
+    }
+    HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID*) noexcept override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE
+    GetConnectionPointContainer(IConnectionPointContainer**) noexcept override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Advise(IUnknown* events, DWORD* cookie) noexcept override {
+        *cookie = 1;
+        return events->QueryInterface(DIID_DWebBrowserEvents2, sink.putVoid());
+    }
+    HRESULT STDMETHODCALLTYPE Unadvise(DWORD) noexcept override {
+        sink.reset();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections**) noexcept override {
+        return E_NOTIMPL;
+    }
+};
+
+TEST_F(Apps, AnIECTheScriptAssignsGetsItsEventsConnectedAndTheOneBeforeIsReleased) {
+    LateBound k;
+    kelmo::test::fastPacing(k);
+    auto first = kelmo::win32::makeComObject<StandInBrowser>();
+    auto second = kelmo::win32::makeComObject<StandInBrowser>();
+    k.putRef(L"IEC", Arg(first.get()));
+    EXPECT_NE(nullptr, first->sink.get());
+    k.putRef(L"IEC", Arg(second.get()));
+    EXPECT_EQ(nullptr, first->sink.get());
+    EXPECT_EQ(1u, first->references());
+    ASSERT_NE(nullptr, second->sink.get());
+
+    // Not a browser: a clear error, not a crash.
+    auto notABrowser = k.call(L"IEver");
+    EXPECT_EQ(DISP_E_EXCEPTION, notABrowser.hr);
+    EXPECT_EQ(L"IEC holds no browser: it has no AddressBar", notABrowser.description);
+
+    second->quit();
+    EXPECT_EQ(nullptr, k.get(L"IEC").value.pdispVal);
+    EXPECT_EQ(nullptr, second->sink.get());
+    EXPECT_EQ(1u, second->references());
 }
 
 } // namespace

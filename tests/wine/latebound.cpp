@@ -84,4 +84,8 @@ CallResult LateBound::put(const wchar_t* name, const Arg& value) const {
     return invoke(id(name), DISPATCH_PROPERTYPUT, {value});
 }
 
+CallResult LateBound::putRef(const wchar_t* name, const Arg& object) const {
+    return invoke(id(name), DISPATCH_PROPERTYPUTREF, {object});
+}
+
 } // namespace kelmo::test

@@ -36,6 +36,10 @@ public:
         VariantInit(&v_), v_.vt = VT_BOOL, v_.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
     }
     Arg(const wchar_t* s) { VariantInit(&v_), v_.vt = VT_BSTR, v_.bstrVal = SysAllocString(s); }
+    Arg(IDispatch* object) {
+        VariantInit(&v_), v_.vt = VT_DISPATCH, v_.pdispVal = object;
+        if (object) object->AddRef();
+    }
     static Arg omitted() {
         Arg a(0L);
         a.v_.vt = VT_ERROR;
@@ -63,6 +67,7 @@ public:
     CallResult call(const wchar_t* name, std::vector<Arg> args = {}) const;
     CallResult get(const wchar_t* name) const;
     CallResult put(const wchar_t* name, const Arg& value) const;
+    CallResult putRef(const wchar_t* name, const Arg& object) const; // Set name = object
     CallResult invoke(DISPID id, WORD flags, std::vector<Arg> args) const;
 
 private:

@@ -190,14 +190,7 @@ TEST_F(Com, PublicVariablesStoreAnyValueWithoutChecks) {
     // IEC holds whatever object the script assigns, and gives the same object back.
     LateBound other(L"Scripting.Dictionary");
     ASSERT_EQ(S_OK, other.created());
-    VARIANT object;
-    VariantInit(&object);
-    object.vt = VT_DISPATCH;
-    object.pdispVal = other.get();
-    DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{&object, &putId, 1, 1};
-    EXPECT_EQ(S_OK, k.get()->Invoke(k.id(L"IEC"), IID_NULL, 0, DISPATCH_PROPERTYPUTREF, &params,
-                                    nullptr, nullptr, nullptr));
+    EXPECT_EQ(S_OK, k.putRef(L"IEC", Arg(other.get())).hr);
     auto back = k.get(L"IEC");
     ASSERT_EQ(VT_DISPATCH, back.value.vt);
     IUnknown *a = nullptr, *b = nullptr;
@@ -221,7 +214,7 @@ TEST_F(Com, ErrorsReachTheClientWithNumberAndDescription) {
     // Platform argument coercion stays the platform's.
     EXPECT_EQ(DISP_E_TYPEMISMATCH, k.put(L"Atom", Arg(L"not a number")).hr);
     // A missing required argument is refused before the member runs.
-    for (const wchar_t* member : {L"Send", L"AdjustT", L"Exec", L"Run"}) {
+    for (const wchar_t* member : {L"Send", L"AdjustT", L"Exec", L"Run", L"IE"}) {
         const HRESULT missing = k.call(member, {}).hr;
         EXPECT_TRUE(missing == DISP_E_PARAMNOTOPTIONAL || missing == DISP_E_BADPARAMCOUNT)
             << std::hex << missing;
@@ -243,9 +236,14 @@ TEST_F(Com, ErrorsReachTheClientWithNumberAndDescription) {
              return o.call(L"Exec", {Arg(L"x"), Arg(L"y")});
          },
          DISP_E_TYPEMISMATCH},
+        {[](const LateBound& o) {
+             return o.call(L"IE", {Arg(L"x"), Arg(L"y")});
+         },
+         DISP_E_TYPEMISMATCH},
     };
     for (const auto& [call, hr] : refused)
         EXPECT_EQ(hr, call(k).hr);
+    EXPECT_EQ(Scode(91), k.call(L"IEver").scode); // no browser yet: object not set
 }
 
 // The DLL's server exports, called directly, as COM calls them.
