@@ -36,10 +36,6 @@ void errors::raise(std::int32_t number, const std::wstring& detail) {
     throw KelmoError(number, standardDescription(number) + L": " + detail);
 }
 
-void errors::notImplementedYet(const wchar_t* member) {
-    throw KelmoError(NotImplemented, std::wstring(member) + L" is not implemented yet");
-}
-
 std::int32_t automationScode(std::int32_t number) {
     if (number > 0 && number <= 0xFFFF)
         return static_cast<std::int32_t>(0x800A0000u + static_cast<std::uint32_t>(number));

@@ -41,7 +41,6 @@ inline constexpr std::int32_t ClipboardNotRestored = static_cast<std::int32_t>(0
 std::wstring standardDescription(std::int32_t number);
 [[noreturn]] void raise(std::int32_t number);
 [[noreturn]] void raise(std::int32_t number, const std::wstring& detail);
-[[noreturn]] void notImplementedYet(const wchar_t* member);
 } // namespace errors
 
 // The HRESULT an automation client receives for an error number: 0x800A0000 + n for the
