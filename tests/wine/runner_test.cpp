@@ -11,6 +11,8 @@
 #include "platform/win32/window.h"
 #include "runner/runnerlayout.h"
 
+#include <tlhelp32.h>
+
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -34,9 +36,38 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     return true;
 }
 
+bool processRunning(std::initializer_list<const wchar_t*> names) {
+    const kelmo::win32::Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        for (const wchar_t* name : names)
+            if (_wcsicmp(entry.szExeFile, name) == 0) return true;
+    return false;
+}
+
+// The recorder is a console program: launched by the system's launcher it gets a console window
+// of its own, captioned with its path, which would come to the front before it. Hidden here so
+// that Exec takes the recorder's window.
+bool recorderAloneInFront(HWND recorder) {
+    const std::wstring consoleEnd = L"\\KeyRec.exe";
+    bool consoleShown = false;
+    for (HWND window : topLevelWindows()) {
+        const std::wstring caption = captionOf(window);
+        if (!IsWindowVisible(window) || caption.size() < consoleEnd.size() ||
+            _wcsicmp(caption.c_str() + caption.size() - consoleEnd.size(), consoleEnd.c_str()) != 0)
+            continue;
+        ShowWindow(window, SW_HIDE);
+        consoleShown = true;
+    }
+    if (GetForegroundWindow() != recorder) SetForegroundWindow(recorder);
+    return !consoleShown && GetForegroundWindow() == recorder;
+}
+
 // Keeps every processor busy while it lives. The runner's Exec takes the window in front once
-// the processor has been idle for a moment; held busy until the launched program's window is in
-// front, Exec cannot take another window as its target.
+// the processor has been idle for a moment after the launch; held busy from the launch until the
+// launched program's window is in front, Exec cannot take another window as its target.
 class BusyProcessors {
 public:
     BusyProcessors() {
@@ -148,10 +179,12 @@ TEST_F(RunnerProgram, StartsWaitingWithTheLayoutOfTheTable) {
 TEST_F(RunnerProgram, ExecThenEveryLineGoesToTheTargetAndTheLog) {
     kelmo::test::KeyRecorder recorder{kelmo::test::KeyRecorder::StartedElsewhere{}};
     ASSERT_TRUE(setControlText(window_, Text3, recorder.command()));
+    ASSERT_TRUE(clickButton(window_, cmdExec));
+    ASSERT_TRUE(waitUntil([] { return processRunning({L"start.exe", L"KeyRec.exe"}); }, CallMs));
     {
         const BusyProcessors busy;
-        ASSERT_TRUE(clickButton(window_, cmdExec));
         ASSERT_TRUE(recorder.attach());
+        ASSERT_TRUE(waitUntil([&] { return recorderAloneInFront(recorder.window()); }, CallMs));
     }
     ASSERT_TRUE(waitUntil([&] { return backInKeyBox(); }, CallMs))
         << IsWindowEnabled(control(cmdExec)) << " fg " << GetForegroundWindow() << " runner "
