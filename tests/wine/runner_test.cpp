@@ -202,10 +202,7 @@ TEST_F(RunnerProgram, ExecThenEveryLineGoesToTheTargetAndTheLog) {
         ASSERT_TRUE(recorder.attach());
         ASSERT_TRUE(waitUntil([&] { return recorderAloneInFront(recorder.window()); }, CallMs));
     }
-    ASSERT_TRUE(waitUntil([&] { return backInKeyBox(); }, CallMs))
-        << IsWindowEnabled(control(cmdExec)) << " fg " << GetForegroundWindow() << " runner "
-        << window_ << " rec " << recorder.window() << " focus " << focus() << " text1 "
-        << control(Text1);
+    ASSERT_TRUE(waitUntil([&] { return backInKeyBox(); }, CallMs));
     EXPECT_FALSE(IsWindowVisible(control(Label5)));
     for (ControlId id : ReadyControls)
         EXPECT_TRUE(IsWindowVisible(control(id))) << "control " << id;
