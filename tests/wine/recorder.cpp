@@ -36,19 +36,19 @@ std::wstring programFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-void KeyRecorder::prepare(bool editMode, const std::wstring& options) {
+void KeyRecorder::prepare(const wchar_t* program, bool editMode, const std::wstring& options) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     log_ = std::wstring(temp) + L"kelmo-keyrec-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
            std::to_wstring(GetTickCount()) + L".log";
     for (const wchar_t* suffix : {L"", L".hwnd", L".quit", L".text"})
         DeleteFileW((log_ + suffix).c_str());
-    command_ = L"\"" + programFolder() + L"tools\\KeyRec.exe\" \"" + log_ + L"\" \"Kelmo KeyRec\"" +
-               (editMode ? L" --edit" : L"") + L" " + options;
+    command_ = L"\"" + programFolder() + L"tools\\" + program + L"\" \"" + log_ +
+               L"\" \"Kelmo KeyRec\"" + (editMode ? L" --edit" : L"") + L" " + options;
 }
 
 KeyRecorder::KeyRecorder(bool editMode, const std::wstring& options) {
-    prepare(editMode, options);
+    prepare(L"KeyRec.exe", editMode, options);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     std::wstring command = command_;
@@ -58,7 +58,7 @@ KeyRecorder::KeyRecorder(bool editMode, const std::wstring& options) {
 }
 
 KeyRecorder::KeyRecorder(StartedElsewhere) {
-    prepare(false, L"");
+    prepare(L"KeyRecW.exe", false, L"");
 }
 
 bool KeyRecorder::attach() {
