@@ -1,5 +1,5 @@
 // What the Win32 layer owns, each freed by its owner's destructor: Owned<H, Free> for a handle
-// with one free function (kernel handles, global memory, registry keys, SAFEARRAYs, BSTRs),
+// with one free function (kernel handles, global memory, registry keys, SAFEARRAYs, BSTRs, fonts),
 // ComPtr for interface pointers (reference counted) and Variant for a VARIANT.
 #pragma once
 
@@ -68,6 +68,9 @@ inline void destroySafeArray(SAFEARRAY* array) noexcept {
 inline void freeString(BSTR text) noexcept {
     SysFreeString(text);
 }
+inline void deleteFont(HFONT font) noexcept {
+    DeleteObject(font);
+}
 } // namespace owned
 
 // A kernel handle: null and INVALID_HANDLE_VALUE both mean none.
@@ -76,6 +79,7 @@ using GlobalMemory = Owned<HGLOBAL, owned::freeGlobal>;
 using RegistryKey = Owned<HKEY, owned::closeRegistryKey>;
 using SafeArray = Owned<SAFEARRAY*, owned::destroySafeArray>;
 using Bstr = Owned<BSTR, owned::freeString>;
+using Font = Owned<HFONT, owned::deleteFont>;
 
 // A new BSTR holding text; raises "Out of memory" when none can be had.
 Bstr makeBstr(std::wstring_view text);

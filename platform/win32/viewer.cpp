@@ -32,11 +32,6 @@ constexpr wchar_t ViewerClassName[] = L"KelmoViewer";
 // Sent by Text1 to the viewer: a click, or a double-click.
 constexpr UINT TextClicked = WM_APP + 1, TextDoubleClicked = WM_APP + 2;
 
-inline void deleteFont(HFONT font) noexcept {
-    DeleteObject(font);
-}
-using Font = Owned<HFONT, deleteFont>;
-
 // The font of Text1: Japanese glyphs on every Japanese system, 9 points at the screen's DPI.
 Font textFont(UINT dpi) {
     LOGFONTW description{};

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <functional>
@@ -279,6 +280,31 @@ private:
 inline bool sendWithMemory(HWND window, UINT message, WPARAM wParam, MessageMemory& memory) {
     DWORD_PTR result = 0;
     if (SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(memory.address()),
+                            SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result))
+        return true;
+    memory.abandon();
+    return false;
+}
+
+// Drops `paths` on `window` at `point` (its client coordinates) as the shell does: a DROPFILES
+// list in the window's process, handed over with WM_DROPFILES. Sent rather than posted, so the
+// list is freed only after the window has handled the drop. False when it could not be handed
+// over or the window did not answer in time.
+inline bool dropFiles(HWND window, POINT point, const std::vector<std::wstring>& paths) {
+    std::vector<wchar_t> list;
+    for (const std::wstring& path : paths)
+        list.insert(list.end(), path.c_str(), path.c_str() + path.size() + 1);
+    list.push_back(L'\0');
+    DROPFILES header{};
+    header.pFiles = sizeof header;
+    header.pt = point;
+    header.fWide = TRUE;
+    MessageMemory memory(window, sizeof header + list.size() * sizeof(wchar_t));
+    DWORD_PTR result = 0;
+    if (!memory || !memory.write(0, &header, sizeof header) ||
+        !memory.write(sizeof header, list.data(), list.size() * sizeof(wchar_t)))
+        return false;
+    if (SendMessageTimeoutW(window, WM_DROPFILES, reinterpret_cast<WPARAM>(memory.address()), 0,
                             SMTO_ABORTIFHUNG, kMessageTimeoutMs, &result))
         return true;
     memory.abandon();

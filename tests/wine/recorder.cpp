@@ -36,20 +36,32 @@ std::wstring programFolder() {
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
 
-KeyRecorder::KeyRecorder(bool editMode, const std::wstring& options) {
+void KeyRecorder::prepare(const wchar_t* program, bool editMode, const std::wstring& options) {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     log_ = std::wstring(temp) + L"kelmo-keyrec-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
            std::to_wstring(GetTickCount()) + L".log";
     for (const wchar_t* suffix : {L"", L".hwnd", L".quit", L".text"})
         DeleteFileW((log_ + suffix).c_str());
-    std::wstring command = L"\"" + programFolder() + L"tools\\KeyRec.exe\" \"" + log_ +
-                           L"\" \"Kelmo KeyRec\"" + (editMode ? L" --edit" : L"") + L" " + options;
+    command_ = L"\"" + programFolder() + L"tools\\" + program + L"\" \"" + log_ +
+               L"\" \"Kelmo KeyRec\"" + (editMode ? L" --edit" : L"") + L" " + options;
+}
+
+KeyRecorder::KeyRecorder(bool editMode, const std::wstring& options) {
+    prepare(L"KeyRec.exe", editMode, options);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process_))
-        return;
+    std::wstring command = command_;
+    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &process_))
+        attach();
+}
+
+KeyRecorder::KeyRecorder(StartedElsewhere) {
+    prepare(L"KeyRecW.exe", false, L"");
+}
+
+bool KeyRecorder::attach() {
     for (int i = 0; i < 200 && !window_; ++i) {
         Sleep(50);
         const std::string hwnd = kelmo::testtools::readFileBytes(log_ + L".hwnd");
@@ -58,6 +70,7 @@ KeyRecorder::KeyRecorder(bool editMode, const std::wstring& options) {
     // Wait until it really has the focus.
     for (int i = 0; i < 100 && window_ && GetForegroundWindow() != window_; ++i)
         Sleep(20);
+    return window_ != nullptr;
 }
 
 KeyRecorder::~KeyRecorder() {
@@ -65,7 +78,11 @@ KeyRecorder::~KeyRecorder() {
 }
 
 std::wstring KeyRecorder::stop() {
-    if (!process_.hProcess) return {};
+    if (!process_.hProcess) {
+        if (window_) createEmptyFile(log_ + L".quit"); // started elsewhere: it ends by itself
+        window_ = nullptr;
+        return {};
+    }
     createEmptyFile(log_ + L".quit");
     if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0)
         TerminateProcess(process_.hProcess, 1);

@@ -23,6 +23,13 @@ public:
     // Starts the recorder window (in front, with the focus); an EDIT control with editMode.
     // `options` go to KeyRec as they are (--stall=<ms>, --hold-clipboard=<ms>).
     explicit KeyRecorder(bool editMode = false, const std::wstring& options = L"");
+    // Prepares the log without starting the recorder: whoever starts command() (the runner's
+    // Exec) does that; attach() then waits for its window. The command is the window-program
+    // build of the recorder, which opens no console window of its own.
+    struct StartedElsewhere {};
+    explicit KeyRecorder(StartedElsewhere);
+    const std::wstring& command() const { return command_; }
+    bool attach();
     KeyRecorder(const KeyRecorder&) = delete;
     KeyRecorder& operator=(const KeyRecorder&) = delete;
     ~KeyRecorder();
@@ -40,7 +47,10 @@ public:
     std::wstring stop();
 
 private:
+    void prepare(const wchar_t* program, bool editMode, const std::wstring& options);
+
     std::wstring log_;
+    std::wstring command_;
     PROCESS_INFORMATION process_{};
     HWND window_ = nullptr;
 };
