@@ -3,7 +3,10 @@
 // program ends.
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <exception>
+#include <iterator>
 #include <string>
 
 #include "base/error.h"
@@ -27,9 +30,18 @@ private:
     bool initialised_;
 };
 
+// Script error numbers in decimal, as scripts show them; system failure codes (negative) in
+// hexadecimal, as they are documented.
+std::wstring numberText(std::int32_t number) {
+    if (number >= 0) return std::to_wstring(number);
+    wchar_t hex[16] = {};
+    swprintf(hex, std::size(hex), L"0x%08X", static_cast<std::uint32_t>(number));
+    return hex;
+}
+
 int reportFailure(const std::wstring& description, std::int32_t number) {
     const std::wstring text = L"Kelmo でエラーが発生しました。KelmoR を終了します。\r\n\r\n" +
-                              description + L"\r\n(エラー番号 " + std::to_wstring(number) + L")";
+                              description + L"\r\n(エラー番号 " + numberText(number) + L")";
     MessageBoxW(nullptr, text.c_str(), L"KelmoR", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
     return EndedByFailure;
 }
