@@ -259,6 +259,20 @@ void emptyClipboard() {
     if (!EmptyClipboard()) throwLastError(L"EmptyClipboard");
 }
 
+bool holdsText(const Win32Snapshot& snapshot) {
+    return std::any_of(snapshot.formats().begin(), snapshot.formats().end(), [](const auto& saved) {
+        return saved->format() == CF_UNICODETEXT || saved->format() == CF_TEXT ||
+               saved->format() == CF_OEMTEXT;
+    });
+}
+
+// A clipboard that held no text gets an empty one back, so that after a paste it always holds
+// text, the same as before it or empty.
+bool putEmptyText() {
+    GlobalMemory memory = globalCopyOf(L"", sizeof(wchar_t));
+    return handOver(memory, CF_UNICODETEXT);
+}
+
 class Win32Clipboard final : public platform::Clipboard {
 public:
     // Every format that can be copied. A bitmap is left out when the same picture is there
@@ -291,9 +305,13 @@ public:
         if (!open.isOpen()) return false;
         emptyClipboard();
         DWORD firstError = ERROR_SUCCESS;
-        for (const auto& format : saved->formats())
-            if (!format->putBack() && firstError == ERROR_SUCCESS)
+        auto note = [&firstError](bool put) {
+            if (!put && firstError == ERROR_SUCCESS)
                 firstError = GetLastError() != ERROR_SUCCESS ? GetLastError() : ERROR_INVALID_DATA;
+        };
+        for (const auto& format : saved->formats())
+            note(format->putBack());
+        if (!holdsText(*saved)) note(putEmptyText());
         if (firstError != ERROR_SUCCESS) {
             SetLastError(firstError);
             throwLastError(L"SetClipboardData");

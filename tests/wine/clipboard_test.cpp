@@ -149,6 +149,16 @@ TEST_F(IntoNotepad, PassFPastesTheQuotedFullPath) {
     EXPECT_EQ(userClipboard_, readClipboard());
 }
 
+TEST_F(IntoNotepad, AClipboardWithoutTextEndsWithAnEmptyText) {
+    ASSERT_TRUE(openClipboard());
+    EmptyClipboard();
+    CloseClipboard();
+    ASSERT_EQ(S_OK, k_->call(L"Pass", {Arg(L"passed")}).hr);
+    EXPECT_EQ(L"passed", notepad_.text());
+    EXPECT_TRUE(IsClipboardFormatAvailable(CF_UNICODETEXT));
+    EXPECT_EQ(ClipboardContent{}, readClipboard());
+}
+
 TEST_F(IntoNotepad, APasteThatFailsStillGivesTheClipboardBack) {
     notepad_.close(); // nothing left to paste into
     for (int i = 0; i < 100 && GetForegroundWindow(); ++i)
