@@ -13,6 +13,10 @@ std::wstring errors::standardDescription(std::int32_t number) {
         return L"Subscript out of range";
     case TypeMismatch:
         return L"Type mismatch";
+    case FileNotFound:
+        return L"File not found";
+    case PathNotFound:
+        return L"Path not found";
     case ObjectNotSet:
         return L"Object variable not set";
     case InvalidPropertyValue:

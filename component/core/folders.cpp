@@ -17,7 +17,6 @@ constexpr std::uint32_t StopOk = 16, QuestionYesNo = 36;
 constexpr std::int32_t AnswerYes = 6;
 constexpr std::int32_t ReadOnlyCleared = 254; // attribute mask: read-only and bits from 256 off
 constexpr std::int32_t PermissionDenied = 70;
-constexpr std::int32_t PathNotFound = 76;
 
 const std::wstring ConfirmPrompt = L"正しいフォルダならそのまま [ OK ]" + CrLf + CrLf +
                                    L"      または修正・追加して [ OK ]" + CrLf + CrLf +
@@ -310,7 +309,7 @@ void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
 // refusal has a box of its own that says why).
 void CKelmo::deleteFolder(FailureTrap& trap, const std::wstring& path) {
     if (path.empty()) {
-        trap.remember(PathNotFound); // no folder yet: nothing is asked of the platform
+        trap.remember(errors::PathNotFound); // no folder yet: nothing is asked of the platform
         return;
     }
     std::optional<std::wstring> refusal;

@@ -42,12 +42,25 @@ Font textFont(UINT dpi) {
     return Font(CreateFontIndirectW(&description));
 }
 
+// A picture that is not there fails as the classic loader fails, with the run-time error
+// numbers scripts test for: 53 for a missing file, 76 for a missing folder.
+[[noreturn]] void throwOpenFailure(const std::wstring& path) {
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+        errors::raise(errors::FileNotFound, path);
+    case ERROR_PATH_NOT_FOUND:
+        errors::raise(errors::PathNotFound, path);
+    default:
+        throwLastError(L"LoadPicture");
+    }
+}
+
 // A picture file through the platform's picture loader (BMP, DIB, GIF, JPEG, ICO, CUR, WMF,
 // EMF): the file is read into memory and handed over as a stream.
 ComPtr<IPicture> loadPicture(const std::wstring& path) {
     Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                             nullptr));
-    if (!file) throwLastError(L"LoadPicture");
+    if (!file) throwOpenFailure(path);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) throwLastError(L"LoadPicture");
     if (size.QuadPart > MAXLONG) throw KelmoError(CTL_E_INVALIDPICTURE, L"LoadPicture: too large");

@@ -395,8 +395,10 @@ TEST_F(Viewer, RefusedIntervalsAndMissingPicturesFailWithoutShowingAnything) {
               k.call(L"FrmShow", {Arg(path.c_str()), Arg(33)}).scode);
     EXPECT_EQ(static_cast<SCODE>(0x800A0006),
               k.call(L"FrmShow", {Arg(path.c_str()), Arg(-33)}).scode);
-    EXPECT_EQ(static_cast<SCODE>(0x80070002),
+    EXPECT_EQ(static_cast<SCODE>(0x800A0035),
               k.call(L"FrmShow", {Arg((tempFolder() + L"gone.bmp").c_str())}).scode);
+    EXPECT_EQ(static_cast<SCODE>(0x800A004C),
+              k.call(L"FrmShow", {Arg((tempFolder() + L"gone\\gone.bmp").c_str())}).scode);
     pilot.join();
     EXPECT_FALSE(shown);
 }
