@@ -1,8 +1,6 @@
 // The browser session: IE's page wait and Send's idle wait.
 #include "component/core/browser.h"
 
-#include "base/error.h"
-
 namespace kelmo {
 
 namespace {
@@ -10,19 +8,13 @@ constexpr std::int32_t SampleMs = 100;
 constexpr int FirstSamples = 3;
 constexpr std::int32_t NeverBusyMs = 200;
 constexpr std::int64_t StuckAfterMs = 10000;
-
-std::shared_ptr<platform::Browser> required(const BrowserSession::CurrentBrowser& current) {
-    std::shared_ptr<platform::Browser> browser = current();
-    if (!browser) errors::raise(errors::ObjectNotSet, L"IEC");
-    return browser;
-}
 } // namespace
 
 void BrowserSession::waitUntilIdle(const CurrentBrowser& current) {
     const std::int64_t started = clock_.monotonicMs();
     std::int32_t notBusy = 0;
     auto sample = [&] {
-        notBusy = required(current)->busy() ? 0 : notBusy + SampleMs;
+        notBusy = current()->busy() ? 0 : notBusy + SampleMs;
         clock_.sleep(SampleMs);
     };
     for (int k = 0; k < FirstSamples && open_; ++k)
@@ -38,7 +30,7 @@ void BrowserSession::waitForPage(const CurrentBrowser& current) {
     std::int32_t quiet = 0;
     do {
         pacer_.guardBreak();
-        quiet = required(current)->busy() ? 0 : quiet + SampleMs;
+        quiet = current()->busy() ? 0 : quiet + SampleMs;
         clock_.sleep(SampleMs);
     } while (quiet <= idleMs_);
 }

@@ -24,14 +24,13 @@ public:
     // Until the browser has not been busy for IEIdleMs (three samples suffice when it was never
     // busy). A browser that stays busy for long listens to the Pause key, so the user can end
     // the wait. The browser is asked for anew at every sample (the script or the browser's
-    // quit may change it meanwhile); the wait ends when the session has ended, and no browser
-    // raises the object-not-set error.
+    // quit may change it meanwhile); the wait ends when the session has ended. `current` raises
+    // the object-not-set error when there is no browser.
     using CurrentBrowser = std::function<std::shared_ptr<platform::Browser>()>;
     void waitUntilIdle(const CurrentBrowser& current);
 
     // IE's page wait: a sample every 100 ms, each after GuardBreak, until the browser has not
-    // been busy for more than IEIdleMs. Asks for the browser anew at every sample; no browser
-    // raises the object-not-set error.
+    // been busy for more than IEIdleMs. Asks for the browser anew at every sample.
     void waitForPage(const CurrentBrowser& current);
 
 private:

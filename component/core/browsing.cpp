@@ -75,7 +75,7 @@ std::int16_t CKelmo::IE(const std::wstring& wURL, std::int32_t nCmdShow) {
         }
         browserInIEC()->navigate(address);
         browserInIEC()->setVisible(true);
-        browser_.waitForPage([this] { return IEC; });
+        browser_.waitForPage([this] { return browserInIEC(); });
         pacer_.guardBreak();
         const std::int16_t result = apps_.count();
         pacer_.paceWait();

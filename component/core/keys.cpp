@@ -102,7 +102,7 @@ void CKelmo::sendKeys(const std::wstring& script, const std::function<void()>& b
     }
     pacer_.launchWait();
     if (browser_.isOpen()) {
-        browser_.waitUntilIdle([this] { return IEC; });
+        browser_.waitUntilIdle([this] { return browserInIEC(); });
         pacer_.guardBreak();
     }
     apps_.adoptForeground();
