@@ -15,6 +15,8 @@ std::wstring errors::standardDescription(std::int32_t number) {
         return L"Type mismatch";
     case FileNotFound:
         return L"File not found";
+    case PermissionDenied:
+        return L"Permission denied";
     case PathNotFound:
         return L"Path not found";
     case ObjectNotSet:

@@ -29,6 +29,7 @@ inline constexpr std::int32_t Overflow = 6;
 inline constexpr std::int32_t SubscriptOutOfRange = 9;
 inline constexpr std::int32_t TypeMismatch = 13;
 inline constexpr std::int32_t FileNotFound = 53;
+inline constexpr std::int32_t PermissionDenied = 70;
 inline constexpr std::int32_t PathNotFound = 76;
 inline constexpr std::int32_t ObjectNotSet = 91;
 inline constexpr std::int32_t InvalidPropertyValue = 380;

@@ -180,11 +180,8 @@ public:
     virtual void setFileAttributes(const std::wstring& path, std::int32_t attributes) = 0;
     virtual void copyFile(const std::wstring& source, const std::wstring& destination) = 0;
     virtual void copyFolder(const std::wstring& source, const std::wstring& destination) = 0;
-    virtual void deleteFolder(const std::wstring& path) = 0;
     virtual std::wstring fileName(const std::wstring& path) = 0;
     virtual std::wstring extensionName(const std::wstring& path) = 0;
-    // GetAbsolutePathName: the path made absolute and normalised ("." and ".." resolved).
-    virtual std::wstring absolutePath(const std::wstring& path) = 0;
 };
 
 // WScript.Shell.
@@ -250,6 +247,42 @@ class Collation {
 public:
     virtual ~Collation() = default;
     virtual bool sameText(const std::wstring& a, const std::wstring& b) = 0;
+};
+
+// Folders as the file system knows them, whatever name reaches them (another drive letter for
+// the same place, a symbolic link or junction, an 8.3 short name): what the folder members
+// compare before they delete or copy, and a deletion that never follows a link. Failures raise
+// KelmoError: 76 for a path that names nothing, 70 for one the system refuses (access denied,
+// in use, read-only), otherwise the system's HRESULT.
+class FolderTree {
+public:
+    virtual ~FolderTree() = default;
+    struct Identity {
+        std::uint32_t volume = 0;
+        std::uint64_t file = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    struct Reached {
+        Identity identity;
+        std::wstring finalPath;  // every link followed: "C:\..." or "\\server\share\..."
+        bool volumeRoot = false; // the root of a drive, a share or a mounted volume
+        bool link = false;       // the path itself is a link (what it reaches is elsewhere)
+    };
+    // The path made absolute against the current folders, "." and ".." resolved; nothing is
+    // opened. Drive-relative paths ("C:a") take that drive's current folder.
+    virtual std::wstring fullPath(const std::wstring& path) = 0;
+    // What a full path reaches, every link followed.
+    virtual Reached reach(const std::wstring& path) = 0;
+    enum class Kind { File, Folder, Link }; // Link: a link or junction to a folder
+    struct Entry {
+        std::wstring name;
+        Kind kind;
+    };
+    // What `folder` holds, without "." and "..", links not followed.
+    virtual std::vector<Entry> entries(const std::wstring& folder) = 0;
+    // Removes one file, one empty folder or one link itself (never what the link points to);
+    // a read-only file is refused.
+    virtual void remove(const std::wstring& path, Kind kind) = 0;
 };
 
 // --------------------------------------------------------------------------------------------
@@ -332,6 +365,7 @@ struct Services {
     DesktopLock& desktopLock;
     Conversions& conversions;
     Collation& collation; // folder tasks
+    FolderTree& folderTree;
 };
 
 } // namespace kelmo::platform

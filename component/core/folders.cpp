@@ -16,7 +16,6 @@ constexpr std::int32_t OnlyFileSystemFolders = 1; // BrowseForFolder option
 constexpr std::uint32_t StopOk = 16, QuestionYesNo = 36;
 constexpr std::int32_t AnswerYes = 6;
 constexpr std::int32_t ReadOnlyCleared = 254; // attribute mask: read-only and bits from 256 off
-constexpr std::int32_t PermissionDenied = 70;
 
 const std::wstring ConfirmPrompt = L"正しいフォルダならそのまま [ OK ]" + CrLf + CrLf +
                                    L"      または修正・追加して [ OK ]" + CrLf + CrLf +
@@ -34,6 +33,9 @@ const std::wstring Overwrite = L"そのフォルダはすでに存在します�
 const std::wstring OverwriteTitle = L"上書きの確認 ";
 const std::wstring CopyFailed = L"フォルダのコピーに失敗しました。やり直してください ";
 const std::wstring DeleteFailed = L"フォルダの削除に失敗しました。";
+const std::wstring IsTheSource = L"は元フォルダそのもののため、コピーしません。";
+const std::wstring InsideTheSource =
+    L"はコピー元フォルダそのものか、その中にあるため、コピーしません。";
 } // namespace msg
 
 std::wstring withBackslash(std::wstring path) {
@@ -44,22 +46,6 @@ std::wstring withBackslash(std::wstring path) {
 std::wstring withoutBackslash(std::wstring path) {
     if (!path.empty() && path.back() == L'\\') path.pop_back();
     return path;
-}
-
-// A drive root ("C:", "C:\") or the root of a network share ("\\server\share").
-bool isRoot(const std::wstring& absolute) {
-    const std::wstring p = withoutBackslash(absolute);
-    if (p.size() <= 2 && p.find(L':') != std::wstring::npos) return true;
-    if (p.rfind(L"\\\\", 0) != 0) return false;
-    const auto share = p.find(L'\\', 2);
-    return share == std::wstring::npos || p.find(L'\\', share + 1) == std::wstring::npos;
-}
-
-// `folder` itself or a folder that holds `inner`, compared without regard to case.
-bool isOrHolds(const std::wstring& folder, const std::wstring& inner) {
-    const std::wstring f = text::lower(withoutBackslash(folder));
-    const std::wstring i = text::lower(withoutBackslash(inner));
-    return !f.empty() && (i == f || i.rfind(f + L'\\', 0) == 0);
 }
 
 } // namespace
@@ -192,6 +178,11 @@ std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
                             (arguments.gatherName.empty() ? fileSystem().folderName(source) + L"_D"
                                                           : arguments.gatherName);
             })) {
+            if (guard_.sameFolder(gathering, source)) {
+                refusalBox(msg::GatherFailed, gathering + CrLf + msg::IsTheSource);
+                request = L"?";
+                continue;
+            }
             bool gatheringExists = false;
             trap.run([&] { gatheringExists = fileSystem().folderExists(gathering); });
             if (!gatheringExists) trap.run([&] { fileSystem().createFolder(gathering); });
@@ -238,20 +229,23 @@ std::wstring CKelmo::FldCopy(const std::wstring& strSPath, const std::wstring& s
                            {L"コピー元フォルダを選択してください", L"コピー元フォルダの確認",
                             msg::CopySourceMissing, msg::CopySourceFailed});
         if (!source) continue;
-        std::wstring destination;
-        if (copyStageSucceeds(trap, *source, destinationGiven, destination)) {
-            curFld_ = withBackslash(destination);
+        const CopyOutcome outcome = copyStage(trap, *source, destinationGiven);
+        if (outcome.copiedTo) {
+            curFld_ = withBackslash(*outcome.copiedTo);
             return curFld_;
         }
-        failureBox(msg::CopyFailed, trap.number());
+        if (outcome.refusal)
+            refusalBox(msg::CopyFailed, *outcome.refusal);
+        else
+            failureBox(msg::CopyFailed, trap.number());
         sourceGiven = L"?";
     }
 }
 
-// The destination stage of FldCopy: its passes run until the copy was made (true) or failed
-// (false, the failure left in `trap`).
-bool CKelmo::copyStageSucceeds(FailureTrap& trap, const std::wstring& source,
-                               std::wstring& strDPath, std::wstring& result) {
+// The destination stage of FldCopy: its passes run until the copy was made, failed (the failure
+// left in `trap`) or was refused because it would land inside its own source.
+CKelmo::CopyOutcome CKelmo::copyStage(FailureTrap& trap, const std::wstring& source,
+                                      std::wstring& strDPath) {
     const auto underParent = [&](const std::wstring& parent) {
         std::wstring name;
         trap.run([&] { name = fileSystem().folderName(source); });
@@ -268,6 +262,8 @@ bool CKelmo::copyStageSucceeds(FailureTrap& trap, const std::wstring& source,
             destination = *answer;
         }
         destination = paths_.folderPath(destination);
+        if (guard_.liesInside(destination, source))
+            return {std::nullopt, destination + CrLf + msg::InsideTheSource};
 
         bool exists = true;
         trap.run([&] { exists = fileSystem().folderExists(destination); });
@@ -277,8 +273,8 @@ bool CKelmo::copyStageSucceeds(FailureTrap& trap, const std::wstring& source,
             continue;
         }
         trap.run([&] { fileSystem().copyFolder(source, destination); });
-        result = destination;
-        return !trap.failed();
+        if (trap.failed()) return {};
+        return {destination, std::nullopt};
     }
 }
 
@@ -296,7 +292,7 @@ void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
             chosen = shell().browseForFolder(L"削除するフォルダを選択してください",
                                              OnlyFileSystemFolders);
         });
-        if (!chosen && !trap.failed()) trap.remember(errors::ObjectNotSet); // cancelled
+        if (!chosen) trap.remember(errors::ObjectNotSet); // cancelled, or the dialog failed
         if (chosen) trap.run([&] { path = chosen->path(); });
     } else {
         path = paths_.deletionPath(request);
@@ -305,45 +301,45 @@ void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
     if (trap.failed()) failureBox(msg::DeleteFailed, trap.number());
 }
 
-// Deletes the folder unless it is one whose loss takes the user's data or system with it (the
-// refusal has a box of its own that says why).
+// Deletes the folder unless that loses a kept folder or a root, which a box of its own refuses
+// and says why.
 void CKelmo::deleteFolder(FailureTrap& trap, const std::wstring& path) {
     if (path.empty()) {
         trap.remember(errors::PathNotFound); // no folder yet: nothing is asked of the platform
         return;
     }
     std::optional<std::wstring> refusal;
-    if (!trap.run([&] { refusal = protectionOf(path); })) return;
-    if (!refusal) {
-        trap.run([&] { fileSystem().deleteFolder(path); });
-        return;
-    }
-    sv_.dialogs.messageBox(msg::DeleteFailed + CrLf + CrLf + *refusal, StopOk,
-                           L"エラー発生 : " + std::to_wstring(PermissionDenied));
+    if (!trap.run([&] { refusal = guard_.deleteFolder(path, keptFolders()); })) return;
+    if (refusal) refusalBox(msg::DeleteFailed, *refusal);
 }
 
-// Why `path` must not be deleted, or nothing when it may be: a drive or share root, the
-// desktop, the Windows folder, the user's profile folder or a folder holding one of them, or a
-// path with wildcards (which would delete every folder it matches). A failure to find any of
-// these out fails the deletion.
-std::optional<std::wstring> CKelmo::protectionOf(const std::wstring& path) {
-    const auto refused = [&](const std::wstring& what) {
-        return path + CrLf + L"は" + what + L"のため削除しません。";
+// The folders whose loss takes the user's data or system with it. Not knowing the desktop, the
+// Windows folder or the profile fails the deletion; a folder the platform does not name beyond
+// those is left out.
+std::vector<KeptFolder> CKelmo::keptFolders() {
+    const auto environment = [this](const wchar_t* name) {
+        return scriptShell().expandEnvironment(name);
     };
-    if (path.find_first_of(L"*?") != std::wstring::npos)
-        return refused(L"ワイルドカードを含むパス");
-    const std::wstring absolute = fileSystem().absolutePath(path);
-    if (isRoot(absolute)) return refused(L"ドライブのルート");
-    const std::pair<std::wstring, std::wstring> kept[] = {
+    std::vector<KeptFolder> kept = {
         {scriptShell().specialFolder(L"Desktop"), L"デスクトップ"},
         {fileSystem().specialFolderPath(0), L"Windows フォルダ"},
-        {scriptShell().expandEnvironment(L"%USERPROFILE%"), L"ユーザーのプロファイル フォルダ"},
+        {environment(L"%USERPROFILE%"), L"ユーザーのプロファイル フォルダ"},
     };
-    for (const auto& [folder, name] : kept)
-        if (!folder.empty() && folder.find(L'%') == std::wstring::npos &&
-            isOrHolds(absolute, fileSystem().absolutePath(folder)))
-            return refused(name + L"（またはそれを含むフォルダ）");
-    return std::nullopt;
+    const auto keepIfNamed = [&](const auto& path, const std::wstring& what) {
+        FailureTrap ignored;
+        ignored.run([&] { kept.push_back({path(), what}); });
+    };
+    keepIfNamed([&] { return scriptShell().specialFolder(L"MyDocuments"); },
+                L"ドキュメント フォルダ");
+    for (const wchar_t* programs : {L"%ProgramFiles%", L"%ProgramFiles(x86)%", L"%ProgramW6432%"})
+        keepIfNamed([&] { return environment(programs); }, L"プログラム フォルダ");
+    return kept;
+}
+
+// The failure box with the reason under its first line, titled with "permission denied".
+void CKelmo::refusalBox(const std::wstring& text, const std::wstring& reason) {
+    sv_.dialogs.messageBox(text + CrLf + CrLf + reason, StopOk,
+                           L"エラー発生 : " + std::to_wstring(errors::PermissionDenied));
 }
 
 void CKelmo::Update() {

@@ -15,7 +15,7 @@ platform::Services& seeded(platform::Services& services) {
 
 CKelmo::CKelmo(platform::Services& services)
     : sv_(seeded(services)), apps_(sv_.windows, sv_.clock), pacer_(sv_, *this, apps_),
-      paths_(pacer_), browser_(sv_.clock, pacer_) {
+      paths_(pacer_), browser_(sv_.clock, pacer_), guard_(sv_.folderTree) {
     paths_.setDefaultFolder(sv_.processes.currentDirectory());
     paths_.setSystemDriveRoot(fileSystem().specialFolderPath(0).substr(0, 2) + L"\\");
     fs_.reset();

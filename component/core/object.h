@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "component/core/apptable.h"
 #include "component/core/browser.h"
+#include "component/core/folderguard.h"
 #include "component/core/folderwork.h"
 #include "component/core/pacer.h"
 #include "component/core/paths.h"
@@ -163,11 +164,15 @@ private:
     std::wstring settleFolder(std::wstring strSPath);
     std::wstring gatherOntoDesktop(const GatherArguments& arguments);
     void clearReadOnlyFlags(const std::wstring& folder);
-    bool copyStageSucceeds(FailureTrap& trap, const std::wstring& source, std::wstring& strDPath,
-                           std::wstring& result);
+    struct CopyOutcome {
+        std::optional<std::wstring> copiedTo; // the destination, when the copy was made
+        std::optional<std::wstring> refusal;  // why it was not even tried
+    };
+    CopyOutcome copyStage(FailureTrap& trap, const std::wstring& source, std::wstring& strDPath);
     void deleteFolder(FailureTrap& trap, const std::wstring& path);
-    std::optional<std::wstring> protectionOf(const std::wstring& path);
+    std::vector<KeptFolder> keptFolders();
     void failureBox(const std::wstring& text, std::int32_t number);
+    void refusalBox(const std::wstring& text, const std::wstring& reason);
     bool asks(const std::wstring& request);
     SameText sameText();
     // Popups and the viewer (dialogs.cpp).
@@ -187,6 +192,7 @@ private:
     Pacer pacer_;
     PathCompleter paths_;
     BrowserSession browser_;
+    FolderGuard guard_;
     float ieverCache_ = 0;        // IEverCache: the version IEver found, 0 until then
     std::int16_t ietabCache_ = 0; // IEtabCache: the Tab presses IEtab found, 0 until then
     int runningCalls_ = 0;        // members under way, counting those entered from a message pump

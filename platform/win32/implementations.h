@@ -19,6 +19,7 @@ std::unique_ptr<platform::Clipboard> makeClipboard();         // clipboard.cpp
 std::unique_ptr<platform::ObjectFactory> makeObjectFactory(); // objects.cpp
 std::unique_ptr<platform::Collation> makeCollation();         // collation.cpp
 std::unique_ptr<platform::TextFiles> makeTextFiles();         // textfiles.cpp
+std::unique_ptr<platform::FolderTree> makeFolderTree();       // foldertree.cpp
 // The viewer of the calling thread, shared by its users and gone with the last of them.
 std::shared_ptr<platform::Viewer> viewerOfThisThread(); // viewer.cpp
 // Window classes outlive the DLL that registered them: this module unregisters its own when it

@@ -111,17 +111,11 @@ public:
     void copyFolder(const std::wstring& source, const std::wstring& destination) override {
         call(object(), L"CopyFolder", {text(source), text(destination), Variant(true)});
     }
-    void deleteFolder(const std::wstring& path) override {
-        call(object(), L"DeleteFolder", {text(path), Variant(false)});
-    }
     std::wstring fileName(const std::wstring& path) override {
         return call(object(), L"GetFileName", {text(path)}).asString();
     }
     std::wstring extensionName(const std::wstring& path) override {
         return call(object(), L"GetExtensionName", {text(path)}).asString();
-    }
-    std::wstring absolutePath(const std::wstring& path) override {
-        return call(object(), L"GetAbsolutePathName", {text(path)}).asString();
     }
 
 private:

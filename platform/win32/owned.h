@@ -56,6 +56,9 @@ inline bool isOpenHandle(HANDLE handle) noexcept {
 inline void closeHandle(HANDLE handle) noexcept {
     CloseHandle(handle);
 }
+inline void closeSearch(HANDLE search) noexcept {
+    FindClose(search);
+}
 inline void freeGlobal(HGLOBAL memory) noexcept {
     GlobalFree(memory);
 }
@@ -75,6 +78,7 @@ inline void deleteFont(HFONT font) noexcept {
 
 // A kernel handle: null and INVALID_HANDLE_VALUE both mean none.
 using Handle = Owned<HANDLE, owned::closeHandle, owned::isOpenHandle>;
+using Search = Owned<HANDLE, owned::closeSearch, owned::isOpenHandle>; // FindFirstFile
 using GlobalMemory = Owned<HGLOBAL, owned::freeGlobal>;
 using RegistryKey = Owned<HKEY, owned::closeRegistryKey>;
 using SafeArray = Owned<SAFEARRAY*, owned::destroySafeArray>;

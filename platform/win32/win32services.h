@@ -37,6 +37,7 @@ private:
     std::shared_ptr<platform::Viewer> viewer_; // one for the thread
     std::unique_ptr<platform::DesktopLock> desktopLock_;
     std::unique_ptr<platform::Conversions> conversions_;
+    std::unique_ptr<platform::FolderTree> folderTree_;
     platform::Services services_;
 };
 

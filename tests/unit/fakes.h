@@ -287,13 +287,6 @@ public:
             if (k.rfind(from, 0) == 0)
                 disk_.files[FakeDisk::key(target + L"\\" + k.substr(from.size()))] = file;
     }
-    void deleteFolder(const std::wstring& path) override {
-        log_.add("fs delete", path);
-        requireFolder(path);
-        const std::wstring k = FakeDisk::key(path);
-        std::erase_if(disk_.folders, [&](const auto& f) { return inside(f.first, k); });
-        std::erase_if(disk_.files, [&](const auto& f) { return inside(f.first, k); });
-    }
     std::wstring fileName(const std::wstring& path) override {
         return path.substr(path.find_last_of(L"\\/") + 1);
     }
@@ -302,31 +295,8 @@ public:
         const std::size_t dot = name.rfind(L'.');
         return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
     }
-    // Resolves "." and ".." only; the fake has no current directory.
-    std::wstring absolutePath(const std::wstring& path) override {
-        std::vector<std::wstring> parts;
-        std::size_t start = 0;
-        for (;;) {
-            const auto end = path.find(L'\\', start);
-            const std::wstring part = path.substr(start, end - start);
-            if (part == L"..") {
-                if (parts.size() > 1) parts.pop_back();
-            } else if (part != L"." && !(part.empty() && !parts.empty())) {
-                parts.push_back(part);
-            }
-            if (end == std::wstring::npos) break;
-            start = end + 1;
-        }
-        std::wstring result;
-        for (const auto& part : parts)
-            result += (result.empty() ? L"" : L"\\") + part;
-        return parts.size() == 1 ? result + L"\\" : result;
-    }
 
 private:
-    static bool inside(const std::wstring& k, const std::wstring& folder) {
-        return k == folder || k.rfind(folder + L"\\", 0) == 0;
-    }
     void requireFolder(const std::wstring& path) {
         if (!disk_.hasFolder(path)) errors::raise(PathNotFound);
     }
@@ -827,6 +797,88 @@ public:
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
 
+// The folders of the FakeDisk as the file system knows them. `links` maps a name to the folder
+// it reaches (a link, a short name, another drive letter for the same place): every path under
+// the name is resolved to the folder's own. A link whose name lies in a folder of the disk is
+// listed there. Removals are logged as "remove <path>".
+class FakeFolderTree : public platform::FolderTree {
+public:
+    FakeFolderTree(EventLog& log, FakeDisk& disk) : log_(log), disk_(disk) {}
+
+    // Resolves "." and ".." only; the fake has no current folder.
+    std::wstring fullPath(const std::wstring& path) override {
+        std::vector<std::wstring> parts;
+        for (std::size_t start = 0;;) {
+            const auto end = path.find(L'\\', start);
+            const std::wstring part = path.substr(start, end - start);
+            if (part == L"..") {
+                if (parts.size() > 1) parts.pop_back();
+            } else if (part != L"." && !part.empty()) {
+                parts.push_back(part);
+            }
+            if (end == std::wstring::npos) break;
+            start = end + 1;
+        }
+        std::wstring result;
+        for (const auto& part : parts)
+            result += (result.empty() ? L"" : L"\\") + part;
+        return parts.size() == 1 ? result + L"\\" : result;
+    }
+    Reached reach(const std::wstring& path) override {
+        const std::wstring real = resolved(path);
+        if (!disk_.hasFolder(real)) errors::raise(errors::PathNotFound, path);
+        const std::wstring k = FakeDisk::key(real);
+        const auto id = ids_.emplace(k, ids_.size() + 1).first->second;
+        return {{1, id}, disk_.folders.at(k), k.size() <= 3, links.count(FakeDisk::key(path)) > 0};
+    }
+    std::vector<Entry> entries(const std::wstring& folder) override {
+        const std::wstring real = FakeDisk::key(resolved(folder));
+        if (!disk_.hasFolder(real)) errors::raise(errors::PathNotFound, folder);
+        std::vector<Entry> found;
+        // The name as created, of an entry directly inside the folder.
+        const auto nameIn = [&](const std::wstring& k,
+                                const std::wstring& path) -> std::optional<std::wstring> {
+            if (k.size() <= real.size() + 1 || k.rfind(real, 0) != 0 || k[real.size()] != L'\\' ||
+                k.find(L'\\', real.size() + 1) != std::wstring::npos)
+                return std::nullopt;
+            return path.substr(path.size() - (k.size() - real.size() - 1));
+        };
+        for (const auto& [k, path] : disk_.folders)
+            if (auto name = nameIn(k, path)) found.push_back({*name, Kind::Folder});
+        for (const auto& [k, target] : links)
+            if (auto name = nameIn(k, k)) found.push_back({*name, Kind::Link});
+        for (const auto& [k, file] : disk_.files)
+            if (auto name = nameIn(k, file.name)) found.push_back({*name, Kind::File});
+        return found;
+    }
+    void remove(const std::wstring& path, Kind kind) override {
+        log_.add("remove", path);
+        const std::wstring k = FakeDisk::key(path);
+        if (kind == Kind::Link) {
+            links.erase(k);
+        } else if (kind == Kind::File) {
+            if (disk_.files.at(k).attributes & 1) errors::raise(errors::PermissionDenied, path);
+            disk_.files.erase(k);
+        } else {
+            if (!entries(path).empty()) errors::raise(errors::PermissionDenied, L"not empty");
+            disk_.folders.erase(FakeDisk::key(resolved(path)));
+        }
+    }
+    std::map<std::wstring, std::wstring> links; // key of the name -> the folder it reaches
+
+private:
+    std::wstring resolved(const std::wstring& path) const {
+        const std::wstring k = FakeDisk::key(path);
+        for (const auto& [name, target] : links)
+            if (k == name || k.rfind(name + L"\\", 0) == 0)
+                return FakeDisk::join(target, k.substr(std::min(k.size(), name.size() + 1)));
+        return path;
+    }
+    EventLog& log_;
+    FakeDisk& disk_;
+    std::map<std::wstring, std::size_t> ids_;
+};
+
 // Text files by path; a missing one cannot be opened, `unreadableAfter` lines fail the read.
 class FakeTextFiles : public platform::TextFiles, FakeBase {
 public:
@@ -932,13 +984,14 @@ struct FakePlatform {
     FakeDesktopLock desktopLock{log, time};
     FakeConversions conversions;
     FakeCollation collation;
+    FakeFolderTree folderTree{log, objects.disk};
 
     platform::Services& services() { return services_; }
 
 private:
-    platform::Services services_{windows,   keyboard, keys,        processes,   clock,
-                                 system,    sound,    dialogs,     clipboard,   objects,
-                                 textFiles, viewer,   desktopLock, conversions, collation};
+    platform::Services services_{windows,     keyboard,    keys,      processes, clock,     system,
+                                 sound,       dialogs,     clipboard, objects,   textFiles, viewer,
+                                 desktopLock, conversions, collation, folderTree};
 };
 
 } // namespace kelmo::fakes

@@ -211,7 +211,7 @@ TEST_F(Folders, FldDeleteDeletesWhatItIsGivenWithoutAskingAndReportsFailuresOnce
     k.FldDelete(std::nullopt); // no CurFld yet
     ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
     EXPECT_EQ(boxText(0), L"フォルダの削除に失敗しました。");
-    EXPECT_EQ(fake.log.args("fs delete").size(), 0u);
+    EXPECT_EQ(fake.log.count("remove"), 0u);
 
     k.FldDelete(L" Old ");
     EXPECT_FALSE(disk().hasFolder(L"C:\\Work\\ Old "));
@@ -223,24 +223,51 @@ TEST_F(Folders, FldDeleteDeletesWhatItIsGivenWithoutAskingAndReportsFailuresOnce
     k.FldDelete(L"D:\\Cur");
     EXPECT_EQ(fake.dialogs.boxes.back().title, ErrorTitle + L"76");
 
+    // No folder chosen: 91, whether the user cancelled or the dialog itself failed.
     cancelBrowsing();
     k.FldDelete(L"?");
     EXPECT_EQ(fake.dialogs.boxes.back().title, ErrorTitle + L"91");
-    EXPECT_EQ(fake.dialogs.boxes.size(), 3u);
+    const std::string browse = "browse " + narrow(L"削除するフォルダを選択してください");
+    fake.log.failures.emplace(browse, KelmoError(-2147467259, L"browse"));
+    k.FldDelete(L"?");
+    EXPECT_EQ(fake.dialogs.boxes.back().title, ErrorTitle + L"91");
+    EXPECT_EQ(fake.dialogs.boxes.size(), 4u);
     EXPECT_EQ(fake.log.args("browse").back(), narrow(L"削除するフォルダを選択してください") + " 1");
 }
 
-TEST_F(Folders, FldDeleteRefusesRootsTheDesktopTheWindowsAndProfileFoldersAndWildcards) {
+// Kept folders are known by what they are: another name for the desktop or for a folder
+// that holds it (a link, another drive letter, a short name) is refused like the desktop.
+TEST_F(Folders, FldDeleteRefusesKeptFoldersAndRootsUnderEveryNameAndNeverFollowsALink) {
+    auto& links = fake.folderTree.links;
+    links[L"z:\\host\\desk"] = L"c:\\users\\me\\desktop"; // another drive for the same place
+    links[L"c:\\users\\me\\music"] = L"c:\\users\\me";    // a profile folder linking home
+    links[L"c:\\work\\deskln"] = L"c:\\users\\me\\desktop";
+    links[L"c:\\work\\root"] = L"d:\\";
     disk().addFolder(L"C:\\Users\\me\\Desktop\\Keep");
+    disk().addFolder(L"C:\\Users\\me\\Desktop\\Keep\\Deep");
+    disk().addFolder(L"D:\\Holder");
+    links[L"d:\\holder\\winlink"] = L"e:\\windows"; // only a link inside: deletable
+    disk().addFolder(L"C:\\Work\\Tree");
+    disk().addFolder(L"C:\\Work\\Tree\\Sub");
+    disk().addFile(L"C:\\Work\\Tree\\Sub", L"a.txt");
+    links[L"c:\\work\\tree\\sub\\out"] = L"c:\\users\\me\\desktop\\keep";
+    links[L"e:\\boxed\\inner"] = L"c:\\users\\me\\desktop"; // a real folder on another name
+
     const std::wstring refused[] = {
         L"C:\\",
         L"D:",
+        L"C:.",
+        L"C:Work",
+        L"c:\\work\\root",
         L"C:\\Users\\me\\Desktop\\",
         L"c:\\users\\ME",
         L"C:\\Users",
         L"E:\\WINDOWS",
         L"C:\\Users\\me\\Desktop\\Keep\\..",
         L"C:\\Users\\me\\Desktop\\K*",
+        L"Z:\\host\\desk",
+        L"C:\\Users\\me\\Music",
+        L"C:\\Work\\deskln",
     };
     for (const std::wstring& path : refused) {
         SCOPED_TRACE(narrow(path));
@@ -248,11 +275,55 @@ TEST_F(Folders, FldDeleteRefusesRootsTheDesktopTheWindowsAndProfileFoldersAndWil
         k.FldDelete(path);
         ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
         EXPECT_EQ(fake.dialogs.boxes[0].title, ErrorTitle + L"70");
-        EXPECT_EQ(boxText(0).rfind(L"フォルダの削除に失敗しました。", 0), 0u);
+        EXPECT_EQ(boxText(0).rfind(L"フォルダの削除に失敗しました。\r\n\r\n", 0), 0u);
     }
-    EXPECT_EQ(fake.log.args("fs delete").size(), 0u);
+    EXPECT_EQ(fake.log.count("remove"), 0u);
+    EXPECT_NE(boxText(0).find(L"デスクトップ"), std::wstring::npos);
+
+    // A link inside the tree, or the target itself, is removed as a link.
+    k.FldDelete(L"C:\\Work\\Tree");
+    EXPECT_FALSE(disk().hasFolder(L"C:\\Work\\Tree"));
+    EXPECT_TRUE(disk().hasFolder(L"C:\\Users\\me\\Desktop\\Keep\\Deep"));
+    EXPECT_EQ(fake.log.args("remove"),
+              (Steps{"C:\\Work\\Tree\\Sub\\a.txt", "C:\\Work\\Tree\\Sub\\out",
+                     "C:\\Work\\Tree\\Sub", "C:\\Work\\Tree"}));
+    k.FldDelete(L"D:\\Holder");
+    EXPECT_TRUE(disk().hasFolder(L"E:\\WINDOWS"));
+    EXPECT_FALSE(disk().hasFolder(L"D:\\Holder"));
     k.FldDelete(L"C:\\Users\\me\\Desktop\\Keep");
     EXPECT_FALSE(disk().hasFolder(L"C:\\Users\\me\\Desktop\\Keep"));
+}
+
+// A copy that would land in its own source (and fill the disk copying itself) is refused
+// before anything is written, and the source is asked for again; the source may be reached
+// under another name.
+TEST_F(Folders, FldCopyIntoItsOwnSourceIsRefusedBeforeAnythingIsWritten) {
+    disk().addFolder(L"D:\\Src");
+    disk().addFolder(L"D:\\Other");
+    choose(L"Other", L"D:\\Other");
+    type({FakeDialogs::KeepProposed});
+    EXPECT_EQ(k.FldCopy(L"D:\\Src", L"D:\\Src\\Sub"), L"D:\\Src\\Sub\\");
+    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(fake.dialogs.boxes[0].title, ErrorTitle + L"70");
+    EXPECT_EQ(boxText(0).rfind(L"フォルダのコピーに失敗しました。やり直してください \r\n\r\n", 0),
+              0u);
+    EXPECT_EQ(fake.log.args("fs copyFolder"), (Steps{"D:\\Other D:\\Src\\Sub"}));
+    fake.folderTree.links[L"z:\\d"] = L"d:\\";
+    FolderGuard guard(fake.folderTree);
+    EXPECT_TRUE(guard.liesInside(L"Z:\\d\\Src\\New\\Deeper", L"D:\\Src"));
+    EXPECT_TRUE(guard.liesInside(L"D:\\Src", L"Z:\\d\\Src"));
+    EXPECT_FALSE(guard.liesInside(L"D:\\Other", L"Z:\\d\\Src"));
+
+    // Gathering into the source folder itself is refused as well.
+    fake.dialogs.boxes.clear();
+    disk().addFolder(Desktop + L"\\Work_D");
+    disk().addFile(L"D:\\Other", L"a.txt");
+    choose(L"Work_D", Desktop + L"\\Work_D");
+    choose(L"Other", L"D:\\Other");
+    type({FakeDialogs::KeepProposed, FakeDialogs::KeepProposed});
+    EXPECT_EQ(k.FldSetD({L"Work_D"}), Desktop + L"\\Work_D\\");
+    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
+    EXPECT_EQ(fake.log.args("fs copyFile").size(), 1u);
 }
 
 } // namespace

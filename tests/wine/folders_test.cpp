@@ -137,6 +137,107 @@ std::wstring confirm(const std::wstring& title, const std::wstring* answer = nul
         Sleep(INFINITE);
 }
 
+std::wstring shortNameOf(const std::wstring& path) {
+    wchar_t shortName[MAX_PATH] = {};
+    GetShortPathNameW(path.c_str(), shortName, MAX_PATH);
+    return shortName;
+}
+
+// The host's path for a Windows path under Wine; empty on Windows.
+std::string hostPathOf(const std::wstring& path) {
+    using UnixName = char*(CDECL*)(LPCWSTR);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* name = unixName ? unixName(path.c_str()) : nullptr;
+    if (!name) return {};
+    std::string result = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return result;
+}
+
+// Wine names every host folder also through the drive that maps the host's root; on Windows
+// the device form of the path stands in for another name of the same folder.
+std::wstring sameFolderElsewhere(const std::wstring& path) {
+    const std::string host = hostPathOf(path);
+    if (host.empty()) return L"\\\\?\\" + path;
+    std::wstring result = L"Z:";
+    for (const char c : host)
+        result += c == '/' ? L'\\' : static_cast<wchar_t>(c);
+    return result;
+}
+
+// Makes the empty folder `link` a junction to `target`.
+bool makeJunction(const std::wstring& link, const std::wstring& target) {
+    pilot::OwnedHandle folder(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
+    if (folder.get() == INVALID_HANDLE_VALUE) return false;
+    const std::wstring substitute = L"\\??\\" + target;
+    const WORD substituteBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
+    const WORD printBytes = static_cast<WORD>(target.size() * sizeof(wchar_t));
+    // REPARSE_DATA_BUFFER of a mount point: tag, data length, reserved, then four offsets and
+    // lengths, then both names, each followed by a NUL.
+    std::vector<BYTE> buffer(8 + 8 + substituteBytes + 2 + printBytes + 2, 0);
+    const auto at = [&](std::size_t offset) { return buffer.data() + offset; };
+    const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+    const WORD header[] = {static_cast<WORD>(buffer.size() - 8),   0,         0, substituteBytes,
+                           static_cast<WORD>(substituteBytes + 2), printBytes};
+    memcpy(at(0), &tag, 4);
+    memcpy(at(4), header, sizeof header);
+    memcpy(at(16), substitute.data(), substituteBytes);
+    memcpy(at(16 + substituteBytes + 2), target.data(), printBytes);
+    DWORD returned = 0;
+    return DeviceIoControl(folder.get(), FSCTL_SET_REPARSE_POINT, buffer.data(),
+                           static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
+}
+
+// The host's own /bin/ln -s, which Wine starts as it starts Windows programs (but without
+// telling when it has ended).
+void hostSymbolicLink(const std::wstring& link, const std::wstring& target) {
+    const auto quoted = [](const std::string& path) {
+        return L"\"" + std::wstring(path.begin(), path.end()) + L"\"";
+    };
+    std::wstring command = L"ln -s " + quoted(hostPathOf(target)) + L" " + quoted(hostPathOf(link));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(L"Z:\\bin\\ln", command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+// A link at `link` to the folder `target`, as the system can make it: a junction on Windows.
+// Wine makes neither junctions nor symbolic links, but shows the host's symbolic links as
+// links: there the host's ln makes one.
+bool makeLink(const std::wstring& link, const std::wstring& target) {
+    const auto isLink = [&] {
+        const DWORD attributes = GetFileAttributesW(link.c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    };
+    if (!CreateDirectoryW(link.c_str(), nullptr)) return false;
+    if (makeJunction(link, target) && isLink()) return true;
+    RemoveDirectoryW(link.c_str());
+    hostSymbolicLink(link, target);
+    for (int i = 0; i < 100 && !isLink(); ++i)
+        Sleep(50);
+    return isLink();
+}
+
+// Presses OK on an error box that comes up within a few seconds, if one does.
+void answerErrorBoxIfAny() {
+    const ULONGLONG deadline = GetTickCount64() + 5000;
+    while (GetTickCount64() < deadline) {
+        for (HWND window : pilot::topLevelWindows())
+            if (IsWindowVisible(window) && pilot::captionOf(window).rfind(ErrorTitle, 0) == 0) {
+                press(window, IDOK);
+                return;
+            }
+        Sleep(pilot::kPollIntervalMs);
+    }
+}
+
 // One registry value ("Desktop" under a key of the current user) as it was.
 struct SavedValue {
     bool save(const wchar_t* subkey) {
@@ -174,8 +275,9 @@ protected:
                      std::to_wstring(GetCurrentProcessId()) + L"-" +
                      std::to_wstring(GetTickCount64());
         CreateDirectoryW(suiteRoot_.c_str(), nullptr);
-        CreateDirectoryW((suiteRoot_ + L"\\Desktop").c_str(), nullptr);
-        redirectDesktop(suiteRoot_ + L"\\Desktop");
+        CreateDirectoryW(home().c_str(), nullptr);
+        CreateDirectoryW(desktop().c_str(), nullptr);
+        redirectDesktop(desktop());
     }
     static void TearDownTestSuite() {
         restoreDesktop();
@@ -189,7 +291,7 @@ protected:
         root_ =
             suiteRoot_ + L"\\" + std::wstring(test->name(), test->name() + strlen(test->name()));
         ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
-        desktop_ = suiteRoot_ + L"\\Desktop";
+        desktop_ = desktop();
         kelmo_ = std::make_unique<LateBound>();
         ASSERT_EQ(S_OK, kelmo_->created());
         fastPacing(k_());
@@ -230,6 +332,10 @@ protected:
     }
 
     const LateBound& k_() const { return *kelmo_; }
+    // The home folder that holds the desktop; the desktop has a long name, so that it also has
+    // a short one.
+    static std::wstring home() { return suiteRoot_ + L"\\Home"; }
+    static std::wstring desktop() { return home() + L"\\My Desktop Folder"; }
 
     std::unique_ptr<LateBound> kelmo_; // made once COM is initialised
     std::wstring root_, desktop_;
@@ -369,7 +475,7 @@ TEST_F(FolderTasks, FldDeleteDeletesTheCurrentFolderAndReportsACancelledDialogAs
     EXPECT_EQ(S_OK, k_().call(L"FldDelete", {Arg::omitted()}).hr);
     EXPECT_FALSE(folderExists(at(L"Gone")));
 
-    std::wstring cancelled, refused;
+    std::wstring cancelled;
     withUser(
         [&] {
             press(waitForBrowseDialog(), IDCANCEL);
@@ -379,17 +485,61 @@ TEST_F(FolderTasks, FldDeleteDeletesTheCurrentFolderAndReportsACancelledDialogAs
         },
         L"FldDelete", {Arg(L"?")});
     EXPECT_EQ(cancelled, ErrorTitle + L"91");
+}
 
-    // The desktop is never deleted.
+// The desktop reached under other names is never deleted, a link inside a deleted folder is
+// not followed, and a copy into its own source is refused before anything is written.
+TEST_F(FolderTasks, FoldersAreComparedByWhatTheyAreNotByTheirNames) {
+    const std::wstring sentinel = desktop_ + L"\\sentinel.txt";
+    writeFile(sentinel);
+    std::vector<std::wstring> aliases = {shortNameOf(desktop_), L"C:.", L"."};
+    ASSERT_NE(aliases[0], desktop_);
+    ASSERT_TRUE(makeLink(at(L"deskln"), desktop_));
+    ASSERT_TRUE(makeLink(home() + L"\\Music", home())); // a profile folder linking home
+    aliases.insert(aliases.end(),
+                   {at(L"deskln"), home() + L"\\Music", sameFolderElsewhere(desktop_)});
+    ASSERT_EQ(S_OK, k_().put(L"DefFld", Arg(desktop_.c_str())).hr); // "." is the desktop
+    for (const std::wstring& alias : aliases) {
+        SCOPED_TRACE(std::string(alias.begin(), alias.end()));
+        std::wstring title, text;
+        withUser(
+            [&] {
+                HWND box = waitForCaptionStart(ErrorTitle);
+                title = pilot::captionOf(box);
+                text = pilot::messageBoxText(box);
+                press(box, IDOK);
+            },
+            L"FldDelete", {Arg(alias.c_str())});
+        EXPECT_EQ(title, ErrorTitle + L"70");
+        EXPECT_EQ(text.rfind(L"フォルダの削除に失敗しました。\r\n\r\n", 0), 0u);
+        ASSERT_NE(GetFileAttributesW(sentinel.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+
+    // Where links cannot be removed as links (Wine), the deletion fails instead.
+    makeFolder(L"Victim");
+    makeFolder(L"Target");
+    writeFile(at(L"Target\\keep.txt"));
+    ASSERT_TRUE(makeLink(at(L"Victim\\out"), at(L"Target")));
+    withUser([] { answerErrorBoxIfAny(); }, L"FldDelete", {Arg(at(L"Victim").c_str())});
+    EXPECT_NE(GetFileAttributesW(at(L"Target\\keep.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    makeFolder(L"Src");
+    makeFolder(L"Src\\sub");
+    writeFile(at(L"Src\\a.txt"));
+    makeFolder(L"Other");
+    std::wstring copyFailure;
     withUser(
         [&] {
             HWND box = waitForCaptionStart(ErrorTitle);
-            refused = pilot::messageBoxText(box);
+            copyFailure = pilot::messageBoxText(box);
             press(box, IDOK);
+            browseTo(at(L"Other"));
+            confirm(L"コピー元フォルダの確認");
+            press(waitFor(L"上書きの確認 "), IDYES);
         },
-        L"FldDelete", {Arg(desktop_.c_str())});
-    EXPECT_TRUE(folderExists(desktop_));
-    EXPECT_EQ(refused.rfind(L"フォルダの削除に失敗しました。", 0), 0u);
+        L"FldCopy", {Arg(at(L"Src").c_str()), Arg(at(L"Src\\sub").c_str())});
+    EXPECT_EQ(copyFailure.rfind(L"フォルダのコピーに失敗しました。やり直してください \r\n", 0), 0u);
+    EXPECT_FALSE(folderExists(at(L"Src\\sub\\sub")));
 }
 
 } // namespace
