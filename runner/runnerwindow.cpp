@@ -21,6 +21,7 @@ using win32::Variant;
 const long RunnerEntry = 0;
 constexpr UINT KeyBoxEnter = WM_APP + 1, SpecialKeyChosen = WM_APP + 2;
 constexpr UINT_PTR KeyBoxSubclass = 1;
+constexpr int OwnEntryTries = 5;
 constexpr wchar_t CharacterReturn = L'\r';
 
 const wchar_t StartupText[] = L"これから KelmoR を実行します\r\n"
@@ -221,8 +222,7 @@ void RunnerWindow::activate(Activation how) {
                                       : win32::call(kelmo_.get(), L"Mark");
     putAppCur(Variant(RunnerEntry));
     if (IsWindowVisible(item(Label5))) showReadyState();
-    focusKeyBox();
-    win32::call(kelmo_.get(), L"Update");
+    takeOwnEntry();
 }
 
 void RunnerWindow::showReadyState() {
@@ -239,7 +239,7 @@ void RunnerWindow::insertIntoKeyBox(const std::wstring& keys) {
     if (calling_ || keys.empty()) return;
     ComponentCall call(*this);
     putAppCur(Variant(RunnerEntry));
-    focusKeyBox();
+    takeOwnEntry();
     win32::call(kelmo_.get(), L"Pass", {text(keys)});
 }
 
@@ -285,6 +285,18 @@ bool RunnerWindow::liesOnDropTarget(POINT point) const {
 void RunnerWindow::focusKeyBox() {
     SetForegroundWindow(hwnd());
     SetFocus(item(Text1));
+}
+
+// The runner's entry (current) records the runner's window: in front with the focus in the key
+// box, then Update. A window that came to the front during the component's wait, such as that
+// of a program Exec launched which came up after Exec had returned, would be recorded instead
+// and receive the next paste: the runner takes the front back and records again.
+void RunnerWindow::takeOwnEntry() {
+    for (int tries = 0; tries < OwnEntryTries; ++tries) {
+        focusKeyBox();
+        win32::call(kelmo_.get(), L"Update");
+        if (GetForegroundWindow() == hwnd()) return;
+    }
 }
 
 void RunnerWindow::putAppCur(const Variant& entry) {

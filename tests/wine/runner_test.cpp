@@ -172,7 +172,7 @@ TEST_F(RunnerProgram, StartsWaitingWithTheLayoutOfTheTable) {
 
 // Exec of the recorder (the first Exec after start: entry 2, after the taskbar's entry 1) makes
 // the runner ready; lines typed into the key box go to the recorder and into the log, run
-// together; an empty line adds nothing.
+// together; an empty line adds nothing; a modifier button inserts into the key box.
 TEST_F(RunnerProgram, ExecThenEveryLineGoesToTheTargetAndTheLog) {
     kelmo::test::KeyRecorder recorder{kelmo::test::KeyRecorder::StartedElsewhere{}};
     ASSERT_TRUE(setControlText(window_, Text3, recorder.command()));
@@ -195,6 +195,18 @@ TEST_F(RunnerProgram, ExecThenEveryLineGoesToTheTargetAndTheLog) {
     sendLine(L"{Enter}", L"abc{Enter}");
     sendLine(L"", L"abc{Enter}");
     sendLine(L"x", L"abc{Enter}x");
+
+    // A window that comes to the front while the runner makes its own entry current (as a
+    // program's window does that comes up after Exec has returned), during AppCur and again
+    // during Update, gets no modifier pasted.
+    ASSERT_TRUE(SetForegroundWindow(recorder.window()));
+    ASSERT_TRUE(clickButton(window_, cmdShift));
+    for (int wait = 0; wait < 2; ++wait) {
+        ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window_; }, CallMs));
+        SetForegroundWindow(recorder.window());
+    }
+    ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(control(cmdExec)) != FALSE; }, CallMs));
+    EXPECT_EQ(L"+", textOf(Text1));
     recorder.settle();
     EXPECT_EQ(L"abc\rx", recorder.text());
 }
