@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
+
 #include "base/error.h"
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
@@ -64,6 +66,17 @@ void moveToOwnersPlace(HWND window, HWND owner) {
     GetWindowRect(owner, &place);
     SetWindowPos(window, nullptr, place.left, place.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Whether a shortcut's target is a file: a full path with a drive ("C:\") or a network path
+// ("\\server\share"), and no other colon. A shortcut to an address or to an item that is no
+// file has no such path: Windows reads back an empty one, Wine the text the target was given,
+// taken as a relative path ("C:\folder\http:\example.invalid\") or as it is ("::{...}").
+bool isFilePath(const std::wstring& path) {
+    const bool drive =
+        path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+    const bool network = path.rfind(L"\\\\", 0) == 0;
+    return (drive || network) && path.find(L':', 2) == std::wstring::npos;
 }
 
 // The dropped file list, given back to the system when done with.
@@ -263,7 +276,9 @@ void RunnerWindow::dropped(HDROP files) {
     try {
         const std::wstring first = dropped.first();
         if (first.empty()) throw KelmoError(errors::InvalidCall, L"no file dropped");
-        setText(Text3, shell_->shortcutTarget(first));
+        const std::wstring target = shell_->shortcutTarget(first);
+        if (!isFilePath(target)) throw KelmoError(errors::InvalidCall, L"no file shortcut");
+        setText(Text3, target);
     } catch (const KelmoError&) {
         setText(Text3, DropMessage);
     }
