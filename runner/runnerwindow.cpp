@@ -5,6 +5,8 @@
 
 #include <commctrl.h>
 
+#include <cwctype>
+
 #include "base/error.h"
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
@@ -21,6 +23,7 @@ using win32::Variant;
 const long RunnerEntry = 0;
 constexpr UINT KeyBoxEnter = WM_APP + 1, SpecialKeyChosen = WM_APP + 2;
 constexpr UINT_PTR KeyBoxSubclass = 1;
+constexpr int OwnEntryTries = 5;
 constexpr wchar_t CharacterReturn = L'\r';
 
 const wchar_t StartupText[] = L"これから KelmoR を実行します\r\n"
@@ -63,6 +66,17 @@ void moveToOwnersPlace(HWND window, HWND owner) {
     GetWindowRect(owner, &place);
     SetWindowPos(window, nullptr, place.left, place.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Whether a shortcut's target is a file: a full path with a drive ("C:\") or a network path
+// ("\\server\share"), and no other colon. A shortcut to an address or to an item that is no
+// file has no such path: Windows reads back an empty one, Wine the text the target was given,
+// taken as a relative path ("C:\folder\http:\example.invalid\") or as it is ("::{...}").
+bool isFilePath(const std::wstring& path) {
+    const bool drive =
+        path.size() >= 3 && std::iswalpha(path[0]) && path[1] == L':' && path[2] == L'\\';
+    const bool network = path.rfind(L"\\\\", 0) == 0;
+    return (drive || network) && path.find(L':', 2) == std::wstring::npos;
 }
 
 // The dropped file list, given back to the system when done with.
@@ -221,8 +235,7 @@ void RunnerWindow::activate(Activation how) {
                                       : win32::call(kelmo_.get(), L"Mark");
     putAppCur(Variant(RunnerEntry));
     if (IsWindowVisible(item(Label5))) showReadyState();
-    focusKeyBox();
-    win32::call(kelmo_.get(), L"Update");
+    takeOwnEntry();
 }
 
 void RunnerWindow::showReadyState() {
@@ -239,7 +252,7 @@ void RunnerWindow::insertIntoKeyBox(const std::wstring& keys) {
     if (calling_ || keys.empty()) return;
     ComponentCall call(*this);
     putAppCur(Variant(RunnerEntry));
-    focusKeyBox();
+    takeOwnEntry();
     win32::call(kelmo_.get(), L"Pass", {text(keys)});
 }
 
@@ -263,7 +276,9 @@ void RunnerWindow::dropped(HDROP files) {
     try {
         const std::wstring first = dropped.first();
         if (first.empty()) throw KelmoError(errors::InvalidCall, L"no file dropped");
-        setText(Text3, shell_->shortcutTarget(first));
+        const std::wstring target = shell_->shortcutTarget(first);
+        if (!isFilePath(target)) throw KelmoError(errors::InvalidCall, L"no file shortcut");
+        setText(Text3, target);
     } catch (const KelmoError&) {
         setText(Text3, DropMessage);
     }
@@ -285,6 +300,18 @@ bool RunnerWindow::liesOnDropTarget(POINT point) const {
 void RunnerWindow::focusKeyBox() {
     SetForegroundWindow(hwnd());
     SetFocus(item(Text1));
+}
+
+// The runner's entry (current) records the runner's window: in front with the focus in the key
+// box, then Update. A window that came to the front during the component's wait, such as that
+// of a program Exec launched which came up after Exec had returned, would be recorded instead
+// and receive the next paste: the runner takes the front back and records again.
+void RunnerWindow::takeOwnEntry() {
+    for (int tries = 0; tries < OwnEntryTries; ++tries) {
+        focusKeyBox();
+        win32::call(kelmo_.get(), L"Update");
+        if (GetForegroundWindow() == hwnd()) return;
+    }
 }
 
 void RunnerWindow::putAppCur(const Variant& entry) {

@@ -42,6 +42,7 @@ private:
 
     void showReadyState();
     void focusKeyBox();
+    void takeOwnEntry();
     void putAppCur(const win32::Variant& entry);
     std::wstring textOf(int id) const;
     void setText(int id, const std::wstring& text);

@@ -172,7 +172,7 @@ TEST_F(RunnerProgram, StartsWaitingWithTheLayoutOfTheTable) {
 
 // Exec of the recorder (the first Exec after start: entry 2, after the taskbar's entry 1) makes
 // the runner ready; lines typed into the key box go to the recorder and into the log, run
-// together; an empty line adds nothing.
+// together; an empty line adds nothing; a modifier button inserts into the key box.
 TEST_F(RunnerProgram, ExecThenEveryLineGoesToTheTargetAndTheLog) {
     kelmo::test::KeyRecorder recorder{kelmo::test::KeyRecorder::StartedElsewhere{}};
     ASSERT_TRUE(setControlText(window_, Text3, recorder.command()));
@@ -195,13 +195,28 @@ TEST_F(RunnerProgram, ExecThenEveryLineGoesToTheTargetAndTheLog) {
     sendLine(L"{Enter}", L"abc{Enter}");
     sendLine(L"", L"abc{Enter}");
     sendLine(L"x", L"abc{Enter}x");
+
+    // A window that comes to the front while the runner makes its own entry current (as a
+    // program's window does that comes up after Exec has returned), during AppCur and again
+    // during Update, gets no modifier pasted.
+    ASSERT_TRUE(SetForegroundWindow(recorder.window()));
+    ASSERT_TRUE(clickButton(window_, cmdShift));
+    for (int wait = 0; wait < 2; ++wait) {
+        ASSERT_TRUE(waitUntil([&] { return GetForegroundWindow() == window_; }, CallMs));
+        SetForegroundWindow(recorder.window());
+    }
+    ASSERT_TRUE(waitUntil([&] { return IsWindowEnabled(control(cmdExec)) != FALSE; }, CallMs));
+    EXPECT_EQ(L"+", textOf(Text1));
     recorder.settle();
     EXPECT_EQ(L"abc\rx", recorder.text());
 }
 
-// A dropped shortcut shows its target's full path; a text file shows the drop message; a drop
-// beside the path box and the label under it changes nothing.
+// A dropped shortcut shows its target's full path; a text file, or a shortcut to something that
+// is no file, shows the drop message; a drop beside the path box and the label under it changes
+// nothing.
 TEST_F(RunnerProgram, DropsShowTheShortcutTargetOrTheMessage) {
+    const std::wstring DropMessage =
+        L"必ずショートカットアイコンをドラッグ＆ドロップしてください！";
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
     const std::wstring shortcut = std::wstring(temp) + L"kelmo-runner-test.lnk";
@@ -213,11 +228,19 @@ TEST_F(RunnerProgram, DropsShowTheShortcutTargetOrTheMessage) {
     ASSERT_TRUE(dropFiles(window_, centreOf(Text3), {shortcut, textFile}));
     EXPECT_EQ(0, _wcsicmp(target.c_str(), textOf(Text3).c_str())) << textOf(Text3);
     ASSERT_TRUE(dropFiles(window_, centreOf(Label4), {textFile}));
-    EXPECT_EQ(L"必ずショートカットアイコンをドラッグ＆ドロップしてください！", textOf(Text3));
+    EXPECT_EQ(DropMessage, textOf(Text3));
     ASSERT_TRUE(dropFiles(window_, centreOf(Label4), {shortcut}));
     EXPECT_EQ(0, _wcsicmp(target.c_str(), textOf(Text3).c_str()));
     ASSERT_TRUE(dropFiles(window_, centreOf(Label5), {textFile}));
     EXPECT_EQ(0, _wcsicmp(target.c_str(), textOf(Text3).c_str()));
+    // Shortcuts to an address and to the computer name no file.
+    for (const wchar_t* noFile :
+         {L"http://example.invalid/", L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"}) {
+        ASSERT_TRUE(makeShortcut(shortcut, noFile));
+        ASSERT_TRUE(setControlText(window_, Text3, L""));
+        ASSERT_TRUE(dropFiles(window_, centreOf(Text3), {shortcut}));
+        EXPECT_EQ(DropMessage, textOf(Text3)) << "target " << testing::PrintToString(noFile);
+    }
     DeleteFileW(shortcut.c_str());
     DeleteFileW(textFile.c_str());
 }
