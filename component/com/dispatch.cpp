@@ -38,10 +38,6 @@ std::wstring variantText(const VARIANT& value) {
     return text(converted.get()->bstrVal);
 }
 
-bool isMissing(const VARIANT& value) {
-    return value.vt == VT_ERROR && value.scode == DISP_E_PARAMNOTFOUND;
-}
-
 // Null, Empty or Nothing: a value that stands for no object.
 bool isNoObject(const VARIANT& value) {
     const VARIANT& v =
@@ -189,11 +185,8 @@ public:
     HRESULT STDMETHODCALLTYPE FldCopy(BSTR s, BSTR d, BSTR* r) noexcept override {
         return member([&] { *r = bstrOut(core_.FldCopy(text(s), text(d))); }, r);
     }
-    HRESULT STDMETHODCALLTYPE FldDelete(VARIANT s) noexcept override {
-        return member([&] {
-            core_.FldDelete(isMissing(s) ? std::nullopt
-                                         : std::optional<std::wstring>(variantText(s)));
-        });
+    HRESULT STDMETHODCALLTYPE FldDelete(BSTR s) noexcept override {
+        return member([&] { core_.FldDelete(text(s)); });
     }
     HRESULT STDMETHODCALLTYPE Update() noexcept override {
         return member([&] { core_.Update(); });
