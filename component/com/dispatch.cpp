@@ -5,6 +5,8 @@
 // EXCEPINFO for late-bound callers). Also the class factory of CKelmo.
 #include <initguid.h>
 
+#include <cguid.h>
+
 #include "component/com/dispatch.h"
 
 #include "component/com/classfactory.h"
@@ -14,6 +16,7 @@
 #include "platform/win32/win32services.h"
 
 #include <optional>
+#include <vector>
 
 namespace kelmo::com {
 
@@ -38,14 +41,13 @@ std::wstring variantText(const VARIANT& value) {
     return text(converted.get()->bstrVal);
 }
 
-bool isMissing(const VARIANT& value) {
-    return value.vt == VT_ERROR && value.scode == DISP_E_PARAMNOTFOUND;
+const VARIANT& dereferenced(const VARIANT& value) {
+    return value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal ? *value.pvarVal : value;
 }
 
 // Null, Empty or Nothing: a value that stands for no object.
 bool isNoObject(const VARIANT& value) {
-    const VARIANT& v =
-        value.vt == (VT_BYREF | VT_VARIANT) && value.pvarVal ? *value.pvarVal : value;
+    const VARIANT& v = dereferenced(value);
     switch (v.vt) {
     case VT_EMPTY:
     case VT_NULL:
@@ -56,6 +58,11 @@ bool isNoObject(const VARIANT& value) {
     default:
         return false;
     }
+}
+
+bool isObject(const VARIANT& value) {
+    const VARTYPE type = dereferenced(value).vt;
+    return (type == VT_DISPATCH || type == VT_UNKNOWN) && !isNoObject(value);
 }
 
 // A property assignment (put or putref) of one value, passed as property puts are.
@@ -84,6 +91,45 @@ ITypeInfo* kelmoTypeInfo() {
     return info.get();
 }
 
+// One entry of _CKelmo as a dispatch call sees it: its kind and how many arguments it takes.
+struct EntryShape {
+    MEMBERID id;
+    INVOKEKIND kind;
+    UINT arguments; // the parameters without the result
+};
+
+// The entries' shapes, read once from the type information and shared like it.
+const std::vector<EntryShape>& kelmoEntryShapes() {
+    static const std::vector<EntryShape> shapes = [] {
+        ITypeInfo* info = kelmoTypeInfo();
+        TYPEATTR* type = nullptr;
+        win32::throwIfFailed(info->GetTypeAttr(&type), L"GetTypeAttr");
+        const WORD count = type->cFuncs;
+        info->ReleaseTypeAttr(type);
+        std::vector<EntryShape> result;
+        for (UINT i = 0; i < count; ++i) {
+            FUNCDESC* function = nullptr;
+            win32::throwIfFailed(info->GetFuncDesc(i, &function), L"GetFuncDesc");
+            EntryShape shape{function->memid, function->invkind, 0};
+            for (SHORT p = 0; p < function->cParams; ++p)
+                if (!(function->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
+                    ++shape.arguments;
+            info->ReleaseFuncDesc(function);
+            result.push_back(shape);
+        }
+        return result;
+    }();
+    return shapes;
+}
+
+// The entry a call reaches, chosen as DispInvoke chooses it: the first one with that DISPID
+// whose kind is among the call's flags.
+const EntryShape* entryShapeOf(const std::vector<EntryShape>& shapes, DISPID id, WORD flags) {
+    for (const EntryShape& shape : shapes)
+        if (shape.id == id && (shape.kind & flags)) return &shape;
+    return nullptr;
+}
+
 } // namespace
 
 using KelmoObjectBase =
@@ -93,7 +139,9 @@ using KelmoObjectBase =
 
 class KelmoObject final : public KelmoObjectBase {
 public:
-    KelmoObject() : typeInfo_(win32::ComPtr<ITypeInfo>::share(kelmoTypeInfo())) {}
+    KelmoObject()
+        : typeInfo_(win32::ComPtr<ITypeInfo>::share(kelmoTypeInfo())), shapes_(kelmoEntryShapes()) {
+    }
 
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) noexcept override {
@@ -189,11 +237,8 @@ public:
     HRESULT STDMETHODCALLTYPE FldCopy(BSTR s, BSTR d, BSTR* r) noexcept override {
         return member([&] { *r = bstrOut(core_.FldCopy(text(s), text(d))); }, r);
     }
-    HRESULT STDMETHODCALLTYPE FldDelete(VARIANT s) noexcept override {
-        return member([&] {
-            core_.FldDelete(isMissing(s) ? std::nullopt
-                                         : std::optional<std::wstring>(variantText(s)));
-        });
+    HRESULT STDMETHODCALLTYPE FldDelete(BSTR s) noexcept override {
+        return member([&] { core_.FldDelete(text(s)); });
     }
     HRESULT STDMETHODCALLTYPE Update() noexcept override {
         return member([&] { core_.Update(); });
@@ -325,9 +370,15 @@ private:
     }
 
     HRESULT invokeFldSetD(const DISPPARAMS& params, VARIANT* result) noexcept;
+    HRESULT assignIEC(const VARIANT& value) noexcept;
+    HRESULT invokeOnResult(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                           EXCEPINFO* exception, UINT* argError) noexcept;
+    HRESULT invokeEntry(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) noexcept;
     void fillException(EXCEPINFO* exception) const noexcept;
 
     win32::ComPtr<ITypeInfo> typeInfo_;
+    const std::vector<EntryShape>& shapes_;
     win32::Win32Services services_;
     CKelmo core_{services_.services()};
     std::optional<KelmoError> lastError_;
@@ -358,6 +409,47 @@ HRESULT KelmoObject::invokeFldSetD(const DISPPARAMS& params, VARIANT* result) no
     return hr;
 }
 
+// IEC holds an object. An assignment of Null, Empty or Nothing, also as a plain property put
+// (JScript assigns every value that way), empties it, as Set IEC = Nothing does; one of a value
+// that is no object is a type mismatch.
+HRESULT KelmoObject::assignIEC(const VARIANT& value) noexcept {
+    if (isNoObject(value)) return putref_IEC(nullptr);
+    return member([] { errors::raise(errors::TypeMismatch); });
+}
+
+// A get without parameters that is given arguments passes them to the default member of the
+// object it returns (k.FldFiles("a.txt") is k.FldFiles.Item("a.txt")), as the platform's
+// dispatch does; done here, because not every runtime checks that the property holds an object.
+HRESULT KelmoObject::invokeOnResult(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
+                                    VARIANT* result, EXCEPINFO* exception,
+                                    UINT* argError) noexcept {
+    DISPPARAMS none{};
+    win32::Variant property;
+    const HRESULT hr = DispInvoke(static_cast<_CKelmo*>(this), typeInfo_.get(), id,
+                                  DISPATCH_PROPERTYGET, &none, property.get(), exception, argError);
+    if (FAILED(hr)) return hr;
+    const VARIANT& value = *property.get();
+    if (value.vt != VT_DISPATCH) return DISP_E_NOTACOLLECTION;
+    if (!value.pdispVal) return member([] { errors::raise(errors::ObjectNotSet); });
+    const HRESULT indexed = value.pdispVal->Invoke(DISPID_VALUE, IID_NULL, lcid, flags, params,
+                                                   result, exception, argError);
+    return indexed == DISP_E_MEMBERNOTFOUND ? DISP_E_NOTACOLLECTION : indexed;
+}
+
+// A call of one entry through the type information. More arguments than the entry takes are
+// refused here (not every runtime's DispInvoke counts them, and would pass the first ones on).
+HRESULT KelmoObject::invokeEntry(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
+                                 VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
+    if (const EntryShape* shape = entryShapeOf(shapes_, id, flags);
+        shape && params->cArgs > shape->arguments) {
+        if (shape->kind == INVOKE_PROPERTYGET && shape->arguments == 0)
+            return invokeOnResult(id, lcid, flags, params, result, exception, argError);
+        return DISP_E_BADPARAMCOUNT;
+    }
+    return DispInvoke(static_cast<_CKelmo*>(this), typeInfo_.get(), id, flags, params, result,
+                      exception, argError);
+}
+
 void KelmoObject::fillException(EXCEPINFO* exception) const noexcept {
     if (!exception || !lastError_) return;
     win32::clearExceptionInfo(*exception);
@@ -367,9 +459,10 @@ void KelmoObject::fillException(EXCEPINFO* exception) const noexcept {
 }
 
 // EXCEPINFO is an out-parameter: it is emptied first, so that only what was put there during
-// this call is ever freed. IEC also takes a plain property put of Null, Empty or Nothing
-// (JScript assigns null that way): it empties IEC, as Set IEC = Nothing does.
-HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID, WORD flags,
+// this call is ever freed. Arguments that DispInvoke cannot pass on (a type mismatch, an
+// overflow, a wrong number of them) fail before the member runs, as the run-time errors script
+// languages know them by.
+HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID lcid, WORD flags,
                                               DISPPARAMS* params, VARIANT* result,
                                               EXCEPINFO* exception, UINT* argError) noexcept {
     if (!params) return E_INVALIDARG;
@@ -378,11 +471,16 @@ HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID, WORD flag
     HRESULT hr;
     if (id == DispIdFldSetD && (flags & DISPATCH_METHOD))
         hr = invokeFldSetD(*params, result);
-    else if (id == DispIdIEC && isAssignmentOf(flags, *params) && isNoObject(params->rgvarg[0]))
-        hr = putref_IEC(nullptr);
+    else if (id == DispIdIEC && isAssignmentOf(flags, *params) && !isObject(params->rgvarg[0]))
+        hr = assignIEC(params->rgvarg[0]);
     else
-        hr = DispInvoke(static_cast<_CKelmo*>(this), typeInfo_.get(), id, flags, params, result,
-                        exception, argError);
+        hr = invokeEntry(id, lcid, flags, params, result, exception, argError);
+    if (FAILED(hr) && !lastError_) {
+        if (auto error = argumentError(hr)) {
+            reportError(*error, IID__CKelmo);
+            lastError_ = std::move(error);
+        }
+    }
     if (FAILED(hr) && lastError_) {
         fillException(exception);
         return DISP_E_EXCEPTION;

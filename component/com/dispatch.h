@@ -3,7 +3,12 @@
 
 #include "platform/win32/com.h"
 
-#include "Kelmo_h.h" // generated from Kelmo.idl: _CKelmo, CLSID_CKelmo, IID__CKelmo, LIBID_Kelmo
+// Generated from Kelmo.idl: _CKelmo, CLSID_CKelmo, IID__CKelmo, LIBID_Kelmo. The generator gives
+// FldDelete's optional string its default as a C++ default argument, a string literal.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wwrite-strings"
+#include "Kelmo_h.h"
+#pragma GCC diagnostic pop
 
 namespace kelmo::com {
 

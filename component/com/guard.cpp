@@ -43,7 +43,34 @@ KelmoError errorOfCurrentException() {
     }
 }
 
+// What DispInvoke reports when it cannot pass the arguments on, and the numbers and texts
+// script languages give these failures.
+struct ArgumentFailure {
+    HRESULT hr;
+    std::int32_t number;
+    const wchar_t* description; // null: the number's standard description
+};
+constexpr ArgumentFailure ArgumentFailures[] = {
+    {DISP_E_TYPEMISMATCH, errors::TypeMismatch, nullptr},
+    {DISP_E_BADVARTYPE, errors::TypeMismatch, nullptr},
+    {DISP_E_OVERFLOW, errors::Overflow, nullptr},
+    {DISP_E_NONAMEDARGS, 446, L"Object doesn't support named arguments"},
+    {DISP_E_PARAMNOTFOUND, 448, L"Named argument not found"},
+    {DISP_E_PARAMNOTOPTIONAL, 449, L"Argument not optional"},
+    {DISP_E_BADPARAMCOUNT, 450, L"Wrong number of arguments or invalid property assignment"},
+    {DISP_E_NOTACOLLECTION, 451, L"Object not a collection"},
+};
+
 } // namespace
+
+std::optional<KelmoError> argumentError(HRESULT hr) {
+    for (const ArgumentFailure& failure : ArgumentFailures)
+        if (failure.hr == hr)
+            return KelmoError(failure.number, failure.description
+                                                  ? failure.description
+                                                  : errors::standardDescription(failure.number));
+    return std::nullopt;
+}
 
 KelmoError currentError() noexcept {
     try {

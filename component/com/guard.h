@@ -21,6 +21,12 @@ KelmoError currentError() noexcept;
 // would read as success.
 HRESULT failureCode(const KelmoError& error) noexcept;
 
+// The run-time error that a failure of the platform's argument handling stands for (an argument
+// that does not convert to its parameter's type, a wrong number of arguments, arguments for a
+// property that holds no collection), as script languages number it; nothing for any other
+// result.
+std::optional<KelmoError> argumentError(HRESULT hr);
+
 // Sets error info (source "Kelmo", the description, the interface iid) for the calling thread
 // and returns failureCode(error).
 HRESULT reportError(const KelmoError& error, REFIID iid) noexcept;

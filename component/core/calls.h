@@ -2,8 +2,9 @@
 // runner button, a viewer timer or a browser event can call the object while one of its members
 // is still running. A member that acts (types, pastes, launches, shows a box, rests, changes
 // the application table or folders) refuses such a call with the busy error; a member that only
-// reads may run inside another. Members call each other through their private implementations,
-// which take no MemberCall.
+// reads may run inside another. A member that acts only sometimes (FldFiles asks for a folder
+// when none is set) says per call which it does. Members call each other through their private
+// implementations, which take no MemberCall.
 #pragma once
 
 #include "base/error.h"

@@ -348,8 +348,10 @@ void CKelmo::Update() {
     apps_.adoptForeground();
 }
 
+// Without a current folder it asks for one, and so acts.
 std::shared_ptr<platform::AutomationObject> CKelmo::FldFiles() {
-    const MemberCall call(runningCalls_, MemberCall::Kind::Reads);
+    const MemberCall call(runningCalls_,
+                          curFld_.empty() ? MemberCall::Kind::Acts : MemberCall::Kind::Reads);
     pacer_.guardBreak();
     if (curFld_.empty()) settleFolder(L"?");
     return fileSystem().folderFiles(curFld_);

@@ -40,12 +40,13 @@ TEST_F(Reentry, AnActingCallDuringAnotherIsBusyAReadIsAnsweredAndTheOuterCallCom
         refused.push_back(errorNumberOf([&] { k.Break(L""); }));
         refused.push_back(errorNumberOf([&] { k.Rest(1, false); }));
         refused.push_back(errorNumberOf([&] { k.DefFld(L"D:\\"); }));
+        refused.push_back(errorNumberOf([&] { k.FldFiles(); })); // no folder yet: it would ask
         appNum = k.AppNum();
         k.Mol1 = 50;
         k.ODOff();
     });
     k.Send(L"ab");
-    EXPECT_EQ(refused, std::vector<std::optional<std::int32_t>>(5, errors::Busy));
+    EXPECT_EQ(refused, std::vector<std::optional<std::int32_t>>(6, errors::Busy));
     EXPECT_EQ(appNum, 0);
     EXPECT_EQ(fake.log.args("type"), (Steps{"a", "b"}));
     EXPECT_TRUE(fake.dialogs.boxes.empty());

@@ -40,10 +40,28 @@ public:
         VariantInit(&v_), v_.vt = VT_DISPATCH, v_.pdispVal = object;
         if (object) object->AddRef();
     }
+    Arg(double v) { VariantInit(&v_), v_.vt = VT_R8, v_.dblVal = v; }
     static Arg omitted() {
         Arg a(0L);
         a.v_.vt = VT_ERROR;
         a.v_.scode = DISP_E_PARAMNOTFOUND;
+        return a;
+    }
+    static Arg null() {
+        Arg a(0L);
+        a.v_.vt = VT_NULL;
+        return a;
+    }
+    static Arg empty() {
+        Arg a(0L);
+        a.v_.vt = VT_EMPTY;
+        return a;
+    }
+    // A one-element array of Variant, as Array("x") makes it.
+    static Arg array() {
+        Arg a(0L);
+        a.v_.vt = VT_ARRAY | VT_VARIANT;
+        a.v_.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
         return a;
     }
     Arg(const Arg& o) { VariantInit(&v_), VariantCopy(&v_, const_cast<VARIANT*>(&o.v_)); }
