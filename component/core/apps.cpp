@@ -188,7 +188,7 @@ std::wstring CKelmo::launcherCommand(const std::wstring& strText) {
         for (const std::size_t before : {colon - 3, colon - 2})
             if (strText[before] == L' ') return paths_.quotedCommand(strText, position(before));
     }
-    return paths_.quotedProgram(strText);
+    return commandLineArgument(paths_.quotedProgram(strText));
 }
 
 // Starts one program file directly, keeps its process id, and waits until it is ready for
@@ -197,7 +197,7 @@ std::int16_t CKelmo::Run(const std::wstring& strText1, std::int16_t WinStyle) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
     try {
-        const std::wstring command = paths_.quotedPath(strText1);
+        const std::wstring command = commandLineArgument(paths_.quotedPath(strText1));
         requireWindowStyle(WinStyle);
         const platform::ProcessId process = sv_.processes.start(command, WinStyle);
         const std::int16_t index = apps_.registerApplication();

@@ -24,6 +24,13 @@ bool isNetworkPath(const std::wstring& path) {
 }
 } // namespace
 
+std::wstring commandLineArgument(const std::wstring& quoted) {
+    if (quoted.size() < 2 || quoted.back() != L'"') return quoted;
+    const std::size_t content = quoted.find_last_not_of(L'\\', quoted.size() - 2) + 1;
+    const std::size_t backslashes = quoted.size() - 1 - content;
+    return quoted.substr(0, quoted.size() - 1) + std::wstring(backslashes, L'\\') + L'"';
+}
+
 void PathCompleter::setDefaultFolder(const std::wstring& folder) {
     defaultFolder_ = text::trimSpaces(folder);
     if (defaultFolder_.empty() || defaultFolder_.back() != L'\\') defaultFolder_ += L'\\';
@@ -75,7 +82,8 @@ std::wstring PathCompleter::quotedCommand(const std::wstring& command, std::int1
     const auto k = static_cast<std::size_t>(separator);
     const std::wstring program = command.substr(0, k == 0 ? 0 : std::min(k - 1, command.size()));
     const std::wstring argument = k < command.size() ? command.substr(k) : std::wstring();
-    return quotedProgram(program) + L' ' + quotedPath(argument);
+    return commandLineArgument(quotedProgram(program)) + L' ' +
+           commandLineArgument(quotedPath(argument));
 }
 
 } // namespace kelmo

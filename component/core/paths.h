@@ -11,6 +11,10 @@
 
 namespace kelmo {
 
+// A quoted argument as a command line reads it: backslashes right before the closing quote
+// would escape it ("C:\Work\" would run on into what follows), so they are doubled.
+std::wstring commandLineArgument(const std::wstring& quoted);
+
 class PathCompleter {
 public:
     explicit PathCompleter(Pacer& pacer) : pacer_(pacer) {}
@@ -35,7 +39,8 @@ public:
     // A name with a dot as quotedPath; a bare program name only quoted, not completed.
     std::wstring quotedProgram(const std::wstring& program);
     // The program before the 1-based `separator` position and the argument after it, quoted
-    // and joined by one blank; the separator itself is dropped.
+    // and joined by one blank, each read by a command line as it stands; the separator itself
+    // is dropped.
     std::wstring quotedCommand(const std::wstring& command, std::int16_t separator);
 
 private:

@@ -79,6 +79,9 @@ TEST_F(AppMembers, ExecHandsTheLauncherTheQuotedCommandSplitAtTheBarOrTheBlankBe
         {L"http:/host", R"(start.exe "http:/host" 2)"},
         {L"https://host.example/", R"(start.exe "https://host.example/" 2)"},
         {L"\\tools\\a.exe", R"(start.exe "E:\\tools\a.exe" 2)"},
+        // A trailing backslash must not escape the closing quote.
+        {L"notepad|", R"(start.exe "notepad" "C:\Work\\" 2)"},
+        {L"\"C:\\My Tools\\\\\"", R"(start.exe "C:\My Tools\\\\" 2)"},
     };
     for (const auto& [text, command] : cases) {
         SCOPED_TRACE(narrow(text));
