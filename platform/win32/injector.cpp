@@ -412,12 +412,21 @@ struct FocusTarget {
     HKL layout = nullptr;
 };
 
-// Keys sent while no window is in front reach nobody: rather than report them typed, wait a
-// moment for a window to come to the front, then give up with an error.
+// The desktop and the shell's windows that draw it are no application: keys sent there reach
+// no document but may act on the desktop (Alt+F4 offers to shut down).
+bool isDesktop(HWND window) {
+    if (window == GetDesktopWindow() || window == GetShellWindow()) return true;
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return wcscmp(className, L"Progman") == 0 || wcscmp(className, L"WorkerW") == 0;
+}
+
+// Keys sent while no window is in front (or only the desktop) reach nobody: rather than report
+// them typed, wait a moment for a window to come to the front, then give up with an error.
 FocusTarget currentTarget() {
     const auto start = Clock::now();
     HWND window = GetForegroundWindow();
-    while (!window) {
+    while (!window || isDesktop(window)) {
         if (Clock::now() - start > kForegroundWait)
             throw failure(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE),
                           L"Typing failed: no window is in front to receive the keys");

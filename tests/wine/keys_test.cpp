@@ -63,6 +63,18 @@ TEST_F(Keys, PiecesArriveAsTheirKeysInOrder) {
     }
 }
 
+// The desktop is no application: with only the desktop in front, Send fails and types
+// nothing, as when no window at all is in front.
+TEST_F(Keys, WithOnlyTheDesktopInFrontSendFailsInsteadOfTypingIntoIt) {
+    SetForegroundWindow(GetDesktopWindow());
+    LateBound k; // the desktop is application 0
+    fastPacing(k);
+    const auto r = k.call(L"Send", {Arg(L"%{F4}")});
+    EXPECT_NE(S_OK, r.hr);
+    EXPECT_NE(std::wstring::npos, r.description.find(L"no window is in front"))
+        << std::string(r.description.begin(), r.description.end());
+}
+
 // A window that stops handling input for 12 s after its first key: Send waits for it.
 TEST_F(Keys, SendWaitsForAWindowBusyForTwelveSecondsAndDeliversEveryKey) {
     KeyRecorder recorder(false, L"--stall=12000");
