@@ -15,13 +15,10 @@ Function Elapsed()
     Elapsed = FormatNumber(Timer - started, 2) & " s"
 End Function
 
-' Start notepad: Exec waits until the machine has settled and registers the window then in
-' front as the current application, the one Send and Pass bring to the front first.
+' Start notepad: Exec waits until the machine has settled and notepad's window is in front,
+' and registers it as the current application, the one Send and Pass bring to the front first.
 started = Timer
 index = k.Exec("notepad")   ' a name with a dot would be taken as a file in DefFld
-' A slow program may come to the front only after Exec returned: Rest waits for a new window
-' in front (at most 3 s) and takes it as the current application's window.
-k.Rest 3
 WScript.Echo "Started notepad as application " & index & " of " & k.AppNum & ", its window """ & _
     k.Title & """ (" & Elapsed() & ")."
 

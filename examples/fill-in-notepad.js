@@ -3,8 +3,7 @@
 var k = new ActiveXObject("Kelmo.CKelmo");
 var names = ["Ada", "Grace", "Edsger"];
 
-k.Exec("notepad"); // a bare program name: a name with a dot would be a file in DefFld
-k.Rest(3); // notepad may come to the front after Exec returned: Rest waits and adopts it
+k.Exec("notepad"); // waits for notepad's window; a name with a dot would be a file in DefFld
 // Pass pastes each line through the clipboard (the user's clipboard comes back afterwards) and
 // presses Enter once; Send types keys, here a blank line between the letters.
 for (var i = 0; i < names.length; ++i) {

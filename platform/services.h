@@ -80,8 +80,9 @@ public:
     class OpenedProcess {
     public:
         virtual ~OpenedProcess() = default;
-        // WaitForInputIdle without time limit; at once when the process cannot wait for input.
-        virtual void waitForInputIdle() = 0;
+        // WaitForInputIdle for at most `milliseconds`: true once the process waits for input
+        // (also when it never can, having no window), false while it is still busy.
+        virtual bool inputIdleWithin(std::int32_t milliseconds) = 0;
     };
     // OpenProcess with the standard rights, inheritable; nullptr when it cannot be opened.
     virtual std::unique_ptr<OpenedProcess> open(ProcessId process) = 0;

@@ -20,6 +20,12 @@ constexpr std::int32_t MarkChoiceMs = 4000;     // for the user to activate the 
 
 constexpr std::uint32_t LaunchErrorFlags = 0x10; // stop icon, OK
 constexpr std::int32_t LauncherWindowStyle = 2;  // minimised, with focus
+constexpr std::int32_t LaunchPollMs = 50;        // looks at a starting program this often
+
+// Run's window styles that bring the program's window to the front.
+bool activates(std::int16_t style) {
+    return style >= 1 && style <= 3;
+}
 
 // ShowWindow commands by what AppShow does with the table around them.
 constexpr std::int32_t LargestShowCommand = 10, DefaultShowCommand = 1;
@@ -165,8 +171,10 @@ std::int16_t CKelmo::Exec(const std::wstring& strText, std::int32_t nCmdShow) {
     pacer_.guardBreak();
     try {
         const std::int16_t index = apps_.registerApplication();
+        const platform::WindowHandle before = sv_.windows.foreground();
         sv_.processes.startLauncher(launcherCommand(text), LauncherWindowStyle);
         pacer_.launchWait();
+        waitForNewWindow(before);
         apps_.window(index) = sv_.windows.foreground();
         if (nCmdShow != ShowAsLaunched) showApplication(nCmdShow, 0);
         return index;
@@ -199,11 +207,13 @@ std::int16_t CKelmo::Run(const std::wstring& strText1, std::int16_t WinStyle) {
     try {
         const std::wstring command = commandLineArgument(paths_.quotedPath(strText1));
         requireWindowStyle(WinStyle);
+        const platform::WindowHandle before = sv_.windows.foreground();
         const platform::ProcessId process = sv_.processes.start(command, WinStyle);
         const std::int16_t index = apps_.registerApplication();
         apps_.processId(index) = process;
         waitUntilReadyForInput(process);
         pacer_.launchWait();
+        if (activates(WinStyle)) waitForNewWindow(before);
         apps_.window(index) = sv_.windows.foreground();
         return index;
     } catch (const KelmoError& error) {
@@ -212,12 +222,34 @@ std::int16_t CKelmo::Run(const std::wstring& strText1, std::int16_t WinStyle) {
 }
 
 // Every failure is ignored: a process that cannot be opened or has no window does not wait.
-// A negative Atom sleeps not at all rather than for ever.
+// A negative Atom sleeps not at all rather than for ever. A program that never takes a message
+// is waited for as long as it takes, pumping messages; after 10 s a Pause press opens the pause
+// box, whose Retry ends the wait.
 void CKelmo::waitUntilReadyForInput(platform::ProcessId process) {
     const auto opened = sv_.processes.open(process);
     sv_.clock.pumpMessages();
     sv_.clock.sleep(std::max(Atom, 0));
-    if (opened) opened->waitForInputIdle();
+    if (!opened) return;
+    const std::int64_t started = sv_.clock.monotonicMs();
+    const std::uint32_t resumes = pacer_.resumes();
+    while (!opened->inputIdleWithin(0) && pacer_.resumes() == resumes)
+        pacer_.waitOutside(started, LaunchPollMs, Pacer::OnAbort::EndRun);
+}
+
+// A program that loads slowly shows its window only after the machine has settled: while the
+// window that was in front before the launch (or none) still is, waits on for at most RestMax
+// seconds, pumping messages; a Pause press opens the pause box and ends the wait.
+void CKelmo::waitForNewWindow(platform::WindowHandle before) {
+    const std::int64_t started = sv_.clock.monotonicMs();
+    const std::int64_t limitMs = std::int64_t{std::max(RestMax, 0)} * 1000;
+    for (;;) {
+        const platform::WindowHandle front = sv_.windows.foreground();
+        if (front != 0 && front != before) return;
+        if (sv_.clock.monotonicMs() - started >= limitMs) return;
+        sv_.clock.pumpMessages();
+        if (pacer_.checkPauseKey()) return;
+        sv_.clock.sleep(LaunchPollMs);
+    }
 }
 
 // The launch error box, then the run ends as after the pause box's Abort. Entries registered

@@ -127,6 +127,7 @@ private:
     std::int32_t showApplication(std::int32_t nCmdShow, std::int16_t AppWnd);
     std::wstring launcherCommand(const std::wstring& strText);
     void waitUntilReadyForInput(platform::ProcessId process);
+    void waitForNewWindow(platform::WindowHandle before);
     [[noreturn]] void launchFailed(const KelmoError& error);
 
     // The browser (browsing.cpp).

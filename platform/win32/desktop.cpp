@@ -89,7 +89,10 @@ WORD showCommandOf(std::int32_t windowStyle) {
 class Win32OpenedProcess final : public platform::Processes::OpenedProcess {
 public:
     explicit Win32OpenedProcess(Handle handle) : handle_(std::move(handle)) {}
-    void waitForInputIdle() override { WaitForInputIdle(handle_.get(), INFINITE); }
+    bool inputIdleWithin(std::int32_t milliseconds) override {
+        return WaitForInputIdle(handle_.get(), static_cast<DWORD>(std::max(milliseconds, 0))) !=
+               WAIT_TIMEOUT;
+    }
 
 private:
     Handle handle_;

@@ -623,12 +623,13 @@ public:
     void startLauncher(const std::wstring& command, std::int32_t style) override {
         log.add("start", L"start.exe " + command, style);
     }
-    // "open <id>", then "inputidle <id>" when waited for and "close <id>"; a process listed in
-    // `unopenable` cannot be opened.
+    // "open <id>", then "inputidle <id>" each time it is asked whether the process waits for
+    // input (yes from `readyAtMs` on), and "close <id>"; a process listed in `unopenable` cannot
+    // be opened.
     std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
         log.add("open", process);
         if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
-        return std::make_unique<Opened>(log, process);
+        return std::make_unique<Opened>(log, time, process, readyAtMs);
     }
     [[noreturn]] void endRun() override {
         log.add("endRun");
@@ -641,14 +642,21 @@ public:
     std::wstring directory = L"C:\\Work";
     platform::ProcessId nextProcessId = 0;
     std::vector<platform::ProcessId> unopenable;
+    std::int64_t readyAtMs = 0;
 
 private:
     struct Opened : OpenedProcess {
-        Opened(EventLog& log, platform::ProcessId id) : log(log), id(id) {}
+        Opened(EventLog& log, VirtualClock& time, platform::ProcessId id, std::int64_t readyAtMs)
+            : log(log), time(time), id(id), readyAtMs(readyAtMs) {}
         ~Opened() override { log.add("close", id); }
-        void waitForInputIdle() override { log.add("inputidle", id); }
+        bool inputIdleWithin(std::int32_t) override {
+            log.add("inputidle", id);
+            return time.now() >= readyAtMs;
+        }
         EventLog& log;
+        VirtualClock& time;
         platform::ProcessId id;
+        std::int64_t readyAtMs;
     };
 };
 
