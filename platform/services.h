@@ -71,9 +71,11 @@ public:
     // Window styles: 0 hidden, 1 normal, 2 minimised, 3 maximised, 4 normal without focus,
     // 6 minimised without focus. Throws KelmoError when the program cannot be started.
     virtual ProcessId start(const std::wstring& commandLine, std::int32_t windowStyle) = 0;
-    // Runs the system's launcher, start.exe, with `command` (a quoted program, document or
-    // folder, then its arguments), which opens it by the shell's associations. The window style
-    // is the launcher's own. Throws KelmoError when the launcher cannot be started.
+    // Opens `command` (a quoted program, document or folder, then its arguments) by the shell's
+    // associations: through the system's launcher, start.exe, where there is one, the window
+    // style being the launcher's own; elsewhere through the shell itself, with no command
+    // interpreter reading the names. What opens is shown restored and in front. Throws
+    // KelmoError when the launcher cannot be started or the shell cannot open the item.
     virtual void startLauncher(const std::wstring& command, std::int32_t windowStyle) = 0;
 
     // A process opened by its id; closed when destroyed.

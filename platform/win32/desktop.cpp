@@ -7,6 +7,7 @@
 
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/shellopen.h"
 
 namespace kelmo::win32 {
 
@@ -115,13 +116,15 @@ public:
         return created.dwProcessId;
     }
 
-    // Where start.exe is missing (it is a command of cmd.exe on the NT family), cmd.exe's start
-    // takes the same command line; its empty first argument is the title of a console window.
+    // On the NT family start.exe is missing (start is a command of cmd.exe, which would take
+    // %NAME%, ^, & and | in names as its own): there the shell opens the item itself, shown
+    // restored and in front as start.exe shows what it opens.
     void startLauncher(const std::wstring& command, std::int32_t windowStyle) override {
         wchar_t found[MAX_PATH];
-        const bool hasStartExe =
-            SearchPathW(nullptr, L"start.exe", nullptr, MAX_PATH, found, nullptr) != 0;
-        start((hasStartExe ? L"start.exe " : L"cmd.exe /c start \"\" ") + command, windowStyle);
+        if (SearchPathW(nullptr, L"start.exe", nullptr, MAX_PATH, found, nullptr) != 0)
+            start(L"start.exe " + command, windowStyle);
+        else
+            shellOpen(command, SW_SHOWNORMAL);
     }
 
     // The standard rights, plus what WaitForInputIdle needs to wait at all.
