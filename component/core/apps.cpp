@@ -172,7 +172,7 @@ std::int16_t CKelmo::Exec(const std::wstring& strText, std::int32_t nCmdShow) {
     try {
         const std::int16_t index = apps_.registerApplication();
         const platform::WindowHandle before = sv_.windows.foreground();
-        sv_.processes.startLauncher(launcherCommand(text), LauncherWindowStyle);
+        sv_.processes.startLauncher(paths_.launcherCommand(text), LauncherWindowStyle);
         pacer_.launchWait();
         waitForNewWindow(before);
         apps_.window(index) = sv_.windows.foreground();
@@ -181,22 +181,6 @@ std::int16_t CKelmo::Exec(const std::wstring& strText, std::int32_t nCmdShow) {
     } catch (const KelmoError& error) {
         launchFailed(error);
     }
-}
-
-// The quoted command for the launcher. A "|" separates a program from its argument. Without
-// one, a blank just before a drive letter further right than the start does, as in
-// "notepad c:\my docs\a.txt" (also before an opening quote: "notepad "c:\a b.txt""). Anything
-// else is one program, document or folder.
-std::wstring CKelmo::launcherCommand(const std::wstring& strText) {
-    const auto position = [](std::size_t index) { return checkedNarrow<std::int16_t>(index + 1); };
-    if (const std::size_t bar = strText.find(L'|'); bar != std::wstring::npos)
-        return paths_.quotedCommand(strText, position(bar));
-    const std::size_t colon = strText.rfind(L':');
-    if (colon != std::wstring::npos && colon >= 4) {
-        for (const std::size_t before : {colon - 3, colon - 2})
-            if (strText[before] == L' ') return paths_.quotedCommand(strText, position(before));
-    }
-    return commandLineArgument(paths_.quotedProgram(strText));
 }
 
 // Starts one program file directly, keeps its process id, and waits until it is ready for

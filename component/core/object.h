@@ -125,7 +125,6 @@ private:
     // The application table and launching (apps.cpp).
     static constexpr std::int32_t ShowAsLaunched = 8; // Exec's and IE's nCmdShow: leave it be
     std::int32_t showApplication(std::int32_t nCmdShow, std::int16_t AppWnd);
-    std::wstring launcherCommand(const std::wstring& strText);
     void waitUntilReadyForInput(platform::ProcessId process);
     void waitForNewWindow(platform::WindowHandle before);
     [[noreturn]] void launchFailed(const KelmoError& error);

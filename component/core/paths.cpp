@@ -1,6 +1,7 @@
 // Path completion and quoting.
 #include "component/core/paths.h"
 
+#include "base/checked.h"
 #include "base/error.h"
 #include "base/text.h"
 
@@ -84,6 +85,19 @@ std::wstring PathCompleter::quotedCommand(const std::wstring& command, std::int1
     const std::wstring argument = k < command.size() ? command.substr(k) : std::wstring();
     return commandLineArgument(quotedProgram(program)) + L' ' +
            commandLineArgument(quotedPath(argument));
+}
+
+// A blank before a drive letter also splits before an opening quote: "notepad "c:\a b.txt"".
+std::wstring PathCompleter::launcherCommand(const std::wstring& text) {
+    const auto position = [](std::size_t index) { return checkedNarrow<std::int16_t>(index + 1); };
+    if (const std::size_t bar = text.find(L'|'); bar != std::wstring::npos)
+        return quotedCommand(text, position(bar));
+    const std::size_t colon = text.rfind(L':');
+    if (colon != std::wstring::npos && colon >= 4) {
+        for (const std::size_t before : {colon - 3, colon - 2})
+            if (text[before] == L' ') return quotedCommand(text, position(before));
+    }
+    return commandLineArgument(quotedProgram(text));
 }
 
 } // namespace kelmo

@@ -42,6 +42,10 @@ public:
     // and joined by one blank, each read by a command line as it stands; the separator itself
     // is dropped.
     std::wstring quotedCommand(const std::wstring& command, std::int16_t separator);
+    // Exec's command for the launcher, from its trimmed text: split into a program and one
+    // argument at the first "|", else at a blank just before a drive letter further right than
+    // the start; otherwise one program, document or folder.
+    std::wstring launcherCommand(const std::wstring& text);
 
 private:
     std::wstring completedFolder(std::wstring path) const;
