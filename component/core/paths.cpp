@@ -10,10 +10,6 @@
 namespace kelmo {
 
 namespace {
-bool isQuoted(const std::wstring& text) {
-    return text.size() >= 2 && text.front() == L'"' && text.back() == L'"';
-}
-
 std::wstring quoted(std::wstring text) {
     if (text.empty() || text.front() != L'"') text.insert(text.begin(), L'"');
     if (text.size() < 2 || text.back() != L'"') text.push_back(L'"');
@@ -37,12 +33,19 @@ void PathCompleter::setDefaultFolder(const std::wstring& folder) {
     if (defaultFolder_.empty() || defaultFolder_.back() != L'\\') defaultFolder_ += L'\\';
 }
 
+// The folder goes in front of the name, inside every pair of quotes around it; what the quotes
+// hold is kept as it is, blanks included.
 std::wstring PathCompleter::fullPath(const std::wstring& path) const {
     const std::wstring p = text::trimSpaces(path);
-    if (p.find(L':') != std::wstring::npos || isNetworkPath(p)) return p;
-    // The folder goes in front of the name, not in front of the opening quote.
-    if (isQuoted(p)) return L'"' + fullPath(p.substr(1, p.size() - 2)) + L'"';
-    return (p.find(L'\\') != std::wstring::npos ? systemDriveRoot_ : defaultFolder_) + p;
+    if (p.find(L':') != std::wstring::npos) return p;
+    std::size_t quotes = 0;
+    while (p.size() >= 2 * quotes + 2 && p[quotes] == L'"' && p[p.size() - 1 - quotes] == L'"')
+        ++quotes;
+    const std::wstring name = p.substr(quotes, p.size() - 2 * quotes);
+    if (isNetworkPath(name)) return p;
+    const std::wstring& folder =
+        name.find(L'\\') != std::wstring::npos ? systemDriveRoot_ : defaultFolder_;
+    return p.substr(0, quotes) + folder + p.substr(quotes);
 }
 
 std::wstring PathCompleter::folderPath(const std::wstring& path) const {

@@ -52,6 +52,7 @@ TEST_F(Paths, FullPathTakesABareNameFromDefFldAPathWithABackslashFromWinDrv) {
         {L"  \"a.txt\"  ", L"\"C:\\Work\\a.txt\""},
         {L"\"\\tools\\a.exe\"", L"\"E:\\\\tools\\a.exe\""},
         {L"\"C:\\a b.txt\"", L"\"C:\\a b.txt\""},
+        {L"\" a.txt \"", L"\"C:\\Work\\ a.txt \""}, // what the quotes hold is kept
         // Only plain spaces are trimmed.
         {L"\ta.txt", L"C:\\Work\\\ta.txt"},
         {L"a.txt\r\n", L"C:\\Work\\a.txt\r\n"},
