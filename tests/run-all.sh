@@ -46,15 +46,18 @@ run_native_unit() {
     count_gtest "native unit tests" $? "$log"
 }
 
+# Each fuzzer grows its own corpus; tests/unit/seeds/<fuzzer>/ holds the inputs of past findings.
 run_fuzzers() {
-    local f name log
+    local f name log corpora
     for f in "$BUILD"/native/fuzz_*; do
         [ -x "$f" ] || continue
         name=$(basename "$f")
         log="$OUT/$name.log"
         mkdir -p "$OUT/$name-corpus"
+        corpora=("$OUT/$name-corpus")
+        [ -d "$ROOT/tests/unit/seeds/$name" ] && corpora+=("$ROOT/tests/unit/seeds/$name")
         if "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=1024 -timeout=5 \
-            "$OUT/$name-corpus" >"$log" 2>&1; then
+            "${corpora[@]}" >"$log" 2>&1; then
             record 1 0 "$name (${FUZZ_SECONDS}s)"
         else
             tail -30 "$log" >&2
