@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <cwctype>
-#include <utility>
 
 namespace kelmo::text {
 
@@ -52,18 +51,6 @@ std::int16_t toInteger(const std::wstring& text) {
     value = std::nearbyint(negative ? -value : value); // half to even
     if (value < -32768 || value > 32767) errors::raise(errors::Overflow);
     return static_cast<std::int16_t>(value);
-}
-
-std::optional<std::string> cutLine(std::string& bytes, bool atEnd) {
-    const std::size_t cr = bytes.find('\r');
-    if (cr == std::string::npos || (cr + 1 == bytes.size() && !atEnd)) {
-        if (!atEnd || bytes.empty()) return std::nullopt;
-        return std::exchange(bytes, std::string());
-    }
-    std::string line = bytes.substr(0, cr);
-    const bool crLf = cr + 1 < bytes.size() && bytes[cr + 1] == '\n';
-    bytes.erase(0, cr + (crLf ? 2 : 1));
-    return line;
 }
 
 } // namespace kelmo::text

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 namespace kelmo::text {
@@ -17,9 +16,5 @@ std::wstring right(const std::wstring& text, std::size_t n);
 // A number as a script converts it to Integer: blanks around it allowed, decimals rounded half
 // to even; not a number raises error 13, out of the 16-bit range error 6.
 std::int16_t toInteger(const std::wstring& text);
-// Cuts the first line off `bytes` read from a text file: a line ends at CR or CR LF, a lone LF
-// stays in the line. Nothing while `bytes` holds no whole line and more may follow; once
-// `atEnd`, the rest, when there is any, is the last line.
-std::optional<std::string> cutLine(std::string& bytes, bool atEnd);
 
 } // namespace kelmo::text

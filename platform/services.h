@@ -291,20 +291,23 @@ public:
 // --------------------------------------------------------------------------------------------
 // --- The content viewer and the text files it shows ------------------------------------------
 
-// A text file read line by line in the ANSI code page.
+// A file read from its start.
 class TextReader {
 public:
     virtual ~TextReader() = default;
-    // The next line without its end (CR or CR LF; a lone LF stays in the line); nothing at the
-    // end of the file. Throws KelmoError when the file cannot be read.
-    virtual std::optional<std::wstring> readLine() = 0;
+    // The next bytes, at most `maxBytes` of them; none at the end of the file. Throws
+    // KelmoError when the file cannot be read.
+    virtual std::string read(std::size_t maxBytes) = 0;
 };
 
+// Text files in the system's ANSI code page.
 class TextFiles {
 public:
     virtual ~TextFiles() = default;
     // Opens the file for reading; throws KelmoError when it cannot be opened.
-    virtual std::unique_ptr<TextReader> openAnsi(const std::wstring& path) = 0;
+    virtual std::unique_ptr<TextReader> open(const std::wstring& path) = 0;
+    // The bytes as text, read in the ANSI code page.
+    virtual std::wstring fromAnsi(const std::string& bytes) = 0;
 };
 
 // The viewer window frmKelmo of the calling thread, created on first use and kept hidden

@@ -5,8 +5,10 @@
 #include "base/checked.h"
 #include "base/text.h"
 #include "component/core/calls.h"
+#include "component/core/textlines.h"
 
 #include <array>
+#include <cstdint>
 
 namespace kelmo {
 
@@ -22,7 +24,7 @@ constexpr std::int32_t AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7;
 constexpr std::uint32_t PlayAsyncWithoutDefaultSound = 0x1 | 0x2;
 
 const std::wstring ViewerRefusal = L"このファイルは表示できません";
-constexpr int ViewerMaxLines = 100;
+constexpr std::size_t ViewerMaxLines = 100;
 constexpr std::int16_t MsPerSecond = 1000;
 
 // The question with the notice in front: how long the user has, and what happens then.
@@ -144,12 +146,11 @@ void CKelmo::FrmShow(const std::wstring& strPath, std::int16_t nSec) {
 void CKelmo::showTextFile(const std::wstring& path) {
     platform::Viewer& viewer = sv_.viewer;
     try {
-        const std::unique_ptr<platform::TextReader> file = sv_.textFiles.openAnsi(path);
-        for (int lines = 0; lines < ViewerMaxLines; ++lines) {
-            const std::optional<std::wstring> line = file->readLine();
-            if (!line) break;
-            viewer.appendText(*line + CrLf);
-        }
+        const std::unique_ptr<platform::TextReader> file = sv_.textFiles.open(path);
+        const LineLimits limits{ViewerMaxLines, SIZE_MAX, SIZE_MAX};
+        for (const std::string& line :
+             firstLines([&](std::size_t maxBytes) { return file->read(maxBytes); }, limits))
+            viewer.appendText(sv_.textFiles.fromAnsi(line) + CrLf);
     } catch (const KelmoError&) {
         viewer.replaceText(ViewerRefusal);
     }

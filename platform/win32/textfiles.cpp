@@ -1,9 +1,11 @@
-// Text files read line by line in the ANSI code page, in blocks, so that a large file is read
-// only as far as its lines are wanted. Lines are cut on the bytes (CR and LF are never part of
-// a double-byte character in the ANSI code pages) and converted one by one.
+// Text files read in blocks of bytes, and ANSI code page bytes made text. Cutting the bytes
+// into lines is the component's.
 #include <windows.h>
 
-#include "base/text.h"
+#include <algorithm>
+#include <climits>
+#include <utility>
+
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
 
@@ -11,55 +13,41 @@ namespace kelmo::win32 {
 
 namespace {
 
-constexpr DWORD BlockBytes = 64 * 1024;
+constexpr std::size_t LargestReadBytes = 1 << 30; // what one ReadFile is asked for at most
 
-std::wstring fromAnsi(const std::string& bytes) {
-    if (bytes.empty()) return {};
-    const int size = static_cast<int>(bytes.size());
-    const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-    std::wstring text(static_cast<std::size_t>(chars), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), chars);
-    return text;
-}
-
-class AnsiReader final : public platform::TextReader {
+class FileReader final : public platform::TextReader {
 public:
-    explicit AnsiReader(Handle file) : file_(std::move(file)) {}
+    explicit FileReader(Handle file) : file_(std::move(file)) {}
 
-    std::optional<std::wstring> readLine() override {
-        for (;;) {
-            if (std::optional<std::string> line = text::cutLine(pending_, atEnd_))
-                return fromAnsi(*line);
-            if (atEnd_) return std::nullopt;
-            readBlock();
-        }
+    std::string read(std::size_t maxBytes) override {
+        std::string bytes(std::min(maxBytes, LargestReadBytes), '\0');
+        DWORD read = 0;
+        if (!ReadFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
+            throwLastError(L"ReadFile");
+        bytes.resize(read);
+        return bytes;
     }
 
 private:
-    void readBlock() {
-        const std::size_t kept = pending_.size();
-        pending_.resize(kept + BlockBytes);
-        DWORD read = 0;
-        if (!ReadFile(file_.get(), pending_.data() + kept, BlockBytes, &read, nullptr)) {
-            pending_.resize(kept);
-            throwLastError(L"ReadFile");
-        }
-        pending_.resize(kept + read);
-        atEnd_ = read == 0;
-    }
-
     Handle file_;
-    std::string pending_; // read, not yet handed out
-    bool atEnd_ = false;
 };
 
 class Win32TextFiles final : public platform::TextFiles {
 public:
-    std::unique_ptr<platform::TextReader> openAnsi(const std::wstring& path) override {
+    std::unique_ptr<platform::TextReader> open(const std::wstring& path) override {
         Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!file) throwLastError(L"CreateFile");
-        return std::make_unique<AnsiReader>(std::move(file));
+        return std::make_unique<FileReader>(std::move(file));
+    }
+
+    std::wstring fromAnsi(const std::string& bytes) override {
+        if (bytes.empty()) return {};
+        const int size = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
+        const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
+        std::wstring text(static_cast<std::size_t>(chars), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), chars);
+        return text;
     }
 };
 

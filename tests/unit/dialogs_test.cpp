@@ -1,8 +1,8 @@
 // The timed boxes (texts, styles, titles, the default button and the answers), the viewer's
 // choices (caption, kind, the first 100 lines, refusals, the 16-bit interval) and the sound
 // cue with its beep, against the fakes; and how text-file lines end.
-#include "base/text.h"
 #include "component/core/object.h"
+#include "component/core/textlines.h"
 #include "fakes.h"
 
 #include <gtest/gtest.h>
@@ -80,7 +80,7 @@ protected:
     void addTextFile(const std::wstring& path, int lines) {
         auto& file = fake.textFiles.files[path];
         for (int i = 1; i <= lines; ++i)
-            file.lines.push_back(L"line " + std::to_wstring(i));
+            file.bytes += "line " + std::to_string(i) + "\r\n";
     }
     static std::wstring numberedLines(int from, int to) {
         std::wstring text;
@@ -167,20 +167,18 @@ TEST_F(Dialogs, SoundPlaysTheCompletedPathWithoutWaitingAndBeepsWhenItDidNotStar
                      "play C:\\Work\\ 3", "beep"}));
 }
 
-TEST(TextLines, EndAtCrOrCrLfButNotAtALoneLf) {
-    std::string bytes = "one\r\ntwo\rthree\nstill three\r\r\nlast";
-    Steps lines;
-    while (auto line = text::cutLine(bytes, true))
-        lines.push_back(*line);
-    EXPECT_EQ(lines, (Steps{"one", "two", "three\nstill three", "", "last"}));
-
-    std::string partial = "a\r"; // the LF may follow in the next block
-    EXPECT_FALSE(text::cutLine(partial, false));
-    partial += "\nb";
-    EXPECT_EQ(text::cutLine(partial, false), "a");
-    EXPECT_FALSE(text::cutLine(partial, false));
-    EXPECT_EQ(text::cutLine(partial, true), "b");
-    EXPECT_FALSE(text::cutLine(partial, true));
+TEST(TextLines, EndAtCrOrCrLfButNotAtALoneLfWhereverTheBlocksEnd) {
+    const std::string bytes = "one\r\ntwo\rthree\nstill three\r\r\nlast";
+    const Steps all{"one", "two", "three\nstill three", "", "last"};
+    for (const std::size_t blockBytes : {1, 4, 5, 64}) {
+        std::size_t next = 0;
+        const ReadBytes read = [&](std::size_t maxBytes) {
+            const std::string block = bytes.substr(next, std::min(maxBytes, blockBytes));
+            next += block.size();
+            return block;
+        };
+        EXPECT_EQ(firstLines(read, {100, SIZE_MAX, SIZE_MAX}), all) << blockBytes;
+    }
 }
 
 } // namespace

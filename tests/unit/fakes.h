@@ -887,32 +887,39 @@ private:
     std::map<std::wstring, std::size_t> ids_;
 };
 
-// Text files by path; a missing one cannot be opened, `unreadableAfter` lines fail the read.
+// Text files by path, their bytes read in the pieces asked for; a missing one cannot be opened,
+// and reading fails once `unreadableAfter` bytes have been read. Bytes become text one for one.
 class FakeTextFiles : public platform::TextFiles, FakeBase {
 public:
     using FakeBase::FakeBase;
     struct File {
-        std::vector<std::wstring> lines;
+        std::string bytes;
         std::optional<std::size_t> unreadableAfter;
     };
-    std::unique_ptr<platform::TextReader> openAnsi(const std::wstring& path) override {
+    std::unique_ptr<platform::TextReader> open(const std::wstring& path) override {
         log.add("open", path);
         if (!files.count(path)) errors::raise(static_cast<std::int32_t>(0x80070002u), path);
-        return std::make_unique<Reader>(log, files.at(path));
+        return std::make_unique<Reader>(*this, files.at(path));
+    }
+    std::wstring fromAnsi(const std::string& bytes) override {
+        return std::wstring(bytes.begin(), bytes.end());
     }
     std::map<std::wstring, File> files;
+    std::size_t bytesRead = 0;
 
 private:
     struct Reader : platform::TextReader {
-        Reader(EventLog& log, const File& file) : log(log), file(file) {}
-        ~Reader() override { log.add("close"); }
-        std::optional<std::wstring> readLine() override {
-            if (file.unreadableAfter && next == *file.unreadableAfter)
+        Reader(FakeTextFiles& files, const File& file) : files(files), file(file) {}
+        ~Reader() override { files.log.add("close"); }
+        std::string read(std::size_t maxBytes) override {
+            if (file.unreadableAfter && next >= *file.unreadableAfter)
                 errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
-            if (next == file.lines.size()) return std::nullopt;
-            return file.lines[next++];
+            const std::string bytes = file.bytes.substr(next, maxBytes);
+            next += bytes.size();
+            files.bytesRead += bytes.size();
+            return bytes;
         }
-        EventLog& log;
+        FakeTextFiles& files;
         const File& file;
         std::size_t next = 0;
     };

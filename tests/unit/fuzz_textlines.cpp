@@ -1,0 +1,59 @@
+// libFuzzer target for the viewer's line reader: the first bytes choose the limits and how the
+// file is handed over in blocks, the rest is the file. The lines must be those of a plain
+// reading of the whole file, whatever the blocks, and no more than the limit may be read.
+#include "component/core/textlines.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+// The file cut where reading stops, split at every CR or CR LF; then the first lines, each cut.
+std::vector<std::string> plainReading(const std::string& file, const kelmo::LineLimits& limits) {
+    const std::string bytes = file.substr(0, std::min(file.size(), limits.fileBytes));
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\r') continue;
+        lines.push_back(bytes.substr(start, i - start));
+        if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < bytes.size()) lines.push_back(bytes.substr(start));
+    if (lines.size() > limits.lines) lines.resize(limits.lines);
+    for (std::string& line : lines)
+        if (line.size() > limits.lineBytes) line.resize(limits.lineBytes);
+    return lines;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 5) return 0;
+    const std::size_t fileBytes = data[2] | (data[3] << 8);
+    const kelmo::LineLimits limits{1u + data[0] % 8u, data[1] == 0xFF ? SIZE_MAX : data[1] % 32u,
+                                   fileBytes == 0xFFFF ? SIZE_MAX : fileBytes};
+    std::uint32_t blocks = data[4] * 2654435761u + 1; // picks the block sizes, 1 to 16 bytes
+    const std::string file(reinterpret_cast<const char*>(data) + 5, size - 5);
+
+    std::size_t next = 0;
+    const kelmo::ReadBytes read = [&](std::size_t maxBytes) {
+        check(maxBytes > 0);
+        blocks = blocks * 1103515245u + 12345u;
+        const std::size_t block = std::min<std::size_t>(maxBytes, 1 + (blocks >> 16) % 16);
+        const std::string bytes = file.substr(next, block);
+        next += bytes.size();
+        return bytes;
+    };
+    check(kelmo::firstLines(read, limits) == plainReading(file, limits));
+    check(next <= limits.fileBytes);
+    return 0;
+}
