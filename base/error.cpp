@@ -23,6 +23,8 @@ std::wstring errors::standardDescription(std::int32_t number) {
         return L"Object variable not set";
     case InvalidPropertyValue:
         return L"Invalid property value";
+    case InvalidPicture:
+        return L"Invalid picture";
     case NotImplemented:
         return L"Object doesn't support this action";
     case Busy:

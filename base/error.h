@@ -33,6 +33,7 @@ inline constexpr std::int32_t PermissionDenied = 70;
 inline constexpr std::int32_t PathNotFound = 76;
 inline constexpr std::int32_t ObjectNotSet = 91;
 inline constexpr std::int32_t InvalidPropertyValue = 380;
+inline constexpr std::int32_t InvalidPicture = 481;
 inline constexpr std::int32_t NotImplemented = 445;
 // RPC_E_SERVERCALL_RETRYLATER: a member that acts was called while another member of the same
 // object was still running (from a message pumped during its waits).

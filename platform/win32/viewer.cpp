@@ -43,7 +43,8 @@ Font textFont(UINT dpi) {
 }
 
 // A picture that is not there fails as the classic loader fails, with the run-time error
-// numbers scripts test for: 53 for a missing file, 76 for a missing folder.
+// numbers scripts test for: 53 for a missing file, 76 for a missing folder (and 481 for a file
+// that is no picture, below).
 [[noreturn]] void throwOpenFailure(const std::wstring& path) {
     switch (GetLastError()) {
     case ERROR_FILE_NOT_FOUND:
@@ -63,7 +64,7 @@ ComPtr<IPicture> loadPicture(const std::wstring& path) {
     if (!file) throwOpenFailure(path);
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size)) throwLastError(L"LoadPicture");
-    if (size.QuadPart > MAXLONG) throw KelmoError(CTL_E_INVALIDPICTURE, L"LoadPicture: too large");
+    if (size.QuadPart > MAXLONG) errors::raise(errors::InvalidPicture, path);
     const auto bytes = static_cast<DWORD>(size.QuadPart);
     GlobalMemory memory(GlobalAlloc(GMEM_MOVEABLE, bytes ? bytes : 1));
     if (!memory) throwLastError(L"GlobalAlloc");
@@ -75,10 +76,13 @@ ComPtr<IPicture> loadPicture(const std::wstring& path) {
     ComPtr<IStream> stream;
     throwIfFailed(CreateStreamOnHGlobal(memory.get(), TRUE, stream.put()), L"LoadPicture");
     (void)memory.release(); // the stream frees it
+    // Short of memory, the loader fails as it is; whatever else it finds wrong with the bytes,
+    // the file is no picture it can show.
     ComPtr<IPicture> picture;
-    throwIfFailed(OleLoadPicture(stream.get(), static_cast<LONG>(bytes), FALSE, IID_IPicture,
-                                 picture.putVoid()),
-                  L"LoadPicture");
+    const HRESULT loaded = OleLoadPicture(stream.get(), static_cast<LONG>(bytes), FALSE,
+                                          IID_IPicture, picture.putVoid());
+    if (loaded == E_OUTOFMEMORY) throwIfFailed(loaded, L"LoadPicture");
+    if (FAILED(loaded)) errors::raise(errors::InvalidPicture, path);
     return picture;
 }
 

@@ -380,6 +380,14 @@ TEST_F(Viewer, RefusedIntervalsAndMissingPicturesFailWithoutShowingAnything) {
               k.call(L"FrmShow", {Arg((tempFolder() + L"gone.bmp").c_str())}).scode);
     EXPECT_EQ(static_cast<SCODE>(0x800A004C),
               k.call(L"FrmShow", {Arg((tempFolder() + L"gone\\gone.bmp").c_str())}).scode);
+    const std::string jpegHead(reinterpret_cast<const char*>(kelmo::test::QuartersJpeg), 160);
+    for (const auto& [name, content] : {std::pair{L"notpicture.jpg", std::string("no picture")},
+                                        {L"empty.jpg", std::string()},
+                                        {L"empty.bmp", std::string()},
+                                        {L"corrupt.jpg", jpegHead + std::string(200, 'x')}})
+        EXPECT_EQ(static_cast<SCODE>(0x800A01E1), // 481, invalid picture
+                  k.call(L"FrmShow", {Arg(writeText(name, content).c_str())}).scode)
+            << name;
     pilot.join();
     EXPECT_FALSE(shown);
 }
