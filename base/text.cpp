@@ -33,6 +33,13 @@ std::wstring right(const std::wstring& text, std::size_t n) {
     return n >= text.size() ? text : text.substr(text.size() - n);
 }
 
+std::wstring cut(const std::wstring& text, std::size_t maxChars) {
+    if (text.size() <= maxChars) return text;
+    const bool splitsPair =
+        maxChars > 0 && text[maxChars - 1] >= 0xD800 && text[maxChars - 1] <= 0xDBFF;
+    return text.substr(0, splitsPair ? maxChars - 1 : maxChars);
+}
+
 std::int16_t toInteger(const std::wstring& text) {
     const std::wstring t = trimSpaces(text);
     std::size_t i = 0;

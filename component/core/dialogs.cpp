@@ -24,7 +24,12 @@ constexpr std::int32_t AnswerCancel = 2, AnswerYes = 6, AnswerNo = 7;
 constexpr std::uint32_t PlayAsyncWithoutDefaultSound = 0x1 | 0x2;
 
 const std::wstring ViewerRefusal = L"このファイルは表示できません";
-constexpr std::size_t ViewerMaxLines = 100;
+// Text1 shows the first 100 lines of a text file, each cut after 1,024 characters (more than
+// the window shows at its size). No more than 1 MiB of the file is read, so that any file,
+// however long its lines, is shown at once.
+constexpr std::size_t ViewerMaxLines = 100, ViewerLineChars = 1024;
+constexpr std::size_t AnsiBytesPerChar = 4; // at most, in any ANSI code page
+constexpr std::size_t ViewerReadBytes = 1 << 20;
 constexpr std::int16_t MsPerSecond = 1000;
 
 // The question with the notice in front: how long the user has, and what happens then.
@@ -112,6 +117,10 @@ std::int16_t CKelmo::Popup3(const std::wstring& strTextA, std::int32_t natSecond
 void CKelmo::FrmShow(const std::wstring& strPath, std::int16_t nSec) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
+    // The interval is a 16-bit number of milliseconds: -32..32 seconds, and the timer takes no
+    // negative one. Refused before anything is read or shown.
+    const std::int16_t intervalMs = checkedMul<std::int16_t>(nSec, MsPerSecond);
+    if (intervalMs < 0) errors::raise(errors::InvalidPropertyValue, L"Timer1.Interval");
     platform::Viewer& viewer = sv_.viewer;
     viewer.setCaption(fileSystem().fileName(strPath) + L" - frmKelmo [" + strPath + L"]");
     switch (viewerKindOf(fileSystem().extensionName(strPath))) {
@@ -127,30 +136,24 @@ void CKelmo::FrmShow(const std::wstring& strPath, std::int16_t nSec) {
         viewer.replaceText(ViewerRefusal);
         break;
     }
-    try {
-        // The interval is a 16-bit number of milliseconds: -32..32 seconds, and the timer
-        // takes no negative one.
-        const std::int16_t intervalMs = checkedMul<std::int16_t>(nSec, MsPerSecond);
-        if (intervalMs < 0) errors::raise(errors::InvalidPropertyValue, L"Timer1.Interval");
-        viewer.setTimerInterval(intervalMs);
-    } catch (...) {
-        viewer.reset(); // nothing of a refused call stays behind in the hidden viewer
-        throw;
-    }
+    viewer.setTimerInterval(intervalMs);
     sv_.clock.pumpMessages();
     viewer.showModal();
 }
 
-// Up to the first 100 lines, each followed by CrLf; a file that cannot be opened or read
-// shows the refusal instead.
+// The first lines, each followed by CrLf; a file that cannot be opened or read shows the
+// refusal instead.
 void CKelmo::showTextFile(const std::wstring& path) {
     platform::Viewer& viewer = sv_.viewer;
     try {
         const std::unique_ptr<platform::TextReader> file = sv_.textFiles.open(path);
-        const LineLimits limits{ViewerMaxLines, SIZE_MAX, SIZE_MAX};
+        const LineLimits limits{ViewerMaxLines, ViewerLineChars * AnsiBytesPerChar,
+                                ViewerReadBytes};
+        std::wstring shown; // inserted at once: the text box lays out its text only once
         for (const std::string& line :
              firstLines([&](std::size_t maxBytes) { return file->read(maxBytes); }, limits))
-            viewer.appendText(sv_.textFiles.fromAnsi(line) + CrLf);
+            shown += text::cut(sv_.textFiles.fromAnsi(line), ViewerLineChars) + CrLf;
+        viewer.appendText(shown);
     } catch (const KelmoError&) {
         viewer.replaceText(ViewerRefusal);
     }

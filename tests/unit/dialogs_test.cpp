@@ -108,6 +108,13 @@ TEST_F(Viewer, ShowsTheFirstHundredLinesOfATextFileEachWithALineBreak) {
     EXPECT_EQ(fake.log.only({"open", "close"}), (Steps{"open C:\\notes.TXT", "close"}));
     k.FrmShow(L"C:\\page.html", 4);
     EXPECT_EQ(fake.viewer.shownText, numberedLines(1, 2));
+
+    // A line is cut after 1,024 characters; no more than 1 MiB of a file is read.
+    fake.textFiles.files[L"C:\\min.js"].bytes = std::string(3 << 20, 'x') + "\r\nnext\r\n";
+    fake.textFiles.bytesRead = 0;
+    k.FrmShow(L"C:\\min.js", 4);
+    EXPECT_EQ(fake.viewer.shownText.size(), 1024u + 2);
+    EXPECT_LE(fake.textFiles.bytesRead, 1u << 20);
 }
 
 TEST_F(Viewer, RefusesOtherKindsAndFilesThatCannotBeReadWithoutAnError) {
@@ -134,6 +141,7 @@ TEST_F(Viewer, AnIntervalOutsideSixteenBitsOrNegativeFailsBeforeAnythingIsShown)
         }
         EXPECT_TRUE(fake.viewer.text.empty()); // the refused call left nothing behind
     }
+    EXPECT_EQ(fake.log.count("open"), 0u); // refused before the file is read
     try {
         k.FrmShow(L"C:\\a.txt", -1);
         ADD_FAILURE();

@@ -283,7 +283,9 @@ TEST_F(Viewer, ShowsTheFirstHundredLinesOfTextMarkupAsTextAndRefusesOtherKinds) 
         std::wstring name;
         std::string content, shown;
     };
+    const std::string minified(5000, 'x'), cut(1024, 'x');
     for (const Case& c : {Case{L"notes.TXT", lines, expected}, Case{L"page.html", page, page},
+                          Case{L"min.js", minified + "\r\nnext", cut + "\r\nnext\r\n"},
                           Case{L"report.doc", "x", ""}, Case{L"README", "x", ""}}) {
         const std::wstring path = writeText(c.name, c.content);
         SeenViewer seen;
