@@ -96,7 +96,8 @@ std::int16_t CKelmo::Mark(const std::wstring& strText) {
     pacer_.guardBreak();
     apps_.bringCurrentToFront();
     pacer_.paceWait();
-    sv_.dialogs.messageBox(markPrompt(strText), MarkBoxFlags, L"Kelmo_Mark");
+    sv_.dialogs.messageBox(text::cut(markPrompt(strText), BoxTextChars), MarkBoxFlags,
+                           L"Kelmo_Mark");
     sv_.clock.sleep(MarkChoiceMs);
     pacer_.paceWait();
     const std::int16_t index = apps_.registerApplication();

@@ -20,6 +20,8 @@ const wchar_t TabButtons[] = L"<INPUT TYPE = 'button' VALUE = '3' onClick = 'doc
                              L"<INPUT TYPE = 'button' VALUE = '2' onClick = 'document.title = 2'>"
                              L"<INPUT TYPE = 'button' VALUE = '1' onClick = 'document.title = 1'>";
 const std::wstring FileScheme = L"file:";
+// The longest address the browser takes (INTERNET_MAX_URL_LENGTH).
+constexpr std::size_t MaxAddressChars = 2083;
 
 bool isDigit(wchar_t c) {
     return c >= L'0' && c <= L'9';
@@ -61,13 +63,18 @@ CKelmo::~CKelmo() {
     if (IEC) IEC->onQuit(nullptr);
 }
 
-// Every failure after the first guard goes to the launch error box, which ends the run; also
-// a browser that cannot be started, or IEC emptied by the script while the browser is open.
+// An address longer than the browser takes is refused to the script before anything is done.
+// Every other failure after the first guard goes to the launch error box, which ends the run;
+// also a browser that cannot be started, or IEC emptied by the script while the browser is
+// open.
 std::int16_t CKelmo::IE(const std::wstring& wURL, std::int32_t nCmdShow) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
+    const std::wstring address = browserAddress(wURL);
+    if (address.size() > MaxAddressChars)
+        errors::raise(errors::InvalidCall, L"IE: the address is longer than " +
+                                               std::to_wstring(MaxAddressChars) + L" characters");
     try {
-        const std::wstring address = browserAddress(wURL);
         if (!browser_.isOpen()) {
             apps_.registerApplication();
             assignIEC(sv_.objects.createBrowser());

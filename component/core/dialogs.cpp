@@ -62,7 +62,7 @@ std::int32_t CKelmo::timedBox(const std::wstring& text, std::int32_t secondsToWa
         std::shared_ptr<platform::ScriptShell>& field;
         ~EmptiedAfter() { field.reset(); }
     } emptied{scriptShell_};
-    return scriptShell().popup(text, secondsToWait, title, style);
+    return scriptShell().popup(text::cut(text, BoxTextChars), secondsToWait, title, style);
 }
 
 std::int16_t CKelmo::defaultButton(std::int16_t iButton, std::int16_t buttons) {

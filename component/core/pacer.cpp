@@ -3,6 +3,7 @@
 #include "component/core/pacer.h"
 
 #include "base/checked.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <exception>
@@ -176,8 +177,8 @@ std::optional<std::int16_t> Pacer::showPauseBox(PauseReason reason, const std::w
     } pausing{pausing_, std::exchange(pausing_, true)};
     apps_.bringCurrentToFront();
     paceWait();
-    const std::int32_t answer =
-        sv_.dialogs.messageBox(pauseMessage(reason, text), PauseBoxFlags, L"Kelmo_Break");
+    const std::int32_t answer = sv_.dialogs.messageBox(
+        text::cut(pauseMessage(reason, text), BoxTextChars), PauseBoxFlags, L"Kelmo_Break");
     if (answer == AnswerAbort) {
         if (onAbort == OnAbort::GiveUp) return std::nullopt;
         abortRun();

@@ -1,7 +1,8 @@
-// The object's tuning: the public variables a script assigns to pace the run, and every
-// default of the object's state, written once here.
+// The object's tuning: the public variables a script assigns to pace the run, every default
+// of the object's state, and the longest text its boxes show, written once here.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kelmo {
@@ -17,6 +18,11 @@ inline constexpr std::int32_t RestMax = 10;   // seconds of Rest and RestOld giv
 inline constexpr std::int32_t SettleMs = 100; // idle ms of one LaunchWait round
 inline constexpr std::int16_t IEIdleMs = 600; // browser not-busy ms that Send waits for
 } // namespace defaults
+
+// Message boxes show no more of their text than about a screen full. The rest is cut off
+// before the box is made: laying out a text of a million characters holds the box back for
+// a minute, with no way to pause.
+inline constexpr std::size_t BoxTextChars = 8192;
 
 // The tuning variables, stored and read by the script without checks or side effects.
 struct Tuning {

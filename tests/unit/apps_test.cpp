@@ -328,6 +328,12 @@ TEST_F(AppMembers, IENavigatesToThePreparedAddress) {
         k.IE(address, 8);
         EXPECT_EQ(fake.log.args("navigate").back(), navigated);
     }
+    // The longest address a browser takes; a longer one is refused before anything is done.
+    const std::wstring longest = L"http://a/" + std::wstring(2074, L'x');
+    k.IE(longest, 8);
+    EXPECT_EQ(errorNumberOf([&] { k.IE(longest + L"x", 8); }), errors::InvalidCall);
+    EXPECT_EQ(fake.log.count("navigate"), std::size(cases) + 1);
+    EXPECT_EQ(k.AppNum(), 1);
 }
 
 TEST_F(AppMembers, IEStartsTheBrowserOnceAndWaitsForSevenQuietSamplesInARow) {

@@ -75,6 +75,19 @@ TEST_F(Dialogs, AButtonOutsideTheBoxIsChosenAtRandomAndIsTheAnswerOnTimeOut) {
     EXPECT_TRUE(shown.at(4).ends_with(" 66083"));
 }
 
+TEST_F(Dialogs, BoxTextsAreCutAfter8192Characters) {
+    const std::wstring longText(1'000'000, L'x');
+    k.Popup(longText, 1, L"t", 0);
+    k.Popup2(longText, 1, 1);
+    k.Popup3(longText, 1, 1);
+    for (const auto& shell : fake.objects.scriptShells)
+        EXPECT_EQ(shell->shownText.size(), 8192u);
+    k.Mark(longText);
+    k.Break(longText);
+    for (const FakeDialogs::Box& box : fake.dialogs.boxes)
+        EXPECT_EQ(box.text.size(), 8192u) << narrow(box.title);
+}
+
 class Viewer : public Dialogs {
 protected:
     void addTextFile(const std::wstring& path, int lines) {

@@ -749,6 +749,7 @@ public:
     std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
                        const std::wstring& title, std::int32_t type) override {
         log_.add("timedBox", text, secondsToWait, title, type);
+        shownText = text;
         return answers_.next();
     }
     std::wstring specialFolder(const std::wstring& name) override {
@@ -760,6 +761,7 @@ public:
         return text == L"%USERPROFILE%" ? profile : text;
     }
     std::wstring desktop = L"C:\\Users\\me\\Desktop", profile = L"C:\\Users\\me";
+    std::wstring shownText; // of the box
 
 private:
     EventLog& log_;
