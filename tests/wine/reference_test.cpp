@@ -124,10 +124,26 @@ std::map<std::string, std::string> headingsFromTypeLibrary() {
     return methods;
 }
 
+// A file of the checkout (the tests run from build/<tree>/).
+std::ifstream checkoutFile(const std::wstring& relative) {
+    return std::ifstream(std::filesystem::path(besideThisProgram(L"..\\..\\" + relative)));
+}
+
+// The items of the section "## Departures from the written behaviour", up to the next section.
+std::string departures(std::ifstream file) {
+    std::string items;
+    bool inside = false;
+    for (std::string line; std::getline(file, line);) {
+        if (line.rfind("## ", 0) == 0) inside = line == "## Departures from the written behaviour";
+        if (inside && (line.rfind("- ", 0) == 0 || line.rfind("  ", 0) == 0)) items += line + "\n";
+    }
+    return items;
+}
+
 TEST(Reference, EveryEntryOfTheTypeLibraryHasItsHeadingAndNoHeadingMore) {
     const auto expected = headingsFromTypeLibrary();
     ASSERT_EQ(43u, expected.size()); // the 53 entries: a property's get and put share a heading
-    std::ifstream file(std::filesystem::path(besideThisProgram(L"..\\..\\docs\\reference.md")));
+    std::ifstream file = checkoutFile(L"docs\\reference.md");
     ASSERT_TRUE(file) << "docs/reference.md not found";
     std::map<std::string, std::string> documented;
     const std::regex heading(R"(^### (\w+)(.*)$)");
@@ -140,6 +156,12 @@ TEST(Reference, EveryEntryOfTheTypeLibraryHasItsHeadingAndNoHeadingMore) {
         EXPECT_EQ(line, documented[name]) << name;
     for (const auto& [name, line] : documented)
         EXPECT_TRUE(expected.count(name)) << "no such member: " << line;
+}
+
+TEST(Reference, ListsTheDeparturesTheReadmeLists) {
+    const std::string listed = departures(checkoutFile(L"README.md"));
+    EXPECT_GT(listed.size(), 1000u);
+    EXPECT_EQ(listed, departures(checkoutFile(L"docs\\reference.md")));
 }
 
 } // namespace
