@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/measures.h"
 #include "platform/win32/resources.h"
 #include "runner/runnerlayout.h"
 
