@@ -1,5 +1,5 @@
-// The factories of the Win32 platform services: one for each interface of platform/services.h,
-// named after the source file that implements it. Win32Services puts them together.
+// The factories of the Win32 platform services: one for each service of platform::Services, with
+// the source file that implements it. Win32Services puts them together.
 #pragma once
 
 #include <memory>

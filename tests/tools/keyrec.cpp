@@ -129,15 +129,12 @@ public:
     explicit Recorder(Options options) : options_(std::move(options)) {}
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
-    ~Recorder() {
-        if (log_ != INVALID_HANDLE_VALUE) CloseHandle(log_);
-    }
 
     bool openLog() {
-        log_ = CreateFileW(options_.logPath.c_str(), FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return log_ != INVALID_HANDLE_VALUE;
+        log_.reset(CreateFileW(options_.logPath.c_str(), FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return bool(log_);
     }
 
     bool createWindow(HINSTANCE instance) {
@@ -185,7 +182,7 @@ private:
     void record(UINT message, WPARAM wParam, LPARAM lParam) {
         const std::string line = describe(message, wParam, lParam);
         DWORD written = 0;
-        WriteFile(log_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        WriteFile(log_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         if (message == WM_CHAR && options_.stallMs > 0) Sleep(std::exchange(options_.stallMs, 0));
     }
 
@@ -279,7 +276,7 @@ private:
     }
 
     Options options_;
-    HANDLE log_ = INVALID_HANDLE_VALUE;
+    kelmo::win32::Handle log_;
     HWND window_ = nullptr;
     HWND edit_ = nullptr;
     WNDPROC editProc_ = nullptr;

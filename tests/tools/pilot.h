@@ -1,7 +1,7 @@
 // The dialog pilot: finds and waits for windows, reads their texts, presses buttons, types into
 // edits, drops files, answers Browse-For-Folder dialogs and injects keys. Header-only, so that a
 // test can drive a box its own main thread opened (from a BackgroundPilot while the main thread
-// sits in the modal loop); Pilot.exe presses a button from the command line.
+// sits in the modal loop).
 #pragma once
 
 #include <windows.h>
@@ -114,11 +114,6 @@ inline std::wstring messageBoxText(HWND box) {
     return text ? windowText(text) : std::wstring();
 }
 
-inline bool isPushButton(HWND button) {
-    const LONG type = GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK;
-    return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON;
-}
-
 // Presses button `id` of `dialog` without waiting for what the press starts (a modal loop
 // ending, another dialog opening). A push button gets the dialog the WM_COMMAND a click makes,
 // which works whether or not the dialog is active (Windows may drop a BM_CLICK to an inactive
@@ -127,7 +122,8 @@ inline bool isPushButton(HWND button) {
 inline bool clickButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     if (!button || !IsWindowEnabled(button)) return false;
-    if (isPushButton(button))
+    const LONG type = GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK;
+    if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
         return PostMessageW(GetParent(button), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                             reinterpret_cast<LPARAM>(button)) != FALSE;
     return PostMessageW(button, BM_CLICK, 0, 0) != FALSE;

@@ -425,9 +425,10 @@ public:
             const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
             log.add("sample", percent);
             const auto elapsed = static_cast<std::uint64_t>(step) * 10'000;
-            times_.user += elapsed * percent / 100;
-            times_.kernel += elapsed - elapsed * percent / 100; // kernel time includes idle
-            times_.idle += elapsed - elapsed * percent / 100;
+            const std::uint64_t idle = elapsed - elapsed * percent / 100;
+            times_.user += elapsed - idle;
+            times_.kernel += idle; // kernel time includes idle
+            times_.idle += idle;
         }
         return times_;
     }

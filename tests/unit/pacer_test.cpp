@@ -224,6 +224,14 @@ TEST(PauseKey, APressReleasedBeforeAGuardedMemberOpensTheBoxAKeyHeldOrPressedEar
     EXPECT_EQ(reasonIn(fake.dialogs.boxes[0]), ReasonKey);
     EXPECT_EQ(fake.log.only({"key", "sleep", "box"}),
               Steps{"key 19 1"} + sleeps(4) + Steps{"box Kelmo_Break"} + sleeps(12));
+
+    // Checked while held, its press flag then taken by another reader: noticed once released.
+    fake.keyboard.holdPause();
+    EXPECT_FALSE(pacer.pausePressedOrReleased());
+    fake.keyboard.releasePause();
+    fake.keyboard.asyncKeyState(FakeKeyboard::Pause);
+    EXPECT_TRUE(pacer.pausePressedOrReleased());
+    EXPECT_FALSE(pacer.pausePressedOrReleased());
 }
 
 // A press is noticed at the end of an OD-off round and before Rest's first round (the other

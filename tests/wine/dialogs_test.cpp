@@ -26,7 +26,8 @@ void yes(HWND box) {
     clickButton(box, IDYES);
 }
 void escape(HWND box) { // to the control with the focus, as a user's key goes
-    GUITHREADINFO info{sizeof info};
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
     GetGUIThreadInfo(GetWindowThreadProcessId(box, nullptr), &info);
     PostMessageW(info.hwndFocus ? info.hwndFocus : box, WM_KEYDOWN, VK_ESCAPE, 1);
 }
@@ -75,7 +76,7 @@ TEST_F(TimedBoxes, SayTheirTextDefaultToTheirButtonAndGiveTheAnswerTheMemberMaps
 // A 16 x 8 bitmap of four coloured quarters: red and green above, blue and yellow below.
 std::string quartersBitmap() {
     BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    BITMAPINFOHEADER info{sizeof info, 16, 8, 1, 24};
+    BITMAPINFOHEADER info{sizeof info, 16, 8, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     file.bfSize = file.bfOffBits + 16 * 8 * 3;
     std::string bytes(reinterpret_cast<char*>(&file), sizeof file);
     bytes.append(reinterpret_cast<char*>(&info), sizeof info);
@@ -136,7 +137,8 @@ TEST_F(Viewer, ShowsTextTheRefusalAndPicturesStretchedOverTheWindow) {
         {L"PHOTO.BMP", quartersBitmap(), L""},
     };
     for (const auto& row : rows) {
-        std::wstring text = L"(hidden)", quarters;
+        std::wstring text = L"(hidden)";
+        std::string quarters;
         HWND shown = nullptr;
         EXPECT_EQ(S_OK, show(folder.write(row.name, row.content), 30, [&](HWND viewer) {
                       if (!(shown = viewer)) return;
@@ -150,7 +152,9 @@ TEST_F(Viewer, ShowsTextTheRefusalAndPicturesStretchedOverTheWindow) {
                   }));
         EXPECT_TRUE(IsWindow(shown) && !IsWindowVisible(shown)) << "hidden again, and kept";
         EXPECT_EQ(text, row.text.empty() ? L"(hidden)" : row.text);
-        if (row.text.empty()) EXPECT_EQ(quarters, "100010001110"); // red green, blue yellow
+        if (row.text.empty()) {
+            EXPECT_EQ(quarters, "100010001110"); // red green, blue yellow
+        }
     }
 }
 

@@ -80,10 +80,7 @@ public:
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
     // Writes the file `name` with these bytes (text: as UTF-8); gives its full path.
     std::wstring write(const std::wstring& name, std::string_view bytes) const {
-        const win32::Handle file(CreateFileW((*this / name).c_str(), GENERIC_WRITE, 0, nullptr,
-                                             CREATE_ALWAYS, 0, nullptr));
-        DWORD written = 0;
-        WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        testtools::writeFileBytes(*this / name, bytes);
         return *this / name;
     }
     std::wstring write(const std::wstring& name, std::wstring_view text) const {

@@ -68,7 +68,8 @@ TEST(InputBox, GivesTheEditedTextOrNothingAndComesUpInFrontWithTheWholePrompt) {
         EXPECT_EQ(from, 0u);
         EXPECT_EQ(to, proposed.size());
         EXPECT_TRUE(inFront);
-        MONITORINFO monitor{sizeof monitor};
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof monitor;
         GetMonitorInfoW(MonitorFromRect(&box, MONITOR_DEFAULTTONEAREST), &monitor);
         const RECT& area = monitor.rcWork;
         EXPECT_NEAR((box.left + box.right) / 2, (area.left + area.right) / 2, 1);

@@ -22,7 +22,8 @@ constexpr DWORD StartMs = 180000, CallMs = 180000;
 
 bool processRunning(std::initializer_list<const wchar_t*> names) {
     const kelmo::win32::Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry{sizeof entry};
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
          more = Process32NextW(snapshot.get(), &entry))
         for (const wchar_t* name : names)
@@ -49,7 +50,8 @@ protected:
     std::wstring textOf(ControlId id) const { return windowText(control(id)); }
     // After an action: the runner is in front again with the focus in the key box.
     bool backInKeyBox() const {
-        GUITHREADINFO info{sizeof info};
+        GUITHREADINFO info{};
+        info.cbSize = sizeof info;
         GetGUIThreadInfo(GetWindowThreadProcessId(window_, nullptr), &info);
         return IsWindowEnabled(control(cmdExec)) && GetForegroundWindow() == window_ &&
                info.hwndFocus == control(Text1);
@@ -71,18 +73,18 @@ protected:
 // rounding either way); no box to minimise, maximise or resize, and no taskbar button.
 TEST_F(RunnerProgram, StartsWaitingWithTheLayoutOfTheTable) {
     const UINT dpi = kelmo::win32::dpiOf(window_);
-    const auto near = [dpi](int twips, LONG pixels) {
-        return std::abs(MulDiv(twips, int(dpi), 1440) - pixels) <= 1;
+    const auto fits = [dpi](int twips, LONG pixels) {
+        return std::abs(kelmo::win32::twipsToPixels(twips, dpi) - pixels) <= 1;
     };
     RECT client{};
     GetClientRect(window_, &client);
-    EXPECT_TRUE(near(ClientWidthTwips, client.right) && near(ClientHeightTwips, client.bottom));
+    EXPECT_TRUE(fits(ClientWidthTwips, client.right) && fits(ClientHeightTwips, client.bottom));
     for (const ControlLayout& layout : RunnerControls) {
         RECT r{};
         GetWindowRect(control(layout.id), &r);
         MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_TRUE(near(layout.left, r.left) && near(layout.top, r.top) &&
-                    near(layout.width, r.right - r.left) && near(layout.height, r.bottom - r.top) &&
+        EXPECT_TRUE(fits(layout.left, r.left) && fits(layout.top, r.top) &&
+                    fits(layout.width, r.right - r.left) && fits(layout.height, r.bottom - r.top) &&
                     layout.shownAtStart == bool(IsWindowVisible(control(layout.id))))
             << "control " << layout.id;
     }
