@@ -36,6 +36,7 @@ using TimedBoxes = kelmo::test::ComTest;
 
 TEST_F(TimedBoxes, SayTheirTextDefaultToTheirButtonAndGiveTheAnswerTheMemberMapsTo) {
     LateBound k;
+    kelmo::test::fastPacing(k);
     const std::wstring notice = L"秒以内に答えてください。\r\n"
                                 L"時間がくると自動的にデフォルトボタンが押されます。\r\n\r\nQ";
     const struct {
@@ -107,6 +108,7 @@ void click(HWND window, UINT message = WM_LBUTTONDOWN) {
 
 class Viewer : public kelmo::test::ComTest {
 protected:
+    Viewer() { kelmo::test::fastPacing(k); }
     // FrmShow of `path` while `user` acts on the viewer (null when it did not come up, after
     // which every viewer is closed so that the call returns).
     HRESULT show(const std::wstring& path, long nSec, const std::function<void(HWND)>& user) {
