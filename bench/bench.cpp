@@ -29,7 +29,7 @@ struct Command {
     int (*run)(const Arguments&);
 };
 
-constexpr Command kCommands[] = {
+constexpr Command Commands[] = {
     {L"sleep", clockSleep},    {L"pace", paceWait},         {L"launch", launchWait},
     {L"restcpu", restCpu},     {L"send", sendOverhead},     {L"usage", usageWindows},
     {L"maketext", makeText},   {L"type", typeWithInjector}, {L"burst", sendBurst},
@@ -38,7 +38,7 @@ constexpr Command kCommands[] = {
 
 int usage() {
     std::wstring names;
-    for (const Command& command : kCommands)
+    for (const Command& command : Commands)
         names += std::wstring(names.empty() ? L"" : L"|") + command.name;
     kelmo::testtools::printError(L"usage: KelmoBench.exe " + names + L" [arguments]");
     return 2;
@@ -49,7 +49,7 @@ int usage() {
 int main() {
     const Arguments args = kelmo::testtools::commandLineArguments();
     if (args.empty()) return usage();
-    for (const Command& command : kCommands) {
+    for (const Command& command : Commands) {
         if (args[0] != command.name) continue;
         try {
             return command.run(args);

@@ -5,6 +5,7 @@
 #include "toolio.h"
 
 #include "platform/win32/implementations.h"
+#include "platform/win32/perfcounter.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,20 +17,8 @@ namespace kelmo::bench {
 
 namespace {
 
-std::int64_t performanceCounter() {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-std::int64_t performanceFrequency() {
-    LARGE_INTEGER frequency{};
-    QueryPerformanceFrequency(&frequency);
-    return frequency.QuadPart;
-}
-
 // FILETIME counts 100 ns from 1601; Unix time starts 11644473600 seconds later.
-constexpr std::int64_t kUnixEpochIn100ns = 116444736000000000LL;
+constexpr std::int64_t UnixEpochIn100ns = 116444736000000000LL;
 
 using WallClockReader = VOID(WINAPI*)(LPFILETIME);
 
@@ -44,10 +33,11 @@ WallClockReader wallClockReader() {
 
 } // namespace
 
-Stopwatch::Stopwatch() : start_(performanceCounter()) {}
+Stopwatch::Stopwatch() : start_(win32::performanceCounter()) {}
 
 double Stopwatch::elapsedMs() const {
-    return double(performanceCounter() - start_) * 1000.0 / double(performanceFrequency());
+    return double(win32::performanceCounter() - start_) * 1000.0 /
+           double(win32::performanceFrequency());
 }
 
 std::int64_t unixMicroseconds() {
@@ -55,7 +45,7 @@ std::int64_t unixMicroseconds() {
     wallClockReader()(&now);
     const std::int64_t ticks =
         (std::int64_t(now.dwHighDateTime) << 32) | std::int64_t(now.dwLowDateTime);
-    return (ticks - kUnixEpochIn100ns) / 10;
+    return (ticks - UnixEpochIn100ns) / 10;
 }
 
 namespace {

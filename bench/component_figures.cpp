@@ -183,9 +183,9 @@ int sendOverhead(const Arguments& args) {
     waitForRecorderInFront(log);
     const Apartment com;
     const Component kelmo;
-    constexpr long kFastMs = 1;
-    kelmo.setNumber(L"Atom", kFastMs);
-    kelmo.setNumber(L"Mol1", kFastMs);
+    constexpr long FastMs = 1;
+    kelmo.setNumber(L"Atom", FastMs);
+    kelmo.setNumber(L"Mol1", FastMs);
     kelmo.call(L"ODOn"); // after Mol1: OD on takes Mol1 as its settle time
 
     const wchar_t* const cycle[] = {L"a", L"+b", L"{%}", L"7", L"{(}"};
@@ -198,7 +198,7 @@ int sendOverhead(const Arguments& args) {
     const MachineUsage usage;
     const std::vector<double> ms = timedRuns(runs, 1e9, [&] { kelmo.send(script); });
 
-    const double waits = double(pieces + 2) * double(kFastMs);
+    const double waits = double(pieces + 2) * double(FastMs);
     const double typical = median(ms);
     const double perPiece = (typical - waits) / double(pieces);
     std::wstring all;

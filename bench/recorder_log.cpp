@@ -14,10 +14,10 @@ namespace kelmo::bench {
 
 namespace {
 
-constexpr DWORD kInFrontTimeoutMs = 10000;
-constexpr DWORD kPollMs = 5;
+constexpr DWORD InFrontTimeoutMs = 10000;
+constexpr DWORD PollMs = 5;
 // A run with no character at all gives up after this long.
-constexpr std::int64_t kNothingArrivedMs = 20000;
+constexpr std::int64_t NothingArrivedMs = 20000;
 
 HWND recorderWindow(const std::wstring& log) {
     const std::string text = readFileBytes(log + L".hwnd");
@@ -32,7 +32,7 @@ HWND waitForRecorderInFront(const std::wstring& log) {
     for (;;) {
         const HWND window = recorderWindow(log);
         if (window && GetForegroundWindow() == window) return window;
-        if (watch.elapsedMs() > kInFrontTimeoutMs)
+        if (watch.elapsedMs() > InFrontTimeoutMs)
             throw KelmoError(errors::InvalidCall,
                              L"the key recorder of " + log + L" did not come to the front");
         Sleep(20);
@@ -103,7 +103,7 @@ std::int64_t watchUntilReceived(CharacterLog& log, std::size_t expected, std::in
     std::int64_t lastArrival = started;
     std::size_t seen = log.poll();
     while (seen < expected) {
-        Sleep(kPollMs);
+        Sleep(PollMs);
         const std::size_t now = log.poll();
         const std::int64_t time = unixMicroseconds();
         if (now != seen) {
@@ -112,7 +112,7 @@ std::int64_t watchUntilReceived(CharacterLog& log, std::size_t expected, std::in
             continue;
         }
         const std::int64_t quietMs = (time - lastArrival) / 1000;
-        if (seen > 0 ? quietMs > stallMs : quietMs > kNothingArrivedMs) break;
+        if (seen > 0 ? quietMs > stallMs : quietMs > NothingArrivedMs) break;
     }
     return lastArrival;
 }

@@ -6,7 +6,7 @@
 #include "recorder_log.h"
 
 #include "base/error.h"
-#include "platform/win32/injector.h"
+#include "platform/win32/implementations.h"
 
 #include <random>
 #include <string_view>
@@ -16,7 +16,7 @@ namespace kelmo::bench {
 namespace {
 
 // A recorder that stops receiving for this long has received all it will.
-constexpr std::int64_t kStallMs = 10000;
+constexpr std::int64_t StallMs = 10000;
 
 std::wstring requiredArgument(const Arguments& args, std::size_t index, const wchar_t* usage) {
     if (index >= args.size()) throw KelmoError(errors::InvalidCall, usage);
@@ -26,11 +26,11 @@ std::wstring requiredArgument(const Arguments& args, std::size_t index, const wc
 // Printable ASCII, the same for every run: letters and digits, space and every punctuation
 // mark, the key-script syntax characters among them.
 std::wstring testText(std::size_t length) {
-    constexpr unsigned kFirst = 0x20, kCount = 0x7F - 0x20;
+    constexpr unsigned First = 0x20, Count = 0x7F - 0x20;
     std::minstd_rand random(20240601); // the generator's numbers are fixed by the standard
     std::wstring text;
     for (std::size_t i = 0; i < length; ++i)
-        text += wchar_t(kFirst + random() % kCount);
+        text += wchar_t(First + random() % Count);
     return text;
 }
 
@@ -127,7 +127,7 @@ int sendBurst(const Arguments& args) {
     if (sent != events.size())
         throw KelmoError(errors::InvalidCall, L"SendInput took " + std::to_wstring(sent) + L" of " +
                                                   std::to_wstring(events.size()) + L" events");
-    const std::int64_t last = watchUntilReceived(received, text.size(), kStallMs);
+    const std::int64_t last = watchUntilReceived(received, text.size(), StallMs);
     emitResult(double(last - start) / 1000.0, received.characters().size());
     return 0;
 }
@@ -140,7 +140,7 @@ int watchRecorder(const Arguments& args) {
     CharacterLog received(log);
     received.poll();
     emit(L"WATCHING");
-    const std::int64_t last = watchUntilReceived(received, std::size_t(expected), kStallMs);
+    const std::int64_t last = watchUntilReceived(received, std::size_t(expected), StallMs);
     emit(L"RESULT last_us=" + std::to_wstring(last) + L" chars=" +
          std::to_wstring(received.characters().size()));
     return 0;

@@ -10,13 +10,13 @@ namespace kelmo::bench {
 
 namespace {
 
-constexpr std::int64_t kSecondUs = 1'000'000;
+constexpr std::int64_t SecondUs = 1'000'000;
 
 // Sleeps until just past the next whole second; returns that second.
 std::int64_t sleepToNextSecond() {
     const std::int64_t now = unixMicroseconds();
-    const std::int64_t next = now / kSecondUs + 1;
-    Sleep(DWORD((next * kSecondUs - now) / 1000 + 1));
+    const std::int64_t next = now / SecondUs + 1;
+    Sleep(DWORD((next * SecondUs - now) / 1000 + 1));
     return next;
 }
 

@@ -101,7 +101,6 @@ public:
     virtual void sleep(std::int32_t milliseconds) = 0;
     // Processes the calling thread's pending window messages, then returns.
     virtual void pumpMessages() = 0;
-    virtual float secondsSinceMidnight() = 0;
     // A monotonic clock in milliseconds, for measuring elapsed time.
     virtual std::int64_t monotonicMs() = 0;
     virtual void seedRandomFromClock() = 0;

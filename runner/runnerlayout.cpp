@@ -1,7 +1,7 @@
 // The KelmoR window's controls and their placement.
 #include "runner/runnerlayout.h"
 
-#include "platform/win32/window.h"
+#include "platform/win32/measures.h"
 
 namespace kelmo::runner {
 
@@ -42,18 +42,18 @@ ControlClass classOf(ControlKind kind) {
 
 // Siblings overlap (Label4 lies under Text3 and cmdExec): each clips those above it.
 DWORD styleOf(ControlKind kind) {
-    constexpr DWORD common = WS_CLIPSIBLINGS;
+    constexpr DWORD Common = WS_CLIPSIBLINGS;
     switch (kind) {
     case ControlKind::Button:
-        return common | WS_TABSTOP | BS_PUSHBUTTON;
+        return Common | WS_TABSTOP | BS_PUSHBUTTON;
     case ControlKind::Label:
-        return common | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
+        return Common | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL;
     case ControlKind::LogBox:
-        return common | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+        return Common | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
     case ControlKind::KeyList:
-        return common | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
+        return Common | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST;
     default:
-        return common | WS_TABSTOP | ES_AUTOHSCROLL;
+        return Common | WS_TABSTOP | ES_AUTOHSCROLL;
     }
 }
 

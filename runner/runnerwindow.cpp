@@ -10,6 +10,7 @@
 #include "base/error.h"
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/measures.h"
 #include "platform/win32/resources.h"
 #include "runner/runnerlayout.h"
 
@@ -31,7 +32,8 @@ const wchar_t StartupText[] = L"これから KelmoR を実行します\r\n"
 const wchar_t DropMessage[] = L"必ずショートカットアイコンをドラッグ＆ドロップしてください！";
 const wchar_t ModifierPrefixes[][2] = {L"^", L"%", L"+"}; // cmdCtrl, cmdAlt, cmdShift
 
-Variant text(const std::wstring& value) {
+// A string argument of a late-bound call.
+Variant variantOf(const std::wstring& value) {
     return Variant(value);
 }
 
@@ -148,8 +150,8 @@ void RunnerWindow::run() {
                                          e.description());
     }
     shell_ = win32::makeObjectFactory()->createScriptShell();
-    win32::call(kelmo_.get(), L"AdjustT", {text(L"m")});
-    win32::call(kelmo_.get(), L"Popup", {text(StartupText)});
+    win32::call(kelmo_.get(), L"AdjustT", {variantOf(L"m")});
+    win32::call(kelmo_.get(), L"Popup", {variantOf(StartupText)});
     owner_ = createOwner();
     runModal(runnerTemplate(), owner_);
 }
@@ -231,8 +233,9 @@ void RunnerWindow::close() {
 void RunnerWindow::activate(Activation how) {
     if (calling_) return;
     ComponentCall call(*this);
-    target_ = how == Activation::Exec ? win32::call(kelmo_.get(), L"Exec", {text(textOf(Text3))})
-                                      : win32::call(kelmo_.get(), L"Mark");
+    target_ = how == Activation::Exec
+                  ? win32::call(kelmo_.get(), L"Exec", {variantOf(textOf(Text3))})
+                  : win32::call(kelmo_.get(), L"Mark");
     putAppCur(Variant(RunnerEntry));
     if (IsWindowVisible(item(Label5))) showReadyState();
     takeOwnEntry();
@@ -253,7 +256,7 @@ void RunnerWindow::insertIntoKeyBox(const std::wstring& keys) {
     ComponentCall call(*this);
     putAppCur(Variant(RunnerEntry));
     takeOwnEntry();
-    win32::call(kelmo_.get(), L"Pass", {text(keys)});
+    win32::call(kelmo_.get(), L"Pass", {variantOf(keys)});
 }
 
 void RunnerWindow::sendKeyBox() {
@@ -261,7 +264,7 @@ void RunnerWindow::sendKeyBox() {
     ComponentCall call(*this);
     putAppCur(target_);
     const std::wstring keys = textOf(Text1);
-    win32::call(kelmo_.get(), L"Send", {text(keys)});
+    win32::call(kelmo_.get(), L"Send", {variantOf(keys)});
     setText(Text2, textOf(Text2) + keys);
     setText(Text1, L"");
     putAppCur(Variant(RunnerEntry));

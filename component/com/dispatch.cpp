@@ -12,6 +12,7 @@
 #include "component/com/classfactory.h"
 #include "component/com/guard.h"
 #include "component/core/object.h"
+#include "platform/win32/scriptbridge.h"
 #include "platform/win32/comobject.h"
 #include "platform/win32/win32services.h"
 

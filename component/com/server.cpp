@@ -5,7 +5,7 @@
 
 #include "component/com/guard.h"
 #include "platform/win32/comobject.h"
-#include "platform/win32/implementations.h"
+#include "platform/win32/viewer.h"
 
 #include <string>
 #include <vector>
@@ -139,7 +139,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID processE
         DisableThreadLibraryCalls(instance);
     }
     // Unloaded by FreeLibrary (not at process exit, where nothing more runs).
-    if (reason == DLL_PROCESS_DETACH && !processEnding) kelmo::win32::unregisterWindowClasses();
+    if (reason == DLL_PROCESS_DETACH && !processEnding) kelmo::win32::unregisterViewerClass();
     return TRUE;
 }
 

@@ -41,14 +41,14 @@ std::wstring timedQuestion(std::int32_t natSecondsToWait, const std::wstring& qu
 enum class ViewerKind { Picture, Text, Refused };
 
 ViewerKind viewerKindOf(const std::wstring& extension) {
-    static const std::array<const wchar_t*, 9> pictures = {L"bmp", L"dib", L"gif", L"jpg", L"jpeg",
+    static const std::array<const wchar_t*, 9> Pictures = {L"bmp", L"dib", L"gif", L"jpg", L"jpeg",
                                                            L"ico", L"cur", L"wmf", L"emf"};
-    static const std::array<const wchar_t*, 7> texts = {L"txt", L"vbs", L"htm", L"html",
+    static const std::array<const wchar_t*, 7> Texts = {L"txt", L"vbs", L"htm", L"html",
                                                         L"bat", L"asp", L"js"};
     const std::wstring lower = text::lower(extension);
-    for (const wchar_t* picture : pictures)
+    for (const wchar_t* picture : Pictures)
         if (lower == picture) return ViewerKind::Picture;
-    for (const wchar_t* kind : texts)
+    for (const wchar_t* kind : Texts)
         if (lower == kind) return ViewerKind::Text;
     return ViewerKind::Refused;
 }

@@ -297,7 +297,7 @@ std::vector<KeyAction> parseKeyScript(std::wstring_view script) {
 
 namespace {
 
-constexpr std::int32_t kMaxPosition = 32767; // positions are 16-bit
+constexpr std::int32_t MaxPosition = 32767; // positions are 16-bit
 
 bool isModifier(std::optional<wchar_t> c) {
     return c == L'+' || c == L'%' || c == L'^';
@@ -312,7 +312,7 @@ std::optional<wchar_t> unitAt(const std::wstring& script, std::int32_t i) {
 // The next position of a piece that is still growing; an unclosed group runs into the 16-bit
 // limit and fails with an overflow.
 std::int32_t advance(std::int32_t i) {
-    if (i >= kMaxPosition) errors::raise(errors::Overflow, L"unclosed ( or { in the key script");
+    if (i >= MaxPosition) errors::raise(errors::Overflow, L"unclosed ( or { in the key script");
     return i + 1;
 }
 

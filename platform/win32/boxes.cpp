@@ -8,6 +8,7 @@
 #include "platform/win32/com.h"
 #include "platform/win32/dialogtemplate.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/measures.h"
 #include "platform/win32/window.h"
 
 namespace kelmo::win32 {
@@ -15,12 +16,12 @@ namespace kelmo::win32 {
 namespace {
 
 // The ids a pilot answers the box by.
-constexpr int promptId = 100;
-constexpr int editId = 101;
+constexpr int PromptId = 100;
+constexpr int EditId = 101;
 
 // A font whose Japanese glyphs every Japanese system has; the charset makes other systems
 // choose one with them too.
-const DialogFont japaneseDialogFont{L"MS UI Gothic", 9, FW_NORMAL, false, SHIFTJIS_CHARSET};
+const DialogFont JapaneseDialogFont{L"MS UI Gothic", 9, FW_NORMAL, false, SHIFTJIS_CHARSET};
 
 std::wstring windowText(HWND window) {
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
@@ -34,38 +35,6 @@ RECT clientRectOf(HWND control) {
     GetWindowRect(control, &bounds);
     MapWindowPoints(nullptr, GetParent(control), reinterpret_cast<POINT*>(&bounds), 2);
     return bounds;
-}
-
-// A window's device context with the window's font selected, for as long as it lives.
-class FontDc {
-public:
-    explicit FontDc(HWND window) : window_(window), dc_(GetDC(window)) {
-        auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
-        if (dc_ && font) previous_ = SelectObject(dc_, font);
-    }
-    FontDc(const FontDc&) = delete;
-    FontDc& operator=(const FontDc&) = delete;
-    ~FontDc() {
-        if (!dc_) return;
-        if (previous_) SelectObject(dc_, previous_);
-        ReleaseDC(window_, dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
-    HGDIOBJ previous_ = nullptr;
-};
-
-// The height `text` takes in the label when wrapped as the label wraps it.
-int wrappedHeight(HWND label, const std::wstring& text, int width) {
-    FontDc dc(label);
-    if (!dc.get()) return 0;
-    RECT measure{0, 0, width, 0};
-    DrawTextW(dc.get(), text.c_str(), static_cast<int>(text.size()), &measure,
-              DT_CALCRECT | DT_WORDBREAK | DT_EDITCONTROL | DT_EXPANDTABS | DT_NOPREFIX);
-    return measure.bottom - measure.top;
 }
 
 int workAreaHeight(HWND window) {
@@ -106,15 +75,15 @@ private:
              {0, 0, 250, 92},
              WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND,
              WS_EX_TOPMOST,
-             japaneseDialogFont,
+             JapaneseDialogFont,
              {}});
         dialog.add({ControlClass::label(),
-                    promptId,
+                    PromptId,
                     L"",
                     {7, 7, 180, 58},
                     WS_VISIBLE | SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL});
         dialog.add({ControlClass::edit(),
-                    editId,
+                    EditId,
                     L"",
                     {7, 71, 236, 13},
                     WS_VISIBLE | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP | WS_GROUP});
@@ -138,7 +107,7 @@ private:
             return FALSE; // the focus is set
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {
-                answer_ = windowText(item(editId));
+                answer_ = windowText(item(EditId));
                 endDialog(IDOK);
                 return TRUE;
             }
@@ -152,9 +121,9 @@ private:
     }
 
     void initialise() {
-        SetDlgItemTextW(hwnd(), promptId, prompt_.c_str());
+        SetDlgItemTextW(hwnd(), PromptId, prompt_.c_str());
         fitPrompt();
-        HWND edit = item(editId);
+        HWND edit = item(EditId);
         SetWindowTextW(edit, defaultText_.c_str());
         SendMessageW(edit, EM_SETSEL, 0, -1);
         SetFocus(edit);
@@ -164,7 +133,7 @@ private:
 
     // Makes room for every line of the wrapped prompt, as far as the work area allows.
     void fitPrompt() {
-        HWND prompt = item(promptId);
+        HWND prompt = item(PromptId);
         const RECT bounds = clientRectOf(prompt);
         const int shown = bounds.bottom - bounds.top;
         const int needed = wrappedHeight(prompt, prompt_, bounds.right - bounds.left);
@@ -175,7 +144,7 @@ private:
         if (extra <= 0) return;
         SetWindowPos(prompt, nullptr, 0, 0, bounds.right - bounds.left, shown + extra,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        moveBy(item(editId), extra);
+        moveBy(item(EditId), extra);
         growBy(hwnd(), extra);
     }
 

@@ -11,6 +11,7 @@
 
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/owned.h"
 
 namespace kelmo::win32 {
 
@@ -73,16 +74,6 @@ std::optional<std::vector<char>> bytesOf(HANDLE data) {
     return bytes;
 }
 
-void deleteGdiObject(HGDIOBJ object) {
-    DeleteObject(object);
-}
-void deleteEnhMetaFile(HENHMETAFILE file) {
-    DeleteEnhMetaFile(file);
-}
-void deleteMetaFile(HMETAFILE file) {
-    DeleteMetaFile(file);
-}
-
 // One saved clipboard format.
 class SavedFormat {
 public:
@@ -121,12 +112,12 @@ public:
           bitmap_(static_cast<HBITMAP>(CopyImage(bitmap, IMAGE_BITMAP, 0, 0, 0))) {}
     bool copied() const override { return bitmap_.get() != nullptr; }
     bool putBack() const override {
-        Owned<HANDLE, deleteGdiObject> copy(CopyImage(bitmap_.get(), IMAGE_BITMAP, 0, 0, 0));
+        GdiObject<HANDLE> copy(CopyImage(bitmap_.get(), IMAGE_BITMAP, 0, 0, 0));
         return handOver(copy, format());
     }
 
 private:
-    Owned<HBITMAP, deleteGdiObject> bitmap_;
+    GdiObject<HBITMAP> bitmap_;
 };
 
 class SavedEnhMetaFile final : public SavedFormat {
@@ -135,12 +126,12 @@ public:
         : SavedFormat(format), file_(CopyEnhMetaFileW(static_cast<HENHMETAFILE>(file), nullptr)) {}
     bool copied() const override { return file_.get() != nullptr; }
     bool putBack() const override {
-        Owned<HENHMETAFILE, deleteEnhMetaFile> copy(CopyEnhMetaFileW(file_.get(), nullptr));
+        EnhMetaFile copy(CopyEnhMetaFileW(file_.get(), nullptr));
         return handOver(copy, format());
     }
 
 private:
-    Owned<HENHMETAFILE, deleteEnhMetaFile> file_;
+    EnhMetaFile file_;
 };
 
 class SavedPalette final : public SavedFormat {
@@ -157,7 +148,7 @@ public:
         palette->palVersion = 0x300;
         palette->palNumEntries = static_cast<WORD>(entries_.size());
         std::copy(entries_.begin(), entries_.end(), palette->palPalEntry);
-        Owned<HPALETTE, deleteGdiObject> copy(CreatePalette(palette));
+        GdiObject<HPALETTE> copy(CreatePalette(palette));
         return handOver(copy, format());
     }
 
@@ -178,8 +169,7 @@ public:
     }
     bool copied() const override { return !bits_.empty(); }
     bool putBack() const override {
-        Owned<HMETAFILE, deleteMetaFile> file(
-            SetMetaFileBitsEx(static_cast<UINT>(bits_.size()), bits_.data()));
+        MetaFile file(SetMetaFileBitsEx(static_cast<UINT>(bits_.size()), bits_.data()));
         if (!file) return false;
         METAFILEPICT picture = picture_;
         picture.hMF = file.get();

@@ -1,5 +1,5 @@
-// Time on Win32: precise sleeps that keep the thread's windows alive, message pumping, the time
-// of day, a monotonic clock and random numbers.
+// Time on Win32: precise sleeps that keep the thread's windows alive, message pumping, a
+// monotonic clock and random numbers.
 #include <windows.h>
 
 #include <mmsystem.h>
@@ -9,6 +9,7 @@
 
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/perfcounter.h"
 
 namespace kelmo::win32 {
 
@@ -16,7 +17,7 @@ namespace {
 
 // CreateWaitableTimerExW flag (Windows 10 1803 and later) for a timer not bound to the 15.6 ms
 // system tick.
-constexpr DWORD highResolutionTimerFlag = 0x00000002;
+constexpr DWORD HighResolutionTimerFlag = 0x00000002;
 
 // A 1 ms system timer resolution, held only while it lives.
 class FineTimerResolution {
@@ -26,23 +27,6 @@ public:
     FineTimerResolution& operator=(const FineTimerResolution&) = delete;
     ~FineTimerResolution() { timeEndPeriod(1); }
 };
-
-std::int64_t performanceCounter() {
-    LARGE_INTEGER now{};
-    QueryPerformanceCounter(&now);
-    return now.QuadPart;
-}
-
-std::int64_t performanceFrequency() {
-    LARGE_INTEGER frequency{};
-    QueryPerformanceFrequency(&frequency);
-    return frequency.QuadPart;
-}
-
-// value * numerator / denominator without overflowing on large values.
-std::int64_t scale(std::int64_t value, std::int64_t numerator, std::int64_t denominator) {
-    return value / denominator * numerator + value % denominator * numerator / denominator;
-}
 
 // Processes the pending messages; true when WM_QUIT arrived (it is posted again for the
 // thread's own message loop, and nothing after it is processed).
@@ -67,7 +51,7 @@ struct SleepTimer {
 
 SleepTimer createSleepTimer() {
     if (HANDLE precise =
-            CreateWaitableTimerExW(nullptr, nullptr, highResolutionTimerFlag, TIMER_ALL_ACCESS))
+            CreateWaitableTimerExW(nullptr, nullptr, HighResolutionTimerFlag, TIMER_ALL_ACCESS))
         return {Handle(precise), true};
     return {Handle(CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS)), false};
 }
@@ -105,13 +89,6 @@ public:
     }
 
     void pumpMessages() override { pumpPendingMessages(); }
-
-    float secondsSinceMidnight() override {
-        SYSTEMTIME now{};
-        GetLocalTime(&now);
-        return static_cast<float>(now.wHour * 3600 + now.wMinute * 60 + now.wSecond) +
-               static_cast<float>(now.wMilliseconds) / 1000.0f;
-    }
 
     std::int64_t monotonicMs() override { return scale(performanceCounter(), 1000, frequency_); }
 

@@ -82,8 +82,8 @@ public:
 
 // The show command for a window style; the styles 0-4 are show commands already.
 WORD showCommandOf(std::int32_t windowStyle) {
-    constexpr std::int32_t minimisedWithoutFocus = 6;
-    return windowStyle == minimisedWithoutFocus ? SW_SHOWMINNOACTIVE
+    constexpr std::int32_t MinimisedWithoutFocus = 6;
+    return windowStyle == MinimisedWithoutFocus ? SW_SHOWMINNOACTIVE
                                                 : static_cast<WORD>(windowStyle);
 }
 
@@ -129,8 +129,8 @@ public:
 
     // The standard rights, plus what WaitForInputIdle needs to wait at all.
     std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
-        constexpr DWORD access = STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | PROCESS_QUERY_INFORMATION;
-        Handle handle(OpenProcess(access, TRUE, process));
+        constexpr DWORD Access = STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | PROCESS_QUERY_INFORMATION;
+        Handle handle(OpenProcess(Access, TRUE, process));
         if (!handle) return nullptr;
         return std::make_unique<Win32OpenedProcess>(std::move(handle));
     }

@@ -9,17 +9,17 @@
 namespace kelmo::win32 {
 
 namespace {
-constexpr std::uint16_t extendedVersion = 1;
-constexpr std::uint16_t extendedSignature = 0xFFFF;
-constexpr std::uint16_t ordinalMarker = 0xFFFF;
-constexpr std::uint32_t childStyle = 0x40000000; // WS_CHILD
+constexpr std::uint16_t ExtendedVersion = 1;
+constexpr std::uint16_t ExtendedSignature = 0xFFFF;
+constexpr std::uint16_t OrdinalMarker = 0xFFFF;
+constexpr std::uint32_t ChildStyle = 0x40000000; // WS_CHILD
 } // namespace
 
 DialogTemplate::DialogTemplate(const DialogFrame& frame) {
     const std::uint32_t style =
-        frame.font ? frame.style | setFontStyle : frame.style & ~setFontStyle;
-    addWord(extendedVersion);
-    addWord(extendedSignature);
+        frame.font ? frame.style | SetFontStyle : frame.style & ~SetFontStyle;
+    addWord(ExtendedVersion);
+    addWord(ExtendedSignature);
     addDword(0); // help id
     addDword(frame.exStyle);
     addDword(style);
@@ -46,13 +46,13 @@ DialogTemplate& DialogTemplate::add(const DialogControl& control) {
     alignToDword();
     addDword(0); // help id
     addDword(control.exStyle);
-    addDword(control.style | childStyle);
+    addDword(control.style | ChildStyle);
     addRect(control.rect);
     addDword(control.id);
     addClass(control.windowClass);
     addString(control.text);
     addWord(0); // no creation data
-    ++words_[controlCountAt];
+    ++words_[ControlCountAt];
     return *this;
 }
 
@@ -74,7 +74,7 @@ void DialogTemplate::addString(const std::wstring& text) {
 
 void DialogTemplate::addClass(const ControlClass& windowClass) {
     if (windowClass.isAtom()) {
-        addWord(ordinalMarker);
+        addWord(OrdinalMarker);
         addWord(windowClass.atom());
     } else {
         addString(windowClass.name());

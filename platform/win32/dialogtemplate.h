@@ -73,7 +73,7 @@ struct DialogFrame {
 class DialogTemplate {
 public:
     // Style bit that says the template carries a font.
-    static constexpr std::uint32_t setFontStyle = 0x40; // DS_SETFONT
+    static constexpr std::uint32_t SetFontStyle = 0x40; // DS_SETFONT
 
     explicit DialogTemplate(const DialogFrame& frame);
 
@@ -83,11 +83,11 @@ public:
     // The template, valid until the next add(); DWORD-aligned.
     const void* get() const { return words_.data(); }
     std::size_t sizeInBytes() const { return words_.size() * sizeof(std::uint16_t); }
-    std::uint16_t controlCount() const { return words_[controlCountAt]; }
+    std::uint16_t controlCount() const { return words_[ControlCountAt]; }
 
 private:
     // Word offset of cDlgItems in DLGTEMPLATEEX.
-    static constexpr std::size_t controlCountAt = 8;
+    static constexpr std::size_t ControlCountAt = 8;
 
     void addWord(std::uint16_t value) { words_.push_back(value); }
     void addDword(std::uint32_t value);

@@ -15,7 +15,7 @@
 
 #include "base/error.h"
 #include "platform/keyactions.h"
-#include "platform/win32/injector.h"
+#include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {
 namespace {
@@ -25,28 +25,30 @@ using platform::Modifier;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+// The dwExtraInfo of every event the injector sends, so that a hook can tell them apart.
+constexpr std::uintptr_t InjectedKeyTag = 0x4B4C4D4F; // "KLMO"
 // A key nothing is bound to; its key-down ends every chunk, its key-up follows once seen.
-constexpr WORD kSentinelKey = VK_F24;
+constexpr WORD SentinelKey = VK_F24;
 // An unassigned key tapped before releasing an Alt or Windows key the user holds, so that the
 // release opens neither the window's menu nor the Start menu.
-constexpr WORD kMenuMaskKey = 0xE8;
-constexpr std::size_t kFirstChunkEvents = 32;
-constexpr std::size_t kMinChunkEvents = 16;
-constexpr std::size_t kMaxChunkEvents = 1000;
+constexpr WORD MenuMaskKey = 0xE8;
+constexpr std::size_t FirstChunkEvents = 32;
+constexpr std::size_t MinChunkEvents = 16;
+constexpr std::size_t MaxChunkEvents = 1000;
 // How long one chunk should keep the receiving window busy, judged by its pace so far: the
-// caller is asked whether to pause at least every kAskPauseEvery of typing.
-constexpr milliseconds kChunkPace(80);
-constexpr milliseconds kAskPauseEvery(100);
+// caller is asked whether to pause at least every AskPauseEvery of typing.
+constexpr milliseconds ChunkPace(80);
+constexpr milliseconds AskPauseEvery(100);
 // A sentinel not seen for this long is sent once more (the target may simply be busy: a
 // second sentinel behind the first does no harm).
-constexpr milliseconds kSentinelStall(500);
-constexpr UINT kAnswerAtOnceMs = 20;
+constexpr milliseconds SentinelStall(500);
+constexpr UINT AnswerAtOnceMs = 20;
 // Polling yields the processor for this long before it sleeps (a sleep lasts a timer tick).
-constexpr milliseconds kSpinTime(2);
-constexpr UINT kFinalSyncTimeoutMs = 1000;
+constexpr milliseconds SpinTime(2);
+constexpr UINT FinalSyncTimeoutMs = 1000;
 // How long to wait for a window to come to the front while the activation changes.
-constexpr milliseconds kForegroundWait(1000);
-constexpr DWORD kForegroundPollMs = 10;
+constexpr milliseconds ForegroundWait(1000);
+constexpr DWORD ForegroundPollMs = 10;
 
 WORD modifierKey(Modifier m) {
     switch (m) {
@@ -108,7 +110,7 @@ struct KeyState {
         const KEYBDINPUT& key = input.ki;
         if (input.type != INPUT_KEYBOARD || (key.dwFlags & KEYEVENTF_UNICODE)) return;
         const bool up = (key.dwFlags & KEYEVENTF_KEYUP) != 0;
-        if (isModifierKey(key.wVk) || key.wVk == kSentinelKey) {
+        if (isModifierKey(key.wVk) || key.wVk == SentinelKey) {
             std::erase(keysDown, key.wVk);
             if (!up) keysDown.push_back(key.wVk);
         } else if (key.wVk == VK_CAPITAL && !up) {
@@ -122,7 +124,7 @@ struct KeyState {
 class EventBatch {
 public:
     EventBatch(HKL layout, KeyState& state) : layout_(layout), state_(state) {
-        scanCodes_.fill(kUnknownScan);
+        scanCodes_.fill(UnknownScan);
     }
 
     void key(WORD vk, bool extended, bool up) {
@@ -131,7 +133,7 @@ public:
         input.ki.wVk = vk;
         input.ki.wScan = scanCode(vk);
         input.ki.dwFlags = (extended ? KEYEVENTF_EXTENDEDKEY : 0) | (up ? KEYEVENTF_KEYUP : 0);
-        input.ki.dwExtraInfo = kInjectedKeyTag;
+        input.ki.dwExtraInfo = InjectedKeyTag;
         add(input);
     }
     void tap(WORD vk, bool extended) {
@@ -145,7 +147,7 @@ public:
             input.type = INPUT_KEYBOARD;
             input.ki.wScan = unit;
             input.ki.dwFlags = KEYEVENTF_UNICODE | up;
-            input.ki.dwExtraInfo = kInjectedKeyTag;
+            input.ki.dwExtraInfo = InjectedKeyTag;
             add(input);
         }
     }
@@ -154,7 +156,7 @@ public:
     std::size_t size() const { return events_.size(); }
 
 private:
-    static constexpr WORD kUnknownScan = 0xFFFF;
+    static constexpr WORD UnknownScan = 0xFFFF;
 
     void add(const INPUT& input) {
         events_.push_back(input);
@@ -162,7 +164,7 @@ private:
     }
     WORD scanCode(WORD vk) {
         WORD& scan = scanCodes_[vk & 0xFF];
-        if (scan == kUnknownScan) scan = WORD(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, layout_));
+        if (scan == UnknownScan) scan = WORD(MapVirtualKeyExW(vk, MAPVK_VK_TO_VSC, layout_));
         return scan;
     }
 
@@ -307,7 +309,7 @@ void releaseUserModifiers(EventBatch& batch, const KeyState& planned) {
         bool extended;
         bool opensMenu;
     };
-    constexpr HeldKey keys[] = {
+    constexpr HeldKey HeldKeys[] = {
         {VK_LSHIFT, VK_SHIFT, false, false},
         {VK_RSHIFT, VK_SHIFT, false, false},
         {VK_LCONTROL, VK_CONTROL, false, false},
@@ -318,11 +320,11 @@ void releaseUserModifiers(EventBatch& batch, const KeyState& planned) {
         {VK_RWIN, 0, true, true},
     };
     bool masked = false;
-    for (const HeldKey& key : keys) {
+    for (const HeldKey& key : HeldKeys) {
         if (key.generic != 0 && planned.holds(key.generic)) continue; // pressed by the script
         if (!(GetAsyncKeyState(key.vk) & 0x8000)) continue;
         if (key.opensMenu && !masked) {
-            batch.tap(kMenuMaskKey, false);
+            batch.tap(MenuMaskKey, false);
             masked = true;
         }
         batch.key(key.vk, key.extended, true);
@@ -367,7 +369,7 @@ public:
         for (auto vk = state_.keysDown.rbegin(); vk != state_.keysDown.rend(); ++vk)
             batch.key(*vk, false, true);
         for (const WORD vk : state_.keysDown)
-            if (vk != kSentinelKey) held.push_back(vk);
+            if (vk != SentinelKey) held.push_back(vk);
         if (state_.capsOn != wantedCaps_) batch.tap(VK_CAPITAL, false);
         send(batch.events(), wantedCaps_, layout_);
         return held;
@@ -427,10 +429,10 @@ FocusTarget currentTarget() {
     const auto start = Clock::now();
     HWND window = GetForegroundWindow();
     while (!window || isDesktop(window)) {
-        if (Clock::now() - start > kForegroundWait)
+        if (Clock::now() - start > ForegroundWait)
             throw failure(HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE),
                           L"Typing failed: no window is in front to receive the keys");
-        Sleep(kForegroundPollMs);
+        Sleep(ForegroundPollMs);
         window = GetForegroundWindow();
     }
     FocusTarget target;
@@ -502,8 +504,8 @@ void pauseHandlingSentMessages(bool ownKeys) {
 bool answersAtOnce(const FocusTarget& target) {
     const HWND window = target.focus ? target.focus : target.window;
     DWORD_PTR ignored = 0;
-    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerAtOnceMs,
-                               &ignored) != 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, AnswerAtOnceMs, &ignored) !=
+           0;
 }
 
 // Where the keys go and what has been sent, while one script is typed.
@@ -545,14 +547,14 @@ void sendSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
                   const FocusTarget& target) {
     KeyState scratch;
     EventBatch batch(target.layout, scratch);
-    batch.key(kSentinelKey, false, !down);
+    batch.key(SentinelKey, false, !down);
     sent.send(batch.events(), writer.wantedCaps(), target.layout);
 }
 
 // Waits until the sentinel key is down (or up) in the key state of the thread that owns the
 // focus, which ours shares. That state changes only as the thread takes key messages off its
 // queue, in order: once the sentinel's key-down is seen, every key sent before it was handled.
-// However long a busy application takes, the caller is asked at least every kAskPauseEvery
+// However long a busy application takes, the caller is asked at least every AskPauseEvery
 // whether to pause; after a pause the sentinel is sent again.
 // Wine workaround: its shared key state now and then misses a sentinel the target did take
 // (about one call in a hundred). Keys are taken in order, so a wait that stalls while the
@@ -564,21 +566,21 @@ void waitForSentinel(bool down, Typing& typing) {
     auto lastSent = start, lastAsked = start;
     for (;;) {
         if (typing.attachment->ownThread()) handleOwnKeyMessages();
-        if (((GetKeyState(kSentinelKey) & 0x8000) != 0) == down) return;
+        if (((GetKeyState(SentinelKey) & 0x8000) != 0) == down) return;
         // The window closed (a key may have closed it): nothing is left to wait for.
         if (!IsWindow(typing.target.window)) return;
         auto now = Clock::now();
-        if (now - lastAsked >= kAskPauseEvery) {
+        if (now - lastAsked >= AskPauseEvery) {
             typing.pauseIfWanted();
             now = lastAsked = Clock::now();
             if (!typing.attachment->followsTarget()) return; // nothing to wait with any more
         }
-        if (now - lastSent > kSentinelStall && answersAtOnce(typing.target)) {
+        if (now - lastSent > SentinelStall && answersAtOnce(typing.target)) {
             if (down) sendSentinel(false, typing.sent, typing.writer, typing.target);
             sendSentinel(down, typing.sent, typing.writer, typing.target);
             lastSent = now;
         }
-        if (now - start < kSpinTime)
+        if (now - start < SpinTime)
             SwitchToThread();
         else
             pauseHandlingSentMessages(typing.attachment->ownThread());
@@ -596,15 +598,15 @@ void releaseSentinel(Typing& typing) {
 void syncWithTarget(const FocusTarget& target) {
     if (!target.focus || !IsWindow(target.focus)) return;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(target.focus, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kFinalSyncTimeoutMs,
+    SendMessageTimeoutW(target.focus, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, FinalSyncTimeoutMs,
                         &ignored);
 }
 
-// The next chunk's size: what the window handled in kChunkPace at the pace just measured.
+// The next chunk's size: what the window handled in ChunkPace at the pace just measured.
 std::size_t nextChunkLimit(std::size_t events, Clock::duration took) {
     const double ms = std::max(1.0, std::chrono::duration<double, std::milli>(took).count());
-    const double atPace = double(events) * double(kChunkPace.count()) / ms;
-    return std::clamp(static_cast<std::size_t>(atPace), kMinChunkEvents, kMaxChunkEvents);
+    const double atPace = double(events) * double(ChunkPace.count()) / ms;
+    return std::clamp(static_cast<std::size_t>(atPace), MinChunkEvents, MaxChunkEvents);
 }
 
 void typeActions(const std::vector<KeyAction>& actions, platform::KeyInjector::Pauses& pauses) {
@@ -612,19 +614,19 @@ void typeActions(const std::vector<KeyAction>& actions, platform::KeyInjector::P
     Typing typing(actions, capsOn, pauses);
     typing.retarget();
     ScriptWriter& writer = typing.writer;
-    std::size_t limit = kFirstChunkEvents;
+    std::size_t limit = FirstChunkEvents;
     for (;;) {
         // Without a shared key state (the attachment failed) only a message sent to the focus
         // window after each chunk paces the keys, and that returns early.
         const bool canWait = typing.attachment->followsTarget();
         // A sentinel still down here lost its key-up to another window: release it first.
-        if (canWait && (GetKeyState(kSentinelKey) & 0x8000)) releaseSentinel(typing);
+        if (canWait && (GetKeyState(SentinelKey) & 0x8000)) releaseSentinel(typing);
 
         EventBatch batch(typing.target.layout, writer.planned());
         releaseUserModifiers(batch, writer.planned());
         writer.write(batch, typing.target.layout, limit);
         if (writer.done()) writer.finish(batch);
-        if (canWait) batch.key(kSentinelKey, false, false);
+        if (canWait) batch.key(SentinelKey, false, false);
 
         const auto start = Clock::now();
         typing.sent.send(batch.events(), writer.wantedCaps(), typing.target.layout);

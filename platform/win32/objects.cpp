@@ -7,8 +7,9 @@
 
 #include <vector>
 
+#include "platform/win32/scriptbridge.h"
+#include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
-#include "platform/win32/win32services.h"
 
 namespace kelmo::win32 {
 
@@ -26,10 +27,11 @@ ComPtr<IDispatch> callForObject(IDispatch* object, const wchar_t* name,
     return objectIn(call(object, name, args));
 }
 
-Variant text(const std::wstring& value) {
+// Arguments of a late-bound call.
+Variant variantOf(const std::wstring& value) {
     return Variant(value);
 }
-Variant number(std::int32_t value) {
+Variant variantOf(std::int32_t value) {
     return Variant(static_cast<long>(value));
 }
 
@@ -77,15 +79,15 @@ public:
     using AutomationHolder::AutomationHolder;
 
     std::wstring specialFolderPath(std::int32_t which) override {
-        return get(callForObject(object(), L"GetSpecialFolder", {number(which)}).get(), L"Path")
+        return get(callForObject(object(), L"GetSpecialFolder", {variantOf(which)}).get(), L"Path")
             .asString();
     }
     bool folderExists(const std::wstring& path) override {
-        return call(object(), L"FolderExists", {text(path)}).asBool();
+        return call(object(), L"FolderExists", {variantOf(path)}).asBool();
     }
     // The folder object returned is dropped at once.
     void createFolder(const std::wstring& path) override {
-        call(object(), L"CreateFolder", {text(path)});
+        call(object(), L"CreateFolder", {variantOf(path)});
     }
     std::wstring folderName(const std::wstring& path) override {
         return get(folder(path).get(), L"Name").asString();
@@ -103,30 +105,30 @@ public:
         return get(file(path).get(), L"Attributes").asLong();
     }
     void setFileAttributes(const std::wstring& path, std::int32_t attributes) override {
-        put(file(path).get(), L"Attributes", number(attributes));
+        put(file(path).get(), L"Attributes", variantOf(attributes));
     }
     void copyFile(const std::wstring& source, const std::wstring& destination) override {
-        call(object(), L"CopyFile", {text(source), text(destination), Variant(true)});
+        call(object(), L"CopyFile", {variantOf(source), variantOf(destination), Variant(true)});
     }
     void copyFolder(const std::wstring& source, const std::wstring& destination) override {
-        call(object(), L"CopyFolder", {text(source), text(destination), Variant(true)});
+        call(object(), L"CopyFolder", {variantOf(source), variantOf(destination), Variant(true)});
     }
     std::wstring fileName(const std::wstring& path) override {
-        return call(object(), L"GetFileName", {text(path)}).asString();
+        return call(object(), L"GetFileName", {variantOf(path)}).asString();
     }
     std::wstring extensionName(const std::wstring& path) override {
-        return call(object(), L"GetExtensionName", {text(path)}).asString();
+        return call(object(), L"GetExtensionName", {variantOf(path)}).asString();
     }
 
 private:
     ComPtr<IDispatch> folder(const std::wstring& path) {
-        return callForObject(object(), L"GetFolder", {text(path)});
+        return callForObject(object(), L"GetFolder", {variantOf(path)});
     }
     ComPtr<IDispatch> files(const std::wstring& path) {
         return objectIn(get(folder(path).get(), L"Files"));
     }
     ComPtr<IDispatch> file(const std::wstring& path) {
-        return callForObject(object(), L"GetFile", {text(path)});
+        return callForObject(object(), L"GetFile", {variantOf(path)});
     }
 };
 
@@ -151,18 +153,19 @@ public:
     std::int32_t popup(const std::wstring& message, std::int32_t secondsToWait,
                        const std::wstring& title, std::int32_t type) override {
         return call(object(), L"Popup",
-                    {text(message), number(secondsToWait), text(title), number(type)})
+                    {variantOf(message), variantOf(secondsToWait), variantOf(title),
+                     variantOf(type)})
             .asLong();
     }
     std::wstring specialFolder(const std::wstring& name) override {
         ComPtr<IDispatch> folders = objectIn(get(object(), L"SpecialFolders"));
-        return call(folders.get(), L"Item", {text(name)}).asString();
+        return call(folders.get(), L"Item", {variantOf(name)}).asString();
     }
     std::wstring shortcutTarget(const std::wstring& shortcutPath) override {
         return targetOfShortcut(shortcutPath);
     }
     std::wstring expandEnvironment(const std::wstring& value) override {
-        return call(object(), L"ExpandEnvironmentStrings", {text(value)}).asString();
+        return call(object(), L"ExpandEnvironmentStrings", {variantOf(value)}).asString();
     }
 };
 
@@ -190,7 +193,7 @@ public:
     std::unique_ptr<ChosenFolder> browseForFolder(const std::wstring& title,
                                                   std::int32_t options) override {
         ComPtr<IDispatch> chosen =
-            call(object(), L"BrowseForFolder", {number(0), text(title), number(options)})
+            call(object(), L"BrowseForFolder", {variantOf(0), variantOf(title), variantOf(options)})
                 .asDispatch();
         if (!chosen) return nullptr;
         return std::make_unique<BrowsedFolder>(std::move(chosen));

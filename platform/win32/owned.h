@@ -1,6 +1,7 @@
 // What the Win32 layer owns, each freed by its owner's destructor: Owned<H, Free> for a handle
-// with one free function (kernel handles, global memory, registry keys, SAFEARRAYs, BSTRs, fonts),
-// ComPtr for interface pointers (reference counted) and Variant for a VARIANT.
+// with one free function (kernel handles, global memory, registry keys, SAFEARRAYs, BSTRs, GDI
+// objects, metafiles, the screen's device context), ComPtr for interface pointers (reference
+// counted) and Variant for a VARIANT.
 #pragma once
 
 #include <windows.h>
@@ -71,8 +72,17 @@ inline void destroySafeArray(SAFEARRAY* array) noexcept {
 inline void freeString(BSTR text) noexcept {
     SysFreeString(text);
 }
-inline void deleteFont(HFONT font) noexcept {
-    DeleteObject(font);
+inline void deleteGdiObject(HGDIOBJ object) noexcept {
+    DeleteObject(object);
+}
+inline void deleteEnhMetaFile(HENHMETAFILE file) noexcept {
+    DeleteEnhMetaFile(file);
+}
+inline void deleteMetaFile(HMETAFILE file) noexcept {
+    DeleteMetaFile(file);
+}
+inline void releaseScreenDc(HDC dc) noexcept {
+    ReleaseDC(nullptr, dc);
 }
 } // namespace owned
 
@@ -83,7 +93,11 @@ using GlobalMemory = Owned<HGLOBAL, owned::freeGlobal>;
 using RegistryKey = Owned<HKEY, owned::closeRegistryKey>;
 using SafeArray = Owned<SAFEARRAY*, owned::destroySafeArray>;
 using Bstr = Owned<BSTR, owned::freeString>;
-using Font = Owned<HFONT, owned::deleteFont>;
+template <typename H> using GdiObject = Owned<H, owned::deleteGdiObject>; // fonts, bitmaps ...
+using Font = GdiObject<HFONT>;
+using EnhMetaFile = Owned<HENHMETAFILE, owned::deleteEnhMetaFile>;
+using MetaFile = Owned<HMETAFILE, owned::deleteMetaFile>;
+using ScreenDc = Owned<HDC, owned::releaseScreenDc>; // GetDC(nullptr)
 
 // A new BSTR holding text; raises "Out of memory" when none can be had.
 Bstr makeBstr(std::wstring_view text);

@@ -16,7 +16,9 @@
 #include "base/error.h"
 #include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
+#include "platform/win32/measures.h"
 #include "platform/win32/resources.h"
+#include "platform/win32/viewer.h"
 #include "platform/win32/window.h"
 
 namespace kelmo::win32 {
@@ -324,7 +326,7 @@ LRESULT ViewerWindow::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
 
 } // namespace
 
-void unregisterWindowClasses() {
+void unregisterViewerClass() {
     UnregisterClassW(ViewerClassName, thisModule());
 }
 

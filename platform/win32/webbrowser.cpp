@@ -10,8 +10,9 @@
 #include <functional>
 #include <utility>
 
+#include "platform/win32/scriptbridge.h"
+#include "platform/win32/com.h"
 #include "platform/win32/comobject.h"
-#include "platform/win32/win32services.h"
 
 namespace kelmo::win32 {
 

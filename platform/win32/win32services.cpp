@@ -2,7 +2,6 @@
 #include "platform/win32/win32services.h"
 
 #include "platform/win32/implementations.h"
-#include "platform/win32/injector.h"
 
 namespace kelmo::win32 {
 
@@ -12,11 +11,11 @@ Win32Services::Win32Services()
       dialogs_(makeDialogs()), clipboard_(makeClipboard()), objects_(makeObjectFactory()),
       collation_(makeCollation()), textFiles_(makeTextFiles()), viewer_(viewerOfThisThread()),
       desktopLock_(makeDesktopLock()), conversions_(makeConversions()),
-      folderTree_(makeFolderTree()),
-      services_{*windows_,   *keyboard_, *keys_,        *processes_,   *clock_,
-                *system_,    *sound_,    *dialogs_,     *clipboard_,   *objects_,
-                *textFiles_, *viewer_,   *desktopLock_, *conversions_, *collation_,
-                *folderTree_} {}
+      folderTree_(makeFolderTree()), services_{
+                                         *windows_,     *keyboard_,    *keys_,      *processes_,
+                                         *clock_,       *system_,      *sound_,     *dialogs_,
+                                         *clipboard_,   *objects_,     *textFiles_, *viewer_,
+                                         *desktopLock_, *conversions_, *collation_, *folderTree_} {}
 
 Win32Services::~Win32Services() = default;
 

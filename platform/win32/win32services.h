@@ -1,12 +1,10 @@
 // Win32Services: the real Win32 and COM implementation of every platform service, as the one
-// bundle the component works with. Also the bridge for the COM layer between the platform's
-// automation objects and the IDispatch pointers handed to scripts.
+// bundle the component works with.
 #pragma once
 
 #include <memory>
 
 #include "platform/services.h"
-#include "platform/win32/com.h"
 
 namespace kelmo::win32 {
 
@@ -40,12 +38,5 @@ private:
     std::unique_ptr<platform::FolderTree> folderTree_;
     platform::Services services_;
 };
-
-// A browser object around an existing IE automation object (for example one a script assigns).
-std::shared_ptr<platform::Browser> wrapBrowser(ComPtr<IDispatch> browser);
-
-// The IDispatch behind a platform automation object made here (borrowed: no new reference),
-// nullptr for an object that has none.
-IDispatch* dispatchOf(const platform::AutomationObject& object);
 
 } // namespace kelmo::win32

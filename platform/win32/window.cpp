@@ -1,8 +1,7 @@
-// The window/dialog base: the procedures that forward to the objects, the modal runs, class
-// registration, and the measures and placement helpers.
+// The window/dialog base: the procedures that forward to the objects, the modal runs and class
+// registration.
 #include "platform/win32/window.h"
 
-#include <algorithm>
 #include <utility>
 
 #include "platform/win32/com.h"
@@ -11,35 +10,6 @@
 namespace kelmo::win32 {
 
 namespace {
-
-constexpr int twipsPerInch = 1440;
-constexpr UINT defaultDpi = 96;
-
-// The screen's device context for as long as it lives.
-class ScreenDc {
-public:
-    ScreenDc() : dc_(GetDC(nullptr)) {}
-    ScreenDc(const ScreenDc&) = delete;
-    ScreenDc& operator=(const ScreenDc&) = delete;
-    ~ScreenDc() {
-        if (dc_) ReleaseDC(nullptr, dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HDC dc_;
-};
-
-// GetDpiForWindow exists from Windows 10 1607 on; earlier systems have one DPI for all.
-UINT perMonitorDpi(HWND window) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    FARPROC found = user32 ? GetProcAddress(user32, "GetDpiForWindow") : nullptr;
-    if (!found) return 0;
-    auto getDpiForWindow =
-        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(found));
-    return getDpiForWindow(window);
-}
 
 // Disables a window for as long as it lives, when it was enabled.
 class DisabledWindow {
@@ -66,34 +36,6 @@ HINSTANCE thisModule() {
                            GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&thisModule), &module);
     return module;
-}
-
-// --- measures and placement ----------------------------------------------------------------
-
-UINT dpiOf(HWND window) {
-    if (window) {
-        if (UINT dpi = perMonitorDpi(window)) return dpi;
-    }
-    ScreenDc screen;
-    const int dpi = screen.get() ? GetDeviceCaps(screen.get(), LOGPIXELSX) : 0;
-    return dpi > 0 ? static_cast<UINT>(dpi) : defaultDpi;
-}
-
-int twipsToPixels(int twips, UINT dpi) {
-    return MulDiv(twips, static_cast<int>(dpi), twipsPerInch);
-}
-
-void centre(HWND window, CentreWithin area) {
-    RECT bounds{};
-    if (!GetWindowRect(window, &bounds)) return;
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) return;
-    const RECT& within = area == CentreWithin::Screen ? monitor.rcMonitor : monitor.rcWork;
-    const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
-    const int x = within.left + std::max(0L, (within.right - within.left - width) / 2);
-    const int y = within.top + std::max(0L, (within.bottom - within.top - height) / 2);
-    SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // --- the common part -------------------------------------------------------------------------

@@ -3,8 +3,8 @@
 // itself. Dialog runs a dialog from an in-memory template, modal or modeless; Window is a
 // window of a class of our own, with a modal loop of its own. An exception thrown while a
 // message is handled never crosses the window procedure: it is kept, the dialog or modal loop
-// ends, and the exception is thrown again to whoever started it.
-// Also: class registration once per module, twips to pixels, centring on the screen.
+// ends, and the exception is thrown again to whoever started it. Window classes are registered
+// once per module, on first use.
 #pragma once
 
 #include <windows.h>
@@ -18,21 +18,6 @@ class DialogTemplate;
 
 // The module (Kelmo.dll or the program) that holds this code.
 HINSTANCE thisModule();
-
-// --- measures and placement ----------------------------------------------------------------
-
-// Pixels per logical inch of the window's monitor (of the screen when the window is null).
-UINT dpiOf(HWND window);
-// 1440 twips to the inch.
-int twipsToPixels(int twips, UINT dpi);
-
-enum class CentreWithin {
-    Screen,   // the whole monitor
-    WorkArea, // the monitor without the task bar
-};
-// Moves the window so that it sits in the middle of the monitor it is on (mostly); a window
-// larger than the area keeps its top-left corner inside it.
-void centre(HWND window, CentreWithin area);
 
 // --- the common part -------------------------------------------------------------------------
 

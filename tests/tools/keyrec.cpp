@@ -25,19 +25,19 @@ using namespace kelmo::testtools;
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"KelmoKeyRecWindow";
-constexpr wchar_t kDefaultTitle[] = L"Kelmo KeyRec";
-constexpr UINT_PTR kPollTimer = 1;
-constexpr UINT kPollIntervalMs = 50;
-constexpr UINT_PTR kClipboardTimer = 2;
-constexpr WPARAM kCtrlV = 0x16;
+constexpr wchar_t ClassName[] = L"KelmoKeyRecWindow";
+constexpr wchar_t DefaultTitle[] = L"Kelmo KeyRec";
+constexpr UINT_PTR PollTimer = 1;
+constexpr UINT PollIntervalMs = 50;
+constexpr UINT_PTR ClipboardTimer = 2;
+constexpr WPARAM CtrlV = 0x16;
 // How long we keep asking for the foreground before giving up.
-constexpr ULONGLONG kForegroundTimeoutMs = 5000;
-constexpr int kEditId = 100;
+constexpr ULONGLONG ForegroundTimeoutMs = 5000;
+constexpr int EditId = 100;
 
 struct Options {
     std::wstring logPath;
-    std::wstring title = kDefaultTitle;
+    std::wstring title = DefaultTitle;
     bool edit = false;
     DWORD stallMs = 0;
     DWORD holdClipboardMs = 0;
@@ -129,26 +129,23 @@ public:
     explicit Recorder(Options options) : options_(std::move(options)) {}
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
-    ~Recorder() {
-        if (log_ != INVALID_HANDLE_VALUE) CloseHandle(log_);
-    }
 
     bool openLog() {
-        log_ = CreateFileW(options_.logPath.c_str(), FILE_APPEND_DATA,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        return log_ != INVALID_HANDLE_VALUE;
+        log_.reset(CreateFileW(options_.logPath.c_str(), FILE_APPEND_DATA,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        return bool(log_);
     }
 
     bool createWindow(HINSTANCE instance) {
-        window_ = CreateWindowExW(0, kClassName, options_.title.c_str(), WS_OVERLAPPEDWINDOW, 100,
+        window_ = CreateWindowExW(0, ClassName, options_.title.c_str(), WS_OVERLAPPEDWINDOW, 100,
                                   100, 480, 320, nullptr, nullptr, instance, this);
         if (!window_) return false;
         if (options_.edit) {
             edit_ = CreateWindowExW(
                 WS_EX_CLIENTEDGE, L"EDIT", L"",
                 WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
-                0, 0, 0, 0, window_, reinterpret_cast<HMENU>(kEditId), instance, nullptr);
+                0, 0, 0, 0, window_, reinterpret_cast<HMENU>(EditId), instance, nullptr);
             if (!edit_) return false;
             SetWindowLongPtrW(edit_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
             editProc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
@@ -164,7 +161,7 @@ public:
         UpdateWindow(window_);
         takeFocus();
         shownAt_ = GetTickCount64();
-        SetTimer(window_, kPollTimer, kPollIntervalMs, nullptr);
+        SetTimer(window_, PollTimer, PollIntervalMs, nullptr);
     }
 
     static LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -185,7 +182,7 @@ private:
     void record(UINT message, WPARAM wParam, LPARAM lParam) {
         const std::string line = describe(message, wParam, lParam);
         DWORD written = 0;
-        WriteFile(log_, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        WriteFile(log_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
         if (message == WM_CHAR && options_.stallMs > 0) Sleep(std::exchange(options_.stallMs, 0));
     }
 
@@ -206,7 +203,7 @@ private:
             if (GetForegroundWindow() == window_ && GetFocus() == focusTarget()) {
                 ready_ = true;
                 printLine(L"READY hwnd=" + hexHandle(window_));
-            } else if (GetTickCount64() - shownAt_ > kForegroundTimeoutMs) {
+            } else if (GetTickCount64() - shownAt_ > ForegroundTimeoutMs) {
                 printError(L"KeyRec: could not take the foreground and the keyboard focus");
                 PostQuitMessage(2);
             } else {
@@ -217,7 +214,7 @@ private:
     }
 
     void finish() {
-        KillTimer(window_, kPollTimer);
+        KillTimer(window_, PollTimer);
         if (edit_) {
             const int length = GetWindowTextLengthW(edit_);
             std::wstring text(length + 1, L'\0');
@@ -247,9 +244,9 @@ private:
             if (edit_) fitEdit();
             return 0;
         case WM_TIMER:
-            if (wParam == kPollTimer) poll();
-            if (wParam == kClipboardTimer) {
-                KillTimer(hwnd, kClipboardTimer);
+            if (wParam == PollTimer) poll();
+            if (wParam == ClipboardTimer) {
+                KillTimer(hwnd, ClipboardTimer);
                 CloseClipboard();
             }
             return 0;
@@ -269,17 +266,17 @@ private:
         if (messageName(message)) self->record(message, wParam, lParam);
         if (isSystemKeyMessage(message) || isKeyMenuCommand(message, wParam)) return 0;
         const LRESULT result = CallWindowProcW(self->editProc_, hwnd, message, wParam, lParam);
-        if (message == WM_CHAR && wParam == kCtrlV) self->holdClipboard();
+        if (message == WM_CHAR && wParam == CtrlV) self->holdClipboard();
         return result;
     }
 
     void holdClipboard() {
         if (options_.holdClipboardMs == 0 || !OpenClipboard(window_)) return;
-        SetTimer(window_, kClipboardTimer, options_.holdClipboardMs, nullptr);
+        SetTimer(window_, ClipboardTimer, options_.holdClipboardMs, nullptr);
     }
 
     Options options_;
-    HANDLE log_ = INVALID_HANDLE_VALUE;
+    kelmo::win32::Handle log_;
     HWND window_ = nullptr;
     HWND edit_ = nullptr;
     WNDPROC editProc_ = nullptr;
@@ -294,7 +291,7 @@ bool registerWindowClass(HINSTANCE instance) {
     wc.hInstance = instance;
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kClassName;
+    wc.lpszClassName = ClassName;
     return RegisterClassExW(&wc) != 0;
 }
 

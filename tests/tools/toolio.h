@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win32/owned.h"
+
 namespace kelmo::testtools {
 
 inline std::string toUtf8(std::wstring_view text) {
@@ -81,31 +83,29 @@ inline std::wstring hexHandle(const void* handle) {
     return buffer;
 }
 
-// Replaces `path` with `text` as UTF-8.
-inline bool writeUtf8File(const std::wstring& path, std::wstring_view text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const std::string bytes = toUtf8(text);
+// Replaces `path` with these bytes (text: as UTF-8).
+inline bool writeFileBytes(const std::wstring& path, std::string_view bytes) {
+    const win32::Handle file(CreateFileW(path.c_str(), GENERIC_WRITE,
+                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     DWORD written = 0;
-    const bool ok =
-        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-        written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    return file && WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+inline bool writeUtf8File(const std::wstring& path, std::wstring_view text) {
+    return writeFileBytes(path, toUtf8(text));
 }
 
 // The whole file's bytes, read while others may still write it; empty when it cannot be read.
 inline std::string readFileBytes(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
+    const win32::Handle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         0, nullptr));
     std::string content;
     char buffer[65536];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    while (file && ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
         content.append(buffer, read);
-    CloseHandle(file);
     return content;
 }
 

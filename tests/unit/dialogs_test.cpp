@@ -1,6 +1,6 @@
-// The timed boxes (texts, styles, titles, the default button and the answers), the viewer's
-// choices (caption, kind, the first 100 lines, refusals, the 16-bit interval) and the sound
-// cue with its beep, against the fakes; and how text-file lines end.
+// The timed boxes (text, style, title, default button, answers), the viewer's choices (kind,
+// caption, lines, refusals, the interval) and the sound cue, against the fakes; and where the
+// lines of a text file end.
 #include "component/core/object.h"
 #include "component/core/textlines.h"
 #include "fakes.h"
@@ -15,7 +15,6 @@ using namespace kelmo::fakes;
 class Dialogs : public ::testing::Test {
 protected:
     Steps boxes() const { return fake.log.args("timedBox"); }
-
     FakePlatform fake;
     CKelmo k{fake.services()};
 };
@@ -23,60 +22,55 @@ protected:
 const std::string Notice = narrow(L"秒以内に答えてください。\r\n"
                                   L"時間がくると自動的にデフォルトボタンが押されます。\r\n\r\n");
 
-TEST_F(Dialogs, PopupPassesEverythingThroughOnAFreshScriptShellEachTime) {
+TEST_F(Dialogs, PopupPassesEverythingThroughOnAScriptShellOfItsOwnReleasedEvenOnFailure) {
     fake.objects.popupAnswers.queued = {1};
     EXPECT_EQ(k.Popup(L"x", 2, L"Kelmo_Popup", 0), 1);
     EXPECT_EQ(k.Popup(L"y", -5, L"t", 0x12345), -1);
     EXPECT_EQ(boxes(), (Steps{"x 2 Kelmo_Popup 0", "y -5 t 74565"}));
-    ASSERT_EQ(fake.objects.scriptShells.size(), 2u);
-    EXPECT_EQ(fake.objects.scriptShells[0].use_count(), 1); // released after each box
-    EXPECT_EQ(fake.objects.scriptShells[1].use_count(), 1);
-}
-
-TEST_F(Dialogs, PopupReleasesTheScriptShellAlsoWhenTheBoxFails) {
     fake.log.failures.emplace("timedBox", KelmoError(-2147024891, L"denied"));
     EXPECT_THROW(k.Popup(L"x", 2, L"t", 0), KelmoError);
-    EXPECT_EQ(fake.objects.scriptShells.at(0).use_count(), 1);
+    ASSERT_EQ(fake.objects.scriptShells.size(), 3u);
+    for (const auto& shell : fake.objects.scriptShells)
+        EXPECT_EQ(shell.use_count(), 1);
 }
 
-TEST_F(Dialogs, Popup2AsksWithTheNoticeAndTheChosenDefaultButton) {
-    EXPECT_EQ(k.Popup2(L"Q", 5, 2), 2); // time-out: the default
-    EXPECT_EQ(k.Popup2(L"Q", 0, 1), 1);
-    EXPECT_EQ(boxes(), (Steps{"5" + Notice + "Q 5 Kelmo_Popup2 65828",
-                              "0" + Notice + "Q 0 Kelmo_Popup2 65572"}));
-    fake.objects.popupAnswers.queued = {6, 7, 6, 7};
-    EXPECT_EQ(k.Popup2(L"Q", 5, 2), 1);
-    EXPECT_EQ(k.Popup2(L"Q", 5, 1), 2);
-    EXPECT_EQ(k.Popup2(L"Q", 5, 1), 1);
-    EXPECT_EQ(k.Popup2(L"Q", 5, 2), 2);
+// Popup2 and Popup3: the notice, the style of the default button (iButton, or drawn at random
+// outside its range), the answer: Yes 1, No 2, Cancel or Esc 3, the default on time-out.
+TEST_F(Dialogs, Popup2And3AskWithTheNoticeAndAnswerTheDefaultButtonOnTimeOut) {
+    const struct {
+        int buttons;
+        std::int16_t iButton;
+        float random;
+        std::int32_t answer;
+        std::int16_t result;
+        const char* style;
+    } rows[] = {
+        {2, 2, 0, -1, 2, "65828"},    {2, 1, 0, -1, 1, "65572"},    {2, 2, 0, 6, 1, "65828"},
+        {2, 1, 0, 7, 2, "65572"},     {2, 0, 0.0f, -1, 1, "65572"}, {2, 7, 0.99f, -1, 2, "65828"},
+        {2, -1, 0.5f, 2, 2, "65828"}, {3, 1, 0, 2, 3, "65571"},     {3, 3, 0, 6, 1, "66083"},
+        {3, 3, 0, 7, 2, "66083"},     {3, 3, 0, -1, 3, "66083"},    {3, 4, 0.4f, -1, 2, "65827"},
+        {3, 0, 0.7f, -1, 3, "66083"},
+    };
+    for (const auto& row : rows) {
+        fake.log.clear();
+        fake.objects.popupAnswers.queued = {row.answer};
+        fake.clock.randoms.queued = {row.random};
+        const auto result =
+            row.buttons == 2 ? k.Popup2(L"Q", 5, row.iButton) : k.Popup3(L"Q", 5, row.iButton);
+        EXPECT_EQ(result, row.result) << row.buttons << " " << row.iButton << " " << row.answer;
+        EXPECT_EQ(boxes(), Steps{"5" + Notice + "Q 5 Kelmo_Popup" + std::to_string(row.buttons) +
+                                 " " + row.style});
+    }
+    k.Popup2(L"Q", 0, 1);
+    EXPECT_EQ(boxes().back(), "0" + Notice + "Q 0 Kelmo_Popup2 65572");
 }
 
-TEST_F(Dialogs, Popup3MapsCancelAndEscToThreeAndDefaultsToItsButton) {
-    fake.objects.popupAnswers.queued = {2, 6, 7, -1};
-    EXPECT_EQ(k.Popup3(L"Q", 8, 1), 3);
-    EXPECT_EQ(k.Popup3(L"Q", 8, 3), 1);
-    EXPECT_EQ(k.Popup3(L"Q", 8, 3), 2);
-    EXPECT_EQ(k.Popup3(L"Q", 8, 3), 3);
-    const Steps shown = boxes();
-    EXPECT_EQ(shown.at(0), "8" + Notice + "Q 8 Kelmo_Popup3 65571");
-    EXPECT_EQ(shown.at(3), "8" + Notice + "Q 8 Kelmo_Popup3 66083");
-}
-
-TEST_F(Dialogs, AButtonOutsideTheBoxIsChosenAtRandomAndIsTheAnswerOnTimeOut) {
-    fake.clock.randoms.queued = {0.0f, 0.99f, 0.5f, 0.4f, 0.7f};
-    EXPECT_EQ(k.Popup2(L"Q", 1, 0), 1);
-    EXPECT_EQ(k.Popup2(L"Q", 1, 7), 2);
-    EXPECT_EQ(k.Popup2(L"Q", 1, -1), 2);
-    EXPECT_EQ(k.Popup3(L"Q", 1, 4), 2);
-    EXPECT_EQ(k.Popup3(L"Q", 1, 0), 3);
-    const Steps shown = boxes();
-    EXPECT_TRUE(shown.at(0).ends_with(" 65572"));
-    EXPECT_TRUE(shown.at(1).ends_with(" 65828"));
-    EXPECT_TRUE(shown.at(4).ends_with(" 66083"));
-}
-
+// A surrogate pair across the cut goes whole.
 TEST_F(Dialogs, BoxTextsAreCutAfter8192Characters) {
     const std::wstring longText(1'000'000, L'x');
+    k.Popup(std::wstring(8191, L'x') + L"\xD83D\xDE00yy", 1, L"t", 0); // UTF-16, as on Windows
+    EXPECT_EQ(fake.objects.scriptShells.at(0)->shownText.size(), 8191u);
+    fake.objects.scriptShells.clear();
     k.Popup(longText, 1, L"t", 0);
     k.Popup2(longText, 1, 1);
     k.Popup3(longText, 1, 1);
@@ -88,94 +82,56 @@ TEST_F(Dialogs, BoxTextsAreCutAfter8192Characters) {
         EXPECT_EQ(box.text.size(), 8192u) << narrow(box.title);
 }
 
-class Viewer : public Dialogs {
-protected:
-    void addTextFile(const std::wstring& path, int lines) {
-        auto& file = fake.textFiles.files[path];
-        for (int i = 1; i <= lines; ++i)
-            file.bytes += "line " + std::to_string(i) + "\r\n";
-    }
-    static std::wstring numberedLines(int from, int to) {
-        std::wstring text;
-        for (int i = from; i <= to; ++i)
-            text += L"line " + std::to_wstring(i) + L"\r\n";
-        return text;
-    }
-};
-
-TEST_F(Viewer, ShowsPicturesByExtensionWithTheCaptionAndTheInterval) {
-    k.FrmShow(L"C:\\pics\\PHOTO.JPG", 4);
-    k.FrmShow(L"C:\\pics\\a.gif", 0);
-    EXPECT_EQ(
-        fake.log.only({"caption", "picture", "showText", "interval", "showModal"}),
-        (Steps{"caption PHOTO.JPG - frmKelmo [C:\\pics\\PHOTO.JPG]", "picture C:\\pics\\PHOTO.JPG",
-               "interval 4000", "showModal", "caption a.gif - frmKelmo [C:\\pics\\a.gif]",
-               "picture C:\\pics\\a.gif", "interval 0", "showModal"}));
-}
-
-TEST_F(Viewer, ShowsTheFirstHundredLinesOfATextFileEachWithALineBreak) {
-    addTextFile(L"C:\\notes.TXT", 150);
-    addTextFile(L"C:\\page.html", 2);
-    k.FrmShow(L"C:\\notes.TXT", 4);
-    EXPECT_EQ(fake.viewer.shownText, numberedLines(1, 100));
-    EXPECT_EQ(fake.log.only({"open", "close"}), (Steps{"open C:\\notes.TXT", "close"}));
-    k.FrmShow(L"C:\\page.html", 4);
-    EXPECT_EQ(fake.viewer.shownText, numberedLines(1, 2));
-
-    // A line is cut after 1,024 characters; no more than 1 MiB of a file is read.
-    fake.textFiles.files[L"C:\\min.js"].bytes = std::string(3 << 20, 'x') + "\r\nnext\r\n";
-    fake.textFiles.bytesRead = 0;
-    k.FrmShow(L"C:\\min.js", 4);
-    EXPECT_EQ(fake.viewer.shownText.size(), 1024u + 2);
-    EXPECT_LE(fake.textFiles.bytesRead, 1u << 20);
-}
-
-TEST_F(Viewer, RefusesOtherKindsAndFilesThatCannotBeReadWithoutAnError) {
-    addTextFile(L"C:\\broken.txt", 10);
-    fake.textFiles.files[L"C:\\broken.txt"].unreadableAfter = 3;
-    const std::wstring refusal = L"このファイルは表示できません";
-    for (const wchar_t* path :
-         {L"C:\\report.doc", L"C:\\README", L"C:\\missing.txt", L"C:\\broken.txt"}) {
-        k.FrmShow(path, 4);
-        EXPECT_EQ(fake.viewer.shownText, refusal) << narrow(path);
-    }
-    EXPECT_EQ(fake.log.count("showModal"), 4u);
-    EXPECT_EQ(fake.log.count("close"), 1u); // the broken file was closed again
-}
-
-TEST_F(Viewer, AnIntervalOutsideSixteenBitsOrNegativeFailsBeforeAnythingIsShown) {
-    addTextFile(L"C:\\a.txt", 3);
-    for (const std::int16_t nSec : {33, -33, 32767}) {
-        try {
-            k.FrmShow(L"C:\\a.txt", nSec);
-            ADD_FAILURE() << nSec;
-        } catch (const KelmoError& e) {
-            EXPECT_EQ(e.number(), errors::Overflow);
-        }
-        EXPECT_TRUE(fake.viewer.text.empty()); // the refused call left nothing behind
-    }
-    EXPECT_EQ(fake.log.count("open"), 0u); // refused before the file is read
-    try {
-        k.FrmShow(L"C:\\a.txt", -1);
-        ADD_FAILURE();
-    } catch (const KelmoError& e) {
-        EXPECT_EQ(e.number(), errors::InvalidPropertyValue);
-    }
-    EXPECT_EQ(fake.log.count("showModal"), 0u);
-    k.FrmShow(L"C:\\a.txt", 32);
-    k.FrmShow(L"C:\\a.txt", -0);
-    EXPECT_EQ(fake.log.args("interval"), (Steps{"32000", "0"}));
-}
-
-TEST_F(Viewer, APictureThatDoesNotLoadRaisesTheLoadersErrorAndShowsNothing) {
+// The kind by the extension in any case; text files show their first 100 lines, each cut after
+// 1,024 characters and ended by CR LF, from no more than 1 MiB; the interval must fit 16 bits
+// and be positive; every refusal or failure comes before anything is shown.
+TEST_F(Dialogs, FrmShowShowsPicturesTextOrTheRefusalForTheInterval) {
+    std::string lines;
+    for (int i = 1; i <= 150; ++i)
+        lines += "line " + std::to_string(i) + (i % 2 ? "\r\n" : "\r");
+    fake.textFiles.files = {{L"C:\\notes.TXT", {lines}},
+                            {L"C:\\min.js", {std::string(3 << 20, 'x') + "\r\nnext\r\n"}},
+                            {L"C:\\broken.txt", {"a\r\nb\r\n", 3}}};
     fake.log.failures.emplace("picture C:\\gone.bmp", KelmoError(-2147024894, L"not found"));
-    try {
-        k.FrmShow(L"C:\\gone.bmp", 4);
-        ADD_FAILURE();
-    } catch (const KelmoError& e) {
-        EXPECT_EQ(e.number(), -2147024894);
+    const std::wstring refusal = L"このファイルは表示できません";
+    const struct {
+        const wchar_t* path;
+        std::int16_t nSec;
+        std::optional<std::int32_t> error;
+        const char* shown;
+    } rows[] = {
+        {L"C:\\PHOTO.JPG", 4, {}, "picture C:\\PHOTO.JPG, interval 4000, showModal"},
+        {L"C:\\a.gif", 0, {}, "picture C:\\a.gif, interval 0, showModal"},
+        {L"C:\\notes.TXT", 32, {}, "showText, interval 32000, showModal"},
+        {L"C:\\gone.bmp", 4, -2147024894, "picture C:\\gone.bmp"}, // nothing shown
+        {L"C:\\notes.TXT", 33, errors::Overflow, ""},
+        {L"C:\\notes.TXT", -33, errors::Overflow, ""},
+        {L"C:\\notes.TXT", -1, errors::InvalidPropertyValue, ""},
+    };
+    for (const auto& row : rows) {
+        fake.log.clear();
+        EXPECT_EQ(errorNumberOf([&] { k.FrmShow(row.path, row.nSec); }), row.error) << row.nSec;
+        std::string shown;
+        for (const auto& entry : fake.log.only({"picture", "showText", "interval", "showModal"}))
+            shown += (shown.empty() ? "" : ", ") + entry;
+        EXPECT_EQ(shown, row.shown) << narrow(row.path);
     }
-    EXPECT_EQ(fake.log.count("showModal"), 0u);
+    k.FrmShow(L"C:\\pics\\a.gif", 4);
+    EXPECT_EQ(fake.log.args("caption").back(), "a.gif - frmKelmo [C:\\pics\\a.gif]");
+    std::wstring first100;
+    for (int i = 1; i <= 100; ++i)
+        first100 += L"line " + std::to_wstring(i) + L"\r\n";
+    const std::pair<const wchar_t*, std::wstring> texts[] = {
+        {L"C:\\notes.TXT", first100},  {L"C:\\min.js", std::wstring(1024, L'x') + L"\r\n"},
+        {L"C:\\report.doc", refusal},  {L"C:\\README", refusal},
+        {L"C:\\missing.txt", refusal}, {L"C:\\broken.txt", refusal}};
+    for (const auto& [path, shown] : texts) {
+        fake.textFiles.bytesRead = 0;
+        k.FrmShow(path, 4);
+        EXPECT_EQ(fake.viewer.shownText, shown) << narrow(path);
+        EXPECT_LE(fake.textFiles.bytesRead, 1u << 20);
+    }
+    EXPECT_EQ(fake.log.count("open"), fake.log.count("close") + 1); // the missing one only
 }
 
 TEST_F(Dialogs, SoundPlaysTheCompletedPathWithoutWaitingAndBeepsWhenItDidNotStart) {

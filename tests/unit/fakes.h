@@ -1,9 +1,7 @@
-// The platform services faked for the native tests, one fake per service: each appends its
-// calls to one shared EventLog as "<kind> <arguments>" ("sleep 25", "key 19 1", "rawkey 44 0 0",
-// "type C+ v C-", "activate 256", "box Kelmo_Break", "clipboard set abc" ...) and reads one
-// VirtualClock. FakePlatform bundles them into platform::Services. A test reads the log to see
-// what the component did and in which order, hooks into it to act at the moment of a call, and
-// makes calls fail by their entries.
+// The platform services faked for the native tests, one fake per service, all on one EventLog
+// ("<kind> <arguments>": "sleep 25", "key 19 1", "box Kelmo_Break" ...) and one VirtualClock, and
+// bundled by FakePlatform. A test reads the log, acts at a call through onEntry and makes a call
+// fail by the start of its entry.
 #pragma once
 
 #include "base/error.h"
@@ -33,7 +31,7 @@ struct RunEnded {};            // thrown by endRun: the hosting process would be
 struct NoMoreAnswers {};       // a dialog opened that the test gave no answer for
 struct VirtualTimeExceeded {}; // the code under test kept waiting past the clock's limits
 
-// Text for logs and traces: printable ASCII as it is, anything else as <U+XXXX>.
+// Printable ASCII as it is, anything else as <U+XXXX>.
 inline std::string narrow(std::wstring_view text) {
     std::string out;
     for (const wchar_t c : text) {
@@ -98,11 +96,11 @@ class EventLog {
 public:
     template <typename... Args> void add(std::string_view kind, const Args&... args) {
         std::string entry(kind);
-        ((entry += ' ', entry += text(args)), ...);
+        ((entry += ' ', entry += logged(args)), ...);
         entries.push_back(entry);
         if (onEntry) onEntry(entry);
         for (const auto& [prefix, error] : failures)
-            if (entry.rfind(prefix, 0) == 0) throw error;
+            if (entry.starts_with(prefix)) throw error;
     }
     // The entries of the given kinds (first words), in order, from index `from` on.
     Steps only(std::initializer_list<std::string_view> kinds, std::size_t from = 0) const {
@@ -119,14 +117,13 @@ public:
     Steps args(const std::string& prefix) const {
         Steps result;
         for (const auto& entry : entries)
-            if (entry.rfind(prefix + ' ', 0) == 0)
-                result.push_back(entry.substr(prefix.size() + 1));
+            if (entry.starts_with(prefix + ' ')) result.push_back(entry.substr(prefix.size() + 1));
         return result;
     }
     // Index of the first entry equal to `entry` at or after `from`, or the log's size.
     std::size_t find(std::string_view entry, std::size_t from = 0) const {
-        return static_cast<std::size_t>(std::find(entries.begin() + from, entries.end(), entry) -
-                                        entries.begin());
+        return std::size_t(std::find(entries.begin() + from, entries.end(), entry) -
+                           entries.begin());
     }
     void clear() { entries.clear(); }
 
@@ -135,12 +132,11 @@ public:
     std::map<std::string, KelmoError> failures;      // a call whose entry starts so fails so
 
 private:
-    static std::string text(std::wstring_view s) { return narrow(s); }
-    static std::string text(const char* s) { return s; }
-    static std::string text(const std::string& s) { return s; }
+    static std::string logged(std::wstring_view s) { return narrow(s); }
+    static std::string logged(std::string_view s) { return std::string(s); }
     template <typename N>
     requires std::is_arithmetic_v<N>
-    static std::string text(N n) { return std::to_string(n); }
+    static std::string logged(N n) { return std::to_string(n); }
 };
 
 // The answers a fake gives in turn: the queued ones first, then `otherwise` for good.
@@ -364,18 +360,10 @@ public:
         }
         now_ = target;
     }
-    void setTimeOfDay(double seconds) {
-        const auto wanted = static_cast<std::int64_t>(seconds * 1000.0);
-        dayOffsetMs_ = ((wanted - now_) % DayMs + DayMs) % DayMs;
-    }
-    double secondsSinceMidnight() const {
-        return static_cast<double>((dayOffsetMs_ + now_) % DayMs) / 1000.0;
-    }
     std::int64_t limitMs = 10 * 60 * 1000;
 
 private:
-    static constexpr std::int64_t DayMs = 86'400'000;
-    std::int64_t now_ = 0, dayOffsetMs_ = 9 * 3'600'000; // 09:00 at virtual time 0
+    std::int64_t now_ = 0;
     std::multimap<std::int64_t, std::function<void()>> scheduled_;
 };
 
@@ -400,9 +388,6 @@ public:
         log.add("pump");
         if (onPump) onPump();
     }
-    float secondsSinceMidnight() override {
-        return static_cast<float>(time.secondsSinceMidnight());
-    }
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
     float nextRandom() override { return randoms.next(); }
@@ -414,10 +399,10 @@ private:
     int sleeps_ = 0;
 };
 
-// `usage` holds the percentages of successive samples. With the Registry statistic,
-// "PerfStats\StatData" answers each query with the next one (raw 32 bits); with ProcessorTimes,
-// the counters advance with virtual time and each read after time has passed closes one sample
-// interval, busy for the next value's percentage of it.
+// `usage` holds the percentages of successive samples: the registry statistic answers each query
+// of "PerfStats\StatData" with the next one (raw 32 bits); the processor time counters move on
+// with virtual time at each read (in whole ticks of `tickMs` when above 0, as the system's do),
+// each interval busy for the next percentage.
 class FakeSystem : public platform::System, FakeBase {
 public:
     enum class Statistic { None, Registry, ProcessorTimes };
@@ -435,16 +420,15 @@ public:
     }
     std::optional<ProcessorTimes> processorTimes() override {
         if (statistic != Statistic::ProcessorTimes) return std::nullopt;
-        if (tickMs > 0) return tickedTimes();
-        if (time.now() > countedUntil_) {
+        const std::int64_t step = tickMs > 0 ? tickMs : time.now() - countedUntil_;
+        for (; step > 0 && countedUntil_ + step <= time.now(); countedUntil_ += step) {
             const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
             log.add("sample", percent);
-            const auto elapsed = static_cast<std::uint64_t>(time.now() - countedUntil_) * 10'000;
-            const std::uint64_t busy = elapsed * percent / 100;
-            times_.user += busy;
-            times_.kernel += elapsed - busy; // kernel time includes idle time
-            times_.idle += elapsed - busy;
-            countedUntil_ = time.now();
+            const auto elapsed = static_cast<std::uint64_t>(step) * 10'000;
+            const std::uint64_t idle = elapsed - elapsed * percent / 100;
+            times_.user += elapsed - idle;
+            times_.kernel += idle; // kernel time includes idle
+            times_.idle += idle;
         }
         return times_;
     }
@@ -455,24 +439,9 @@ public:
 
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
-    // When above 0, the counters move only at whole ticks of this length, each tick busy for
-    // the next usage percentage, as the system's counters do.
     std::int64_t tickMs = 0;
 
 private:
-    ProcessorTimes tickedTimes() {
-        while (countedUntil_ + tickMs <= time.now()) {
-            const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
-            const auto elapsed = static_cast<std::uint64_t>(tickMs) * 10'000;
-            const std::uint64_t busy = elapsed * percent / 100;
-            times_.user += busy;
-            times_.kernel += elapsed - busy;
-            times_.idle += elapsed - busy;
-            countedUntil_ += tickMs;
-        }
-        return times_;
-    }
-
     std::int64_t countedUntil_ = 0;
     ProcessorTimes times_;
 };
@@ -889,14 +858,14 @@ private:
     std::map<std::wstring, std::size_t> ids_;
 };
 
-// Text files by path, their bytes read in the pieces asked for; a missing one cannot be opened,
-// and reading fails once `unreadableAfter` bytes have been read. Bytes become text one for one.
+// Text files by path, read in the pieces asked for; a missing one cannot be opened, and reading
+// fails after `unreadableAfter` bytes. Bytes become text one for one.
 class FakeTextFiles : public platform::TextFiles, FakeBase {
 public:
     using FakeBase::FakeBase;
     struct File {
         std::string bytes;
-        std::optional<std::size_t> unreadableAfter;
+        std::size_t unreadableAfter = SIZE_MAX;
     };
     std::unique_ptr<platform::TextReader> open(const std::wstring& path) override {
         log.add("open", path);
@@ -904,7 +873,7 @@ public:
         return std::make_unique<Reader>(*this, files.at(path));
     }
     std::wstring fromAnsi(const std::string& bytes) override {
-        return std::wstring(bytes.begin(), bytes.end());
+        return {bytes.begin(), bytes.end()};
     }
     std::map<std::wstring, File> files;
     std::size_t bytesRead = 0;
@@ -914,7 +883,7 @@ private:
         Reader(FakeTextFiles& files, const File& file) : files(files), file(file) {}
         ~Reader() override { files.log.add("close"); }
         std::string read(std::size_t maxBytes) override {
-            if (file.unreadableAfter && next >= *file.unreadableAfter)
+            if (next >= file.unreadableAfter)
                 errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
             const std::string bytes = file.bytes.substr(next, maxBytes);
             next += bytes.size();
@@ -927,19 +896,13 @@ private:
     };
 };
 
-// The viewer: what is shown, as the user would see it when the modal show starts.
+// The viewer: the text the user would see when the modal show starts.
 class FakeViewer : public platform::Viewer, FakeBase {
 public:
     using FakeBase::FakeBase;
     void setCaption(const std::wstring& caption) override { log.add("caption", caption); }
-    void showPicture(const std::wstring& path) override {
-        log.add("picture", path);
-        picture = path;
-    }
-    void showText() override {
-        log.add("showText");
-        textShown = true;
-    }
+    void showPicture(const std::wstring& path) override { log.add("picture", path); }
+    void showText() override { log.add("showText"); }
     void appendText(const std::wstring& added) override { text += added; }
     void replaceText(const std::wstring& replaced) override { text = replaced; }
     void setTimerInterval(std::int32_t milliseconds) override { log.add("interval", milliseconds); }
@@ -948,14 +911,8 @@ public:
         shownText = text;
         reset();
     }
-    void reset() override {
-        log.add("reset");
-        picture.clear();
-        text.clear();
-        textShown = false;
-    }
-    std::wstring picture, text, shownText;
-    bool textShown = false;
+    void reset() override { text.clear(); }
+    std::wstring text, shownText;
 };
 
 // The session's desktop turn; another script may hold it until a given time.

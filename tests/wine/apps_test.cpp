@@ -79,8 +79,7 @@ public:
         DWORD process = 0;
         GetWindowThreadProcessId(window_, &process);
         if (process == 0 || process == GetCurrentProcessId()) return;
-        kelmo::testtools::OwnedHandle handle(
-            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process));
+        kelmo::win32::Handle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process));
         if (!handle) return;
         TerminateProcess(handle.get(), 0); // no "save changes?" question
         WaitForSingleObject(handle.get(), 5000);
@@ -231,7 +230,7 @@ TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) 
     PROCESS_INFORMATION created{};
     ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &created));
-    const kelmo::testtools::OwnedHandle process(created.hProcess), thread(created.hThread);
+    const kelmo::win32::Handle process(created.hProcess), thread(created.hThread);
 
     const std::wstring title = L"エラー発生 : -2147024894"; // the file was not found
     HWND box = kelmo::testtools::waitForWindow(title, BoxTimeoutMs);

@@ -71,7 +71,7 @@ HWND waitForCaptionStart(const std::wstring& prefix) {
         for (HWND window : pilot::topLevelWindows())
             if (IsWindowVisible(window) && pilot::captionOf(window).rfind(prefix, 0) == 0)
                 return window;
-        Sleep(pilot::kPollIntervalMs);
+        Sleep(pilot::PollIntervalMs);
     }
     throw std::runtime_error("no window captioned " + std::to_string(prefix.size()));
 }
@@ -84,7 +84,7 @@ HWND waitForBrowseDialog() {
             if (IsWindowVisible(window) && pilot::classNameOf(window) == L"#32770" &&
                 FindWindowExW(window, nullptr, L"SysTreeView32", nullptr))
                 return window;
-        Sleep(pilot::kPollIntervalMs);
+        Sleep(pilot::PollIntervalMs);
     }
     throw std::runtime_error("no browse dialog");
 }
@@ -98,7 +98,7 @@ HWND waitFor(const std::wstring& caption) {
 // Waits until `window` has gone, so that the next wait does not find it again.
 void waitGone(HWND window) {
     for (int i = 0; i < 500 && IsWindow(window) && IsWindowVisible(window); ++i)
-        Sleep(pilot::kPollIntervalMs);
+        Sleep(pilot::PollIntervalMs);
 }
 
 void press(HWND dialog, int button) {
@@ -168,9 +168,9 @@ std::wstring sameFolderElsewhere(const std::wstring& path) {
 
 // Makes the empty folder `link` a junction to `target`.
 bool makeJunction(const std::wstring& link, const std::wstring& target) {
-    pilot::OwnedHandle folder(CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                          nullptr));
+    kelmo::win32::Handle folder(
+        CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (folder.get() == INVALID_HANDLE_VALUE) return false;
     const std::wstring substitute = L"\\??\\" + target;
     const WORD substituteBytes = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
@@ -234,7 +234,7 @@ void answerErrorBoxIfAny() {
                 press(window, IDOK);
                 return;
             }
-        Sleep(pilot::kPollIntervalMs);
+        Sleep(pilot::PollIntervalMs);
     }
 }
 
@@ -318,7 +318,7 @@ protected:
                 giveUp(e.what());
             }
         });
-        pilot::OwnedHandle returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        kelmo::win32::Handle returned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         BackgroundPilot watchdog([&returned] {
             if (WaitForSingleObject(returned.get(), MemberTimeoutMs) != WAIT_OBJECT_0)
                 giveUp("the member did not return");

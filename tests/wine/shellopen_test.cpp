@@ -36,7 +36,7 @@ public:
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
             if (process == 0 || process == GetCurrentProcessId()) continue;
-            const kelmo::testtools::OwnedHandle handle(
+            const kelmo::win32::Handle handle(
                 OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process));
             if (!handle) continue;
             TerminateProcess(handle.get(), 0);
@@ -56,7 +56,7 @@ HWND waitForCaptionContaining(const std::wstring& text) {
                 kelmo::testtools::captionOf(window).find(text) != std::wstring::npos)
                 return window;
         }
-        Sleep(kelmo::testtools::kPollIntervalMs);
+        Sleep(kelmo::testtools::PollIntervalMs);
     } while (GetTickCount64() < deadline);
     return nullptr;
 }
