@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "platform/win32/automation.h"
+#include "platform/win32/failures.h"
 #include "platform/win32/implementations.h"
 #include "platform/win32/win32services.h"
 

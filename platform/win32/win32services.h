@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "platform/services.h"
-#include "platform/win32/com.h"
+#include "platform/win32/owned.h"
 
 namespace kelmo::win32 {
 

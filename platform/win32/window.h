@@ -16,9 +16,6 @@ namespace kelmo::win32 {
 
 class DialogTemplate;
 
-// The module (Kelmo.dll or the program) that holds this code.
-HINSTANCE thisModule();
-
 // --- measures and placement ----------------------------------------------------------------
 
 // Pixels per logical inch of the window's monitor (of the screen when the window is null).
