@@ -1,6 +1,5 @@
-// The browser members against the fake browser: the address IE navigates to, its one browser and
-// the page wait, a new browser after OnQuit, the launch error box, and IEver and IEtab, measured
-// once in a page of their own. DefFld is C:\Work\.
+// The browser members against the fake browser: IE's address, its one browser and page wait, a new
+// browser after OnQuit, the launch error box; IEver and IEtab measured once in a page of their own.
 #include "component/core/object.h"
 #include "fakes.h"
 

@@ -17,8 +17,7 @@ std::wstring CallResult::asString() const {
 
 LateBound::LateBound(const wchar_t* progId) {
     CLSID clsid;
-    created_ = CLSIDFromProgID(progId, &clsid);
-    if (SUCCEEDED(created_))
+    if (SUCCEEDED(created_ = CLSIDFromProgID(progId, &clsid)))
         created_ = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                     reinterpret_cast<void**>(&object_));
 }
@@ -31,23 +30,19 @@ DISPID LateBound::id(const wchar_t* name) const {
 }
 
 CallResult LateBound::invoke(DISPID id, WORD flags, std::vector<Arg> args) const {
-    std::vector<VARIANT> raw;
-    for (auto a = args.rbegin(); a != args.rend(); ++a) // DISPPARAMS holds the last one first
-        raw.push_back(a->get());
+    std::vector<VARIANT> raw(args.rbegin(), args.rend()); // DISPPARAMS holds the last one first
     DISPID putId = DISPID_PROPERTYPUT;
     const bool put = flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF);
     DISPPARAMS params{raw.data(), put ? &putId : nullptr, static_cast<UINT>(raw.size()), put};
     EXCEPINFO exception{};
-    UINT argError = 0;
     CallResult result;
     result.hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result.value,
-                                &exception, &argError);
+                                &exception, nullptr);
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
     result.scode = exception.scode;
     if (exception.bstrDescription) result.description = exception.bstrDescription;
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile})
+        SysFreeString(text);
     return result;
 }
 

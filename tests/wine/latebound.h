@@ -14,7 +14,12 @@ namespace kelmo::test {
 // A VARIANT that clears itself.
 struct Value : VARIANT {
     Value() : VARIANT{} {}
+    Value(const Value& o) : VARIANT{} { VariantCopy(this, const_cast<Value*>(&o)); }
     Value(Value&& o) noexcept : VARIANT(std::exchange(static_cast<VARIANT&>(o), VARIANT{})) {}
+    Value& operator=(const Value& o) {
+        VariantCopy(this, const_cast<Value*>(&o)); // clears this first
+        return *this;
+    }
     ~Value() { VariantClear(this); }
 };
 
@@ -28,41 +33,36 @@ struct CallResult {
 };
 
 // An argument as scripts pass it: a value, Null, Empty, an array, or "omitted".
-class Arg {
-public:
-    Arg(long v) : Arg(VT_I4, 0) { v_.lVal = v; }
+struct Arg : Value {
+    Arg(long v) : Arg(Type{VT_I4}) { lVal = v; }
     Arg(int v) : Arg(static_cast<long>(v)) {}
-    Arg(bool v) : Arg(VT_BOOL, 0) { v_.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; }
-    Arg(double v) : Arg(VT_R8, 0) { v_.dblVal = v; }
-    Arg(const wchar_t* s) : Arg(VT_BSTR, 0) { v_.bstrVal = SysAllocString(s); }
-    Arg(IDispatch* object) : Arg(VT_DISPATCH, 0) {
-        if ((v_.pdispVal = object)) object->AddRef();
+    Arg(bool v) : Arg(Type{VT_BOOL}) { boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; }
+    Arg(double v) : Arg(Type{VT_R8}) { dblVal = v; }
+    Arg(const wchar_t* s) : Arg(Type{VT_BSTR}) { bstrVal = SysAllocString(s); }
+    Arg(IDispatch* object) : Arg(Type{VT_DISPATCH}) {
+        if ((pdispVal = object)) object->AddRef();
     }
-    static Arg omitted() { return Arg(VT_ERROR, DISP_E_PARAMNOTFOUND); }
-    static Arg null() { return Arg(VT_NULL, 0); }
-    static Arg empty() { return Arg(VT_EMPTY, 0); }
+    static Arg omitted() { return Arg(Type{VT_ERROR, DISP_E_PARAMNOTFOUND}); }
+    static Arg null() { return Arg(Type{VT_NULL}); }
+    static Arg empty() { return Arg(Type{VT_EMPTY}); }
     static Arg array() { // one element, as Array("x") makes it
-        Arg a(VT_ARRAY | VT_VARIANT);
-        a.v_.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
+        Arg a(Type{VT_ARRAY | VT_VARIANT});
+        a.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
         return a;
     }
-    Arg(const Arg& o) : Arg(VT_EMPTY, 0) { *this = o; }
-    Arg& operator=(const Arg& o) {
-        VariantCopy(&v_, const_cast<Value*>(&o.v_));
-        return *this;
-    }
-    const VARIANT& get() const { return v_; }
 
 private:
-    Arg(VARTYPE type, SCODE scode) { v_.vt = type, v_.scode = scode; }
-    Value v_;
+    struct Type {
+        VARTYPE vt;
+        SCODE scode = 0;
+    };
+    explicit Arg(Type type) { vt = type.vt, scode = type.scode; }
 };
 
 class LateBound {
 public:
     explicit LateBound(const wchar_t* progId = L"Kelmo.CKelmo");
     LateBound(const LateBound&) = delete;
-    LateBound& operator=(const LateBound&) = delete;
     ~LateBound() {
         if (object_) object_->Release();
     }
