@@ -35,5 +35,4 @@ test("the boxes close themselves", function () {
 });
 raises("overflow reaches JScript", 6, function () { newKelmo().RestOld(-2147483648); });
 raises("IEver without a browser", 91, function () { newKelmo().IEver(); });
-raises("a missing required argument", 449, function () { newKelmo().Send(); });
 done();
