@@ -1,7 +1,6 @@
-// The module's guard (platform/win32/module/guard.h) against the real error-info and debug-output
-// services: whatever an entry throws reaches the client as a failed HRESULT with error info
-// (source "Kelmo", a description), never as an exception leaving the DLL, and is written to the
-// debugger's output with the member, the number and the description, also by the registered DLL.
+// The module's guard against the real error-info and debug-output services: whatever an entry
+// throws reaches the client as a failed HRESULT with error info and a line in the debugger's
+// output naming the member, the number and the description, also from the registered DLL.
 #include "platform/win32/module/guard.h"
 
 #include "fixture.h"
@@ -19,7 +18,7 @@ using kelmo::KelmoError;
 using kelmo::win32::guarded;
 
 // What this process writes to the debugger's output while it lives, as a debugger receives it
-// (the exception that OutputDebugString raises for it).
+// (the exception that OutputDebugString raises for it, wide or narrow).
 class DebugOutput {
 public:
     DebugOutput() : handler_(AddVectoredExceptionHandler(1, &received)) { text().clear(); }
@@ -33,13 +32,12 @@ private:
     static LONG CALLBACK received(EXCEPTION_POINTERS* exception) {
         const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
         const auto line = reinterpret_cast<const void*>(record.ExceptionInformation[1]);
+        wchar_t narrow[4096] = {};
         if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C)
             text() += static_cast<const wchar_t*>(line);
-        if (record.ExceptionCode == DBG_PRINTEXCEPTION_C) {
-            wchar_t wide[4096] = {};
-            MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(line), -1, wide, 4095);
-            text() += wide;
-        }
+        else if (record.ExceptionCode == DBG_PRINTEXCEPTION_C &&
+                 MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(line), -1, narrow, 4095))
+            text() += narrow;
         return EXCEPTION_CONTINUE_SEARCH;
     }
     void* handler_;
