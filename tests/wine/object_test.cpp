@@ -1,7 +1,10 @@
 // The registered component through a C++ late-bound client: the 53 entries by name and dispatch
-// identifier, each refusing bad arguments with a run-time error; the registered type library; the
-// variant types of the defaults; the server's exports on a copy of the DLL; no leak.
+// identifier, each refusing bad arguments with a run-time error written to the debugger's output;
+// the registered type library; the variant types of the defaults; the server's exports on a copy
+// of the DLL; no leak. And the module's guard: whatever an entry throws reaches the client as a
+// failed HRESULT with error info and a line in the debugger's output.
 #include "fixture.h"
+#include "platform/win32/module/guard.h"
 #include "platform/win32/owned.h"
 
 #include "toolio.h"
@@ -9,6 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
+#include <new>
+#include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -26,6 +32,34 @@ constexpr SCODE Scode(int number) {
 }
 
 using Com = kelmo::test::ComTest;
+using kelmo::KelmoError;
+using kelmo::win32::guarded;
+
+// What this process writes to the debugger's output while it lives, as a debugger receives it
+// (the exception that OutputDebugString raises for it, wide or narrow).
+class DebugOutput {
+public:
+    DebugOutput() : handler_(AddVectoredExceptionHandler(1, &received)) { text().clear(); }
+    ~DebugOutput() { RemoveVectoredExceptionHandler(handler_); }
+    static std::wstring& text() {
+        static std::wstring written;
+        return written;
+    }
+
+private:
+    static LONG CALLBACK received(EXCEPTION_POINTERS* exception) {
+        const EXCEPTION_RECORD& record = *exception->ExceptionRecord;
+        const auto line = reinterpret_cast<const void*>(record.ExceptionInformation[1]);
+        wchar_t narrow[4096] = {};
+        if (record.ExceptionCode == DBG_PRINTEXCEPTION_WIDE_C)
+            text() += static_cast<const wchar_t*>(line);
+        else if (record.ExceptionCode == DBG_PRINTEXCEPTION_C &&
+                 MultiByteToWideChar(CP_ACP, 0, static_cast<const char*>(line), -1, narrow, 4095))
+            text() += narrow;
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    void* handler_;
+};
 
 // Each entry's outcome for arguments as late-bound clients pass them: done, or a run-time error
 // (number and description) before the member runs or from the member. Members that act get only
@@ -116,9 +150,11 @@ TEST_F(Com, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCleanly
         {L"Popup2", 0x60030037, Call, with(textThen(I32), {{{X, 1, I16}, Overflow}})},
         {L"Popup3", 0x60030038, Call, with(textThen(I32), {{{X, 1, I16}, Overflow}})}};
     static_assert(std::size(entries) == 53);
+    const DebugOutput output;
     for (const auto& [name, id, access, tries] : entries) {
         EXPECT_EQ(id, k.id(name)) << toUtf8(name);
         for (const auto& [args, outcome] : tries) {
+            DebugOutput::text().clear();
             const auto result = k.invoke(id, access, args);
             SCOPED_TRACE(toUtf8(name) + " with " + std::to_string(args.size()) +
                          " argument(s): " + toUtf8(result.description));
@@ -130,6 +166,12 @@ TEST_F(Com, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCleanly
                 EXPECT_TRUE(number == 449 || number == 450) << number;
             } else if (outcome != Raised && outcome != Done) {
                 EXPECT_EQ(static_cast<int>(outcome), number);
+            }
+            const std::wstring line =
+                L"Kelmo: " + std::wstring(name) + L": error " + std::to_wstring(number) + L" (0x";
+            if (outcome != Raised) { // the collection's own error is not ours to write
+                EXPECT_EQ(outcome != Done, output.text().find(line) != std::wstring::npos)
+                    << toUtf8(output.text());
             }
         }
     }
@@ -161,6 +203,37 @@ TEST_F(Com, AFreshObjectHasTheDefaultsInTheirVariantTypes) {
     }
     const auto iec = k.get(L"IEC");
     EXPECT_TRUE(iec.value.vt == VT_DISPATCH && !iec.value.pdispVal);
+}
+
+TEST(Guard, EveryKindOfExceptionBecomesAFailureWithErrorInfoAndADebugLine) {
+    const std::tuple<std::function<void()>, HRESULT, const wchar_t*> cases[] = {
+        {[] { kelmo::errors::raise(kelmo::errors::Overflow); }, HRESULT(0x800A0006), L"Overflow"},
+        {[] { throw KelmoError(E_ACCESSDENIED, L"FldCopy: no"); }, E_ACCESSDENIED, L"FldCopy: no"},
+        {[] { throw std::bad_alloc(); }, E_OUTOFMEMORY, L"Out of memory"},
+        {[] { static_cast<void>(std::wstring(L"ab").substr(5)); }, E_FAIL, L"basic_string::substr"},
+        {[] { throw 42; }, E_FAIL, L"unknown exception"},
+        {[] { throw KelmoError(0, L"no number"); }, E_FAIL, L"no number"}}; // reads as success
+    for (const auto& [body, hr, described] : cases) {
+        SCOPED_TRACE(kelmo::testtools::toUtf8(described));
+        const DebugOutput output;
+        std::optional<KelmoError> kept;
+        EXPECT_EQ(hr, guarded(L"Member", IID_IDispatch, body, &kept));
+        const kelmo::test::TakenErrorInfo reported = kelmo::test::takeErrorInfo();
+        EXPECT_EQ(L"Kelmo", reported.source);
+        EXPECT_NE(std::wstring::npos, reported.description.find(described));
+        EXPECT_TRUE(IsEqualGUID(IID_IDispatch, reported.interfaceId));
+        ASSERT_TRUE(kept.has_value());
+        EXPECT_EQ(reported.description, kept->description());
+        EXPECT_NE(std::wstring::npos, output.text().find(L"Kelmo: Member: error "));
+        EXPECT_NE(std::wstring::npos, output.text().find(reported.description + L"\n"));
+    }
+    const DebugOutput output;
+    EXPECT_EQ(S_FALSE, guarded(L"Member", IID_IDispatch, [] { return S_FALSE; }));
+    std::optional<KelmoError> kept = KelmoError(6, L"Overflow");
+    EXPECT_EQ(S_OK, guarded(
+                        L"Member", IID_IDispatch, [] {}, &kept));
+    EXPECT_FALSE(kept.has_value());
+    EXPECT_EQ(L"", output.text()); // nothing written when nothing failed
 }
 
 // The server's exports on a copy of the DLL that nothing else loads, called as COM calls them.
