@@ -71,9 +71,16 @@ TEST_F(Browsing, IEverReadsTheNumberAfterMsieOnceAndLooksAgainAfterFindingNone) 
     }
     EXPECT_EQ(k.IEver(), 6.0f); // measured until found, then remembered
     EXPECT_EQ(fake.log.only({"write", "back", "refresh"}).size(), 2u * 3);
-    const std::pair<std::wstring, float> titles[] = {
-        {L"4.0 (compatible; msie 5.5; Win98)", 5.5f}, {L"MSIE 9", 9}, {L"MSIE10.25x", 10.25f},
-        {L"MSIE -1.5", -1.5f}, {L"MSIE +2", 2}, {L"ab 7.5", 7.5f}, {L"ab", 0}, {L"MSIE", 0}};
+    EXPECT_EQ(fake.log.args("addressbar"), Steps(4, "1")); // shown at every call
+    const std::pair<std::wstring, float> titles[] = {{L"4.0 (compatible; msie 5.5; Win98)", 5.5f},
+                                                     {L"MSIE 9", 9},
+                                                     {L"MSIE10.25x", 10.25f},
+                                                     {L"MSIE -1.5", -1.5f},
+                                                     {L"MSIE +2", 2},
+                                                     {L"ab 7.5", 7.5f},
+                                                     {L"ab", 0},
+                                                     {L"MSIE", 0},
+                                                     {L"MSIE 7;5", 7}};
     for (const auto& [title, version] : titles) {
         CKelmo fresh(fake.services());
         fresh.IEC(browser);
@@ -95,6 +102,7 @@ TEST_F(Browsing, IEtabMeasuresWithThreeButtonsOnceThenPressesTabThatManyTimes) {
         EXPECT_EQ(tabPresses(), presses); // three and Ctrl+Tab to measure, then the count
     }
     EXPECT_EQ(fake.log.count("write"), 2u);
+    EXPECT_EQ(fake.log.args("addressbar"), Steps(3, "1"));
 }
 
 } // namespace
