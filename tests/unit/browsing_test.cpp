@@ -31,6 +31,7 @@ TEST_F(Browsing, IENavigatesToThePreparedAddressInOneBrowserAfterSevenQuietSampl
     }
     EXPECT_EQ(errorNumberOf([&] { k.IE(longest + L"x", 8); }), errors::InvalidCall);
     EXPECT_EQ(fake.objects.browsers.size(), 1u);
+    EXPECT_EQ(fake.log.args("visible"), Steps(std::size(cases), "1"));
     EXPECT_EQ(fake.log.count("busy"), 7 * std::size(cases));
     fake.windows.front = 0x310; // reused after another entry: AppNum's entry takes the front
     k.Exec(L"app", 8);
