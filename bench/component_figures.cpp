@@ -7,7 +7,8 @@
 #include "recorder_log.h"
 
 #include "base/error.h"
-#include "platform/win32/com.h"
+#include "platform/win32/automation.h"
+#include "platform/win32/failures.h"
 #include "platform/win32/implementations.h"
 
 #include <cmath>

@@ -8,7 +8,9 @@
 #include <cwctype>
 
 #include "base/error.h"
-#include "platform/win32/com.h"
+#include "platform/win32/automation.h"
+#include "platform/win32/failures.h"
+#include "platform/win32/module/module.h"
 #include "platform/win32/implementations.h"
 #include "platform/win32/measures.h"
 #include "platform/win32/resources.h"

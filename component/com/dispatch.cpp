@@ -1,19 +1,20 @@
 // KelmoObject: the COM object behind "Kelmo.CKelmo". It implements the dual interface _CKelmo
 // by forwarding every entry to kelmo::CKelmo, IDispatch through the type library embedded in
-// the DLL, and ISupportErrorInfo. This is the dispatch boundary: every entry runs through
-// guarded(), so that whatever a member throws becomes an automation error (error info, and
-// EXCEPINFO for late-bound callers). Also the class factory of CKelmo.
+// the DLL, and ISupportErrorInfo. This is the dispatch boundary: every entry runs through the
+// module's guard, so that whatever a member throws becomes an automation error (error info,
+// EXCEPINFO for late-bound callers, and a line in the debugger's output). Also the class factory
+// of CKelmo.
 #include <initguid.h>
 
 #include <cguid.h>
 
 #include "component/com/dispatch.h"
 
-#include "component/com/classfactory.h"
-#include "component/com/guard.h"
 #include "component/core/object.h"
+#include "platform/win32/failures.h"
+#include "platform/win32/module/classfactory.h"
+#include "platform/win32/module/guard.h"
 #include "platform/win32/scriptbridge.h"
-#include "platform/win32/comobject.h"
 #include "platform/win32/win32services.h"
 
 #include <optional>
@@ -75,23 +76,6 @@ bool isAssignmentOf(WORD flags, const DISPPARAMS& params) {
            named && params.rgvarg;
 }
 
-// The type information of _CKelmo, from the type library in this DLL: loaded on first use and
-// shared by every object for as long as the module is loaded. A failed load is tried again
-// by the next object.
-ITypeInfo* kelmoTypeInfo() {
-    static const win32::ComPtr<ITypeInfo> info = [] {
-        win32::ComPtr<ITypeLib> library;
-        win32::throwIfFailed(
-            LoadTypeLibEx(win32::modulePath(thisModule()).c_str(), REGKIND_NONE, library.put()),
-            L"LoadTypeLibEx");
-        win32::ComPtr<ITypeInfo> typeInfo;
-        win32::throwIfFailed(library->GetTypeInfoOfGuid(IID__CKelmo, typeInfo.put()),
-                             L"GetTypeInfoOfGuid");
-        return typeInfo;
-    }();
-    return info.get();
-}
-
 // One entry of _CKelmo as a dispatch call sees it: its kind and how many arguments it takes.
 struct EntryShape {
     MEMBERID id;
@@ -99,27 +83,23 @@ struct EntryShape {
     UINT arguments; // the parameters without the result
 };
 
-// The entries' shapes, read once from the type information and shared like it.
-const std::vector<EntryShape>& kelmoEntryShapes() {
-    static const std::vector<EntryShape> shapes = [] {
-        ITypeInfo* info = kelmoTypeInfo();
-        TYPEATTR* type = nullptr;
-        win32::throwIfFailed(info->GetTypeAttr(&type), L"GetTypeAttr");
-        const WORD count = type->cFuncs;
-        info->ReleaseTypeAttr(type);
-        std::vector<EntryShape> result;
-        for (UINT i = 0; i < count; ++i) {
-            FUNCDESC* function = nullptr;
-            win32::throwIfFailed(info->GetFuncDesc(i, &function), L"GetFuncDesc");
-            EntryShape shape{function->memid, function->invkind, 0};
-            for (SHORT p = 0; p < function->cParams; ++p)
-                if (!(function->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
-                    ++shape.arguments;
-            info->ReleaseFuncDesc(function);
-            result.push_back(shape);
-        }
-        return result;
-    }();
+// The entries' shapes, as the type information gives them.
+std::vector<EntryShape> entryShapes(ITypeInfo& info) {
+    TYPEATTR* type = nullptr;
+    win32::throwIfFailed(info.GetTypeAttr(&type), L"GetTypeAttr");
+    const WORD count = type->cFuncs;
+    info.ReleaseTypeAttr(type);
+    std::vector<EntryShape> shapes;
+    for (UINT i = 0; i < count; ++i) {
+        FUNCDESC* function = nullptr;
+        win32::throwIfFailed(info.GetFuncDesc(i, &function), L"GetFuncDesc");
+        EntryShape shape{function->memid, function->invkind, 0};
+        for (SHORT p = 0; p < function->cParams; ++p)
+            if (!(function->lprgelemdescParam[p].paramdesc.wParamFlags & PARAMFLAG_FRETVAL))
+                ++shape.arguments;
+        info.ReleaseFuncDesc(function);
+        shapes.push_back(shape);
+    }
     return shapes;
 }
 
@@ -141,8 +121,7 @@ using KelmoObjectBase =
 class KelmoObject final : public KelmoObjectBase {
 public:
     KelmoObject()
-        : typeInfo_(win32::ComPtr<ITypeInfo>::share(kelmoTypeInfo())), shapes_(kelmoEntryShapes()) {
-    }
+        : typeInfo_(win32::module::typeInfo(IID__CKelmo)), shapes_(entryShapes(*typeInfo_.get())) {}
 
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) noexcept override {
@@ -199,126 +178,126 @@ public:
         return store(core_.RestMax, v);
     }
     HRESULT STDMETHODCALLTYPE get_IEC(IDispatch** v) noexcept override {
-        return member([&] { *v = core_.IEC ? dispatchOut(core_.IEC) : nullptr; }, v);
+        return member(L"IEC", [&] { *v = dispatchOut(core_.IEC()); }, v);
     }
     HRESULT STDMETHODCALLTYPE putref_IEC(IDispatch* v) noexcept override {
-        return member([&] {
-            core_.assignIEC(v ? win32::wrapBrowser(win32::ComPtr<IDispatch>::share(v)) : nullptr);
+        return member(L"IEC", [&] {
+            core_.IEC(v ? win32::wrapBrowser(win32::ComPtr<IDispatch>::share(v)) : nullptr);
         });
     }
 
     // _CKelmo: the members.
     HRESULT STDMETHODCALLTYPE get_Title(BSTR* v) noexcept override {
-        return member([&] { *v = bstrOut(core_.Title()); }, v);
+        return member(L"Title", [&] { *v = bstrOut(core_.Title()); }, v);
     }
     HRESULT STDMETHODCALLTYPE Mark(BSTR s, short* r) noexcept override {
-        return member([&] { *r = core_.Mark(text(s)); }, r);
+        return member(L"Mark", [&] { *r = core_.Mark(text(s)); }, r);
     }
     HRESULT STDMETHODCALLTYPE AdjustT(BSTR s, short* r) noexcept override {
-        return member([&] { *r = core_.AdjustT(text(s)); }, r);
+        return member(L"AdjustT", [&] { *r = core_.AdjustT(text(s)); }, r);
     }
     HRESULT STDMETHODCALLTYPE Break(BSTR s, short* r) noexcept override {
-        return member([&] { *r = core_.Break(text(s)); }, r);
+        return member(L"Break", [&] { *r = core_.Break(text(s)); }, r);
     }
     HRESULT STDMETHODCALLTYPE Sound(BSTR s) noexcept override {
-        return member([&] { core_.Sound(text(s)); });
+        return member(L"Sound", [&] { core_.Sound(text(s)); });
     }
     HRESULT STDMETHODCALLTYPE ODOff() noexcept override {
-        return member([&] { core_.ODOff(); });
+        return member(L"ODOff", [&] { core_.ODOff(); });
     }
     HRESULT STDMETHODCALLTYPE ODOn() noexcept override {
-        return member([&] { core_.ODOn(); });
+        return member(L"ODOn", [&] { core_.ODOn(); });
     }
     HRESULT STDMETHODCALLTYPE FldSet(BSTR s, BSTR* r) noexcept override {
-        return member([&] { *r = bstrOut(core_.FldSet(text(s))); }, r);
+        return member(L"FldSet", [&] { *r = bstrOut(core_.FldSet(text(s))); }, r);
     }
     HRESULT STDMETHODCALLTYPE FldSetD(SAFEARRAY** list, BSTR* r) noexcept override {
-        return member([&] { *r = bstrOut(core_.FldSetD(patterns(list))); }, r);
+        return member(L"FldSetD", [&] { *r = bstrOut(core_.FldSetD(patterns(list))); }, r);
     }
     HRESULT STDMETHODCALLTYPE FldCopy(BSTR s, BSTR d, BSTR* r) noexcept override {
-        return member([&] { *r = bstrOut(core_.FldCopy(text(s), text(d))); }, r);
+        return member(L"FldCopy", [&] { *r = bstrOut(core_.FldCopy(text(s), text(d))); }, r);
     }
     HRESULT STDMETHODCALLTYPE FldDelete(BSTR s) noexcept override {
-        return member([&] { core_.FldDelete(text(s)); });
+        return member(L"FldDelete", [&] { core_.FldDelete(text(s)); });
     }
     HRESULT STDMETHODCALLTYPE Update() noexcept override {
-        return member([&] { core_.Update(); });
+        return member(L"Update", [&] { core_.Update(); });
     }
     HRESULT STDMETHODCALLTYPE get_FldFiles(IDispatch** v) noexcept override {
-        return member([&] { *v = dispatchOut(core_.FldFiles()); }, v);
+        return member(L"FldFiles", [&] { *v = dispatchOut(core_.FldFiles()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_oShell(IDispatch** v) noexcept override {
-        return member([&] { *v = dispatchOut(core_.oShell()); }, v);
+        return member(L"oShell", [&] { *v = dispatchOut(core_.oShell()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_oIE(IDispatch** v) noexcept override {
-        return member([&] { *v = dispatchOut(core_.oIE()); }, v);
+        return member(L"oIE", [&] { *v = dispatchOut(core_.oIE()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_FS(IDispatch** v) noexcept override {
-        return member([&] { *v = dispatchOut(core_.FS()); }, v);
+        return member(L"FS", [&] { *v = dispatchOut(core_.FS()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_AppNum(short* v) noexcept override {
-        return member([&] { *v = core_.AppNum(); }, v);
+        return member(L"AppNum", [&] { *v = core_.AppNum(); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_DefFld(BSTR* v) noexcept override {
-        return member([&] { *v = bstrOut(core_.DefFld()); }, v);
+        return member(L"DefFld", [&] { *v = bstrOut(core_.DefFld()); }, v);
     }
     HRESULT STDMETHODCALLTYPE put_DefFld(BSTR v) noexcept override {
-        return member([&] { core_.DefFld(text(v)); });
+        return member(L"DefFld", [&] { core_.DefFld(text(v)); });
     }
     HRESULT STDMETHODCALLTYPE get_WinDrv(BSTR* v) noexcept override {
-        return member([&] { *v = bstrOut(core_.WinDrv()); }, v);
+        return member(L"WinDrv", [&] { *v = bstrOut(core_.WinDrv()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_AppCur(short* v) noexcept override {
-        return member([&] { *v = core_.AppCur(); }, v);
+        return member(L"AppCur", [&] { *v = core_.AppCur(); }, v);
     }
     HRESULT STDMETHODCALLTYPE put_AppCur(short v) noexcept override {
-        return member([&] { core_.AppCur(v); });
+        return member(L"AppCur", [&] { core_.AppCur(v); });
     }
     HRESULT STDMETHODCALLTYPE FrmShow(BSTR path, short seconds) noexcept override {
-        return member([&] { core_.FrmShow(text(path), seconds); });
+        return member(L"FrmShow", [&] { core_.FrmShow(text(path), seconds); });
     }
     HRESULT STDMETHODCALLTYPE AppShow(LONG show, short app, LONG* r) noexcept override {
-        return member([&] { *r = core_.AppShow(show, app); }, r);
+        return member(L"AppShow", [&] { *r = core_.AppShow(show, app); }, r);
     }
     HRESULT STDMETHODCALLTYPE RestOld(LONG sec, VARIANT_BOOL wait) noexcept override {
-        return member([&] { core_.RestOld(sec, wait != VARIANT_FALSE); });
+        return member(L"RestOld", [&] { core_.RestOld(sec, wait != VARIANT_FALSE); });
     }
     HRESULT STDMETHODCALLTYPE Rest(LONG sec, VARIANT_BOOL wait) noexcept override {
-        return member([&] { core_.Rest(sec, wait != VARIANT_FALSE); });
+        return member(L"Rest", [&] { core_.Rest(sec, wait != VARIANT_FALSE); });
     }
     HRESULT STDMETHODCALLTYPE IEver(float* r) noexcept override {
-        return member([&] { *r = core_.IEver(); }, r);
+        return member(L"IEver", [&] { *r = core_.IEver(); }, r);
     }
     HRESULT STDMETHODCALLTYPE IEtab(short* r) noexcept override {
-        return member([&] { *r = core_.IEtab(); }, r);
+        return member(L"IEtab", [&] { *r = core_.IEtab(); }, r);
     }
     HRESULT STDMETHODCALLTYPE IE(BSTR url, LONG show, short* r) noexcept override {
-        return member([&] { *r = core_.IE(text(url), show); }, r);
+        return member(L"IE", [&] { *r = core_.IE(text(url), show); }, r);
     }
     HRESULT STDMETHODCALLTYPE Exec(BSTR s, LONG show, short* r) noexcept override {
-        return member([&] { *r = core_.Exec(text(s), show); }, r);
+        return member(L"Exec", [&] { *r = core_.Exec(text(s), show); }, r);
     }
     HRESULT STDMETHODCALLTYPE Run(BSTR s, short style, short* r) noexcept override {
-        return member([&] { *r = core_.Run(text(s), style); }, r);
+        return member(L"Run", [&] { *r = core_.Run(text(s), style); }, r);
     }
     HRESULT STDMETHODCALLTYPE Send(BSTR s) noexcept override {
-        return member([&] { core_.Send(text(s)); });
+        return member(L"Send", [&] { core_.Send(text(s)); });
     }
     HRESULT STDMETHODCALLTYPE Pass(BSTR s, short enters) noexcept override {
-        return member([&] { core_.Pass(text(s), enters); });
+        return member(L"Pass", [&] { core_.Pass(text(s), enters); });
     }
     HRESULT STDMETHODCALLTYPE PassF(BSTR s, short enters) noexcept override {
-        return member([&] { core_.PassF(text(s), enters); });
+        return member(L"PassF", [&] { core_.PassF(text(s), enters); });
     }
     HRESULT STDMETHODCALLTYPE Popup(BSTR s, LONG secs, BSTR title, LONG type,
                                     short* r) noexcept override {
-        return member([&] { *r = core_.Popup(text(s), secs, text(title), type); }, r);
+        return member(L"Popup", [&] { *r = core_.Popup(text(s), secs, text(title), type); }, r);
     }
     HRESULT STDMETHODCALLTYPE Popup2(BSTR s, LONG secs, short button, short* r) noexcept override {
-        return member([&] { *r = core_.Popup2(text(s), secs, button); }, r);
+        return member(L"Popup2", [&] { *r = core_.Popup2(text(s), secs, button); }, r);
     }
     HRESULT STDMETHODCALLTYPE Popup3(BSTR s, LONG secs, short button, short* r) noexcept override {
-        return member([&] { *r = core_.Popup3(text(s), secs, button); }, r);
+        return member(L"Popup3", [&] { *r = core_.Popup3(text(s), secs, button); }, r);
     }
 
 private:
@@ -333,15 +312,16 @@ private:
     }
 
     // Runs one member: whatever it throws becomes the automation error of this call.
-    template <typename Body> HRESULT member(Body&& body) noexcept {
-        return guarded(IID__CKelmo, body, &lastError_);
+    template <typename Body> HRESULT member(const wchar_t* name, Body&& body) noexcept {
+        return win32::guarded(name, IID__CKelmo, body, &lastError_);
     }
     // The same for a member with an out-parameter, which must be given. An interface pointer
     // or string handed out is null unless the member succeeds.
-    template <typename Body, typename Out> HRESULT member(Body&& body, Out* out) noexcept {
+    template <typename Body, typename Out>
+    HRESULT member(const wchar_t* name, Body&& body, Out* out) noexcept {
         if (!out) return E_POINTER;
         if constexpr (std::is_pointer_v<Out>) *out = nullptr;
-        return member(body);
+        return member(name, body);
     }
 
     static BSTR bstrOut(const std::wstring& value) { return win32::makeBstr(value).release(); }
@@ -377,9 +357,11 @@ private:
     HRESULT invokeEntry(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) noexcept;
     void fillException(EXCEPINFO* exception) const noexcept;
+    // The interface's name of an entry, for the failure's report; null when it has none.
+    win32::Bstr entryName(DISPID id) const noexcept;
 
     win32::ComPtr<ITypeInfo> typeInfo_;
-    const std::vector<EntryShape>& shapes_;
+    std::vector<EntryShape> shapes_;
     win32::Win32Services services_;
     CKelmo core_{services_.services()};
     std::optional<KelmoError> lastError_;
@@ -415,7 +397,7 @@ HRESULT KelmoObject::invokeFldSetD(const DISPPARAMS& params, VARIANT* result) no
 // that is no object is a type mismatch.
 HRESULT KelmoObject::assignIEC(const VARIANT& value) noexcept {
     if (isNoObject(value)) return putref_IEC(nullptr);
-    return member([] { errors::raise(errors::TypeMismatch); });
+    return member(L"IEC", [] { errors::raise(errors::TypeMismatch); });
 }
 
 // A get without parameters that is given arguments passes them to the default member of the
@@ -431,7 +413,8 @@ HRESULT KelmoObject::invokeOnResult(DISPID id, LCID lcid, WORD flags, DISPPARAMS
     if (FAILED(hr)) return hr;
     const VARIANT& value = *property.get();
     if (value.vt != VT_DISPATCH) return DISP_E_NOTACOLLECTION;
-    if (!value.pdispVal) return member([] { errors::raise(errors::ObjectNotSet); });
+    if (!value.pdispVal)
+        return member(entryName(id).get(), [] { errors::raise(errors::ObjectNotSet); });
     const HRESULT indexed = value.pdispVal->Invoke(DISPID_VALUE, IID_NULL, lcid, flags, params,
                                                    result, exception, argError);
     return indexed == DISP_E_MEMBERNOTFOUND ? DISP_E_NOTACOLLECTION : indexed;
@@ -456,7 +439,14 @@ void KelmoObject::fillException(EXCEPINFO* exception) const noexcept {
     win32::clearExceptionInfo(*exception);
     exception->bstrSource = SysAllocString(L"Kelmo");
     exception->bstrDescription = SysAllocString(lastError_->description().c_str());
-    exception->scode = failureCode(*lastError_);
+    exception->scode = win32::failureCode(*lastError_);
+}
+
+win32::Bstr KelmoObject::entryName(DISPID id) const noexcept {
+    win32::Bstr name;
+    UINT found = 0;
+    if (FAILED(typeInfo_->GetNames(id, name.put(), 1, &found)) || found == 0) name.reset();
+    return name;
 }
 
 // EXCEPINFO is an out-parameter: it is emptied first, so that only what was put there during
@@ -477,8 +467,8 @@ HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID lcid, WORD
     else
         hr = invokeEntry(id, lcid, flags, params, result, exception, argError);
     if (FAILED(hr) && !lastError_) {
-        if (auto error = argumentError(hr)) {
-            reportError(*error, IID__CKelmo);
+        if (auto error = win32::argumentError(hr)) {
+            win32::reportError(*error, entryName(id).get(), IID__CKelmo);
             lastError_ = std::move(error);
         }
     }
@@ -490,7 +480,7 @@ HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID lcid, WORD
 }
 
 IClassFactory& kelmoClassFactory() noexcept {
-    static ClassFactory<KelmoObject> factory;
+    static win32::ClassFactory<KelmoObject> factory;
     return factory;
 }
 

@@ -3,16 +3,15 @@
 // export runs guarded: no exception leaves the DLL.
 #include "component/com/dispatch.h"
 
-#include "component/com/guard.h"
-#include "platform/win32/comobject.h"
+#include "platform/win32/implementations.h"
+#include "platform/win32/module/guard.h"
+#include "platform/win32/module/module.h"
 #include "platform/win32/viewer.h"
 
 #include <string>
 #include <vector>
 
 namespace {
-
-HMODULE moduleHandle = nullptr;
 
 std::wstring guidString(REFGUID guid) {
     wchar_t text[40] = {};
@@ -111,8 +110,7 @@ HRESULT unregister() {
 }
 
 HRESULT registerServer() {
-    const std::wstring path = kelmo::win32::modulePath(moduleHandle);
-    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+    const std::wstring path = kelmo::win32::thisModulePath();
     // Refuse to register a DLL whose type library cannot be read.
     kelmo::win32::ComPtr<ITypeLib> library;
     HRESULT hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
@@ -129,17 +127,14 @@ HRESULT registerServer() {
 
 } // namespace
 
-HMODULE kelmo::com::thisModule() noexcept {
-    return moduleHandle;
-}
-
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID processEnding) noexcept {
-    if (reason == DLL_PROCESS_ATTACH) {
-        moduleHandle = instance;
-        DisableThreadLibraryCalls(instance);
+    if (reason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(instance);
+    // Unloaded by FreeLibrary. Nothing runs at process exit, where the system libraries these
+    // would call may be gone already.
+    if (reason == DLL_PROCESS_DETACH && !processEnding) {
+        kelmo::win32::unregisterViewerClass();
+        kelmo::win32::module::unloaded();
     }
-    // Unloaded by FreeLibrary (not at process exit, where nothing more runs).
-    if (reason == DLL_PROCESS_DETACH && !processEnding) kelmo::win32::unregisterViewerClass();
     return TRUE;
 }
 
@@ -155,9 +150,9 @@ STDAPI DllCanUnloadNow() noexcept {
 }
 
 STDAPI DllRegisterServer() noexcept {
-    return kelmo::com::guarded(IID_NULL, registerServer);
+    return kelmo::win32::guarded(L"DllRegisterServer", IID_NULL, registerServer);
 }
 
 STDAPI DllUnregisterServer() noexcept {
-    return kelmo::com::guarded(IID_NULL, unregister);
+    return kelmo::win32::guarded(L"DllUnregisterServer", IID_NULL, unregister);
 }

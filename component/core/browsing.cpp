@@ -60,7 +60,7 @@ std::int16_t labelIn(const std::wstring& title) {
 } // namespace
 
 CKelmo::~CKelmo() {
-    if (IEC) IEC->onQuit(nullptr);
+    if (iec_) iec_->onQuit(nullptr);
 }
 
 // An address longer than the browser takes is refused to the script before anything is done.
@@ -77,7 +77,7 @@ std::int16_t CKelmo::IE(const std::wstring& wURL, std::int32_t nCmdShow) {
     try {
         if (!browser_.isOpen()) {
             apps_.registerApplication();
-            assignIEC(sv_.objects.createBrowser());
+            IEC(sv_.objects.createBrowser());
             browser_.opened();
         }
         browserInIEC()->navigate(address);
@@ -108,8 +108,8 @@ std::wstring CKelmo::browserAddress(const std::wstring& wURL) const {
 }
 
 std::shared_ptr<platform::Browser> CKelmo::browserInIEC() {
-    if (!IEC) errors::raise(errors::ObjectNotSet, L"IEC");
-    return IEC;
+    if (!iec_) errors::raise(errors::ObjectNotSet, L"IEC");
+    return iec_;
 }
 
 // The first call writes a script into the page that puts the version string into its title,
@@ -160,19 +160,19 @@ void CKelmo::leaveMeasuringPage() {
 std::shared_ptr<platform::AutomationObject> CKelmo::oIE() {
     const MemberCall call(runningCalls_, MemberCall::Kind::Reads);
     pacer_.guardBreak();
-    return IEC;
+    return iec_;
 }
 
-void CKelmo::assignIEC(std::shared_ptr<platform::Browser> browser) {
-    if (browser == IEC) return;
+void CKelmo::IEC(std::shared_ptr<platform::Browser> browser) {
+    if (browser == iec_) return;
     if (browser) browser->onQuit([this] { IEC_OnQuit(); });
-    if (IEC) IEC->onQuit(nullptr);
-    IEC = std::move(browser);
+    if (iec_) iec_->onQuit(nullptr);
+    iec_ = std::move(browser);
 }
 
 // The browser's entry in the application table stays; the caches are kept.
 void CKelmo::IEC_OnQuit() {
-    const std::shared_ptr<platform::Browser> quitting = std::exchange(IEC, nullptr);
+    const std::shared_ptr<platform::Browser> quitting = std::exchange(iec_, nullptr);
     browser_.quit();
     if (quitting) quitting->onQuit(nullptr);
 }

@@ -38,10 +38,6 @@ public:
     CKelmo(const CKelmo&) = delete;
     CKelmo& operator=(const CKelmo&) = delete;
 
-    // The browser that IE opened or the script assigned. Assigned through assignIEC, its
-    // events come to IEC_OnQuit.
-    std::shared_ptr<platform::Browser> IEC;
-
     // Application table (apps).
     std::wstring Title();
     std::int16_t Mark(const std::wstring& strText);
@@ -60,9 +56,11 @@ public:
     float IEver();
     std::int16_t IEtab();
     std::shared_ptr<platform::AutomationObject> oIE();
+    // The browser that IE opened or the script assigned; nothing before either.
+    std::shared_ptr<platform::Browser> IEC() const { return iec_; }
     // Set IEC = browser: the previous browser's events are disconnected, the new one's
-    // connected. IEOpen stays as it is.
-    void assignIEC(std::shared_ptr<platform::Browser> browser);
+    // connected (they come to IEC_OnQuit). IEOpen stays as it is.
+    void IEC(std::shared_ptr<platform::Browser> browser);
     // The browser's OnQuit event: the browser is forgotten, and the next IE opens a new one.
     void IEC_OnQuit();
 
@@ -192,6 +190,7 @@ private:
     Pacer pacer_;
     PathCompleter paths_;
     BrowserSession browser_;
+    std::shared_ptr<platform::Browser> iec_; // IEC, its events connected to IEC_OnQuit
     FolderGuard guard_;
     float ieverCache_ = 0;        // IEverCache: the version IEver found, 0 until then
     std::int16_t ietabCache_ = 0; // IEtabCache: the Tab presses IEtab found, 0 until then

@@ -5,7 +5,8 @@
 
 #include <algorithm>
 
-#include "platform/win32/com.h"
+#include "platform/win32/failures.h"
+#include "platform/win32/owned.h"
 #include "platform/win32/dialogtemplate.h"
 #include "platform/win32/implementations.h"
 #include "platform/win32/measures.h"

@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/win32/com.h"
+#include "platform/win32/failures.h"
+#include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
 #include "platform/win32/owned.h"
 

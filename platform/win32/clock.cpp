@@ -7,7 +7,7 @@
 #include <optional>
 #include <random>
 
-#include "platform/win32/com.h"
+#include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
 #include "platform/win32/perfcounter.h"
 

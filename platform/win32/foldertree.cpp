@@ -4,7 +4,8 @@
 // the "\\?\" form.
 #include <windows.h>
 
-#include "platform/win32/com.h"
+#include "platform/win32/failures.h"
+#include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {

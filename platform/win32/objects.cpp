@@ -7,8 +7,9 @@
 
 #include <vector>
 
+#include "platform/win32/automation.h"
+#include "platform/win32/failures.h"
 #include "platform/win32/scriptbridge.h"
-#include "platform/win32/com.h"
 #include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {

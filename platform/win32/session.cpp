@@ -6,7 +6,7 @@
 #include <oleauto.h>
 
 #include "base/error.h"
-#include "platform/win32/com.h"
+#include "platform/win32/failures.h"
 #include "platform/win32/implementations.h"
 #include "platform/win32/owned.h"
 

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "platform/win32/com.h"
+#include "platform/win32/failures.h"
 
 namespace kelmo::win32 {
 

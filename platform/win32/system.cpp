@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "platform/win32/com.h"
+#include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {

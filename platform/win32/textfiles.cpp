@@ -6,7 +6,8 @@
 #include <climits>
 #include <utility>
 
-#include "platform/win32/com.h"
+#include "platform/win32/failures.h"
+#include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {

@@ -10,9 +10,11 @@
 #include <functional>
 #include <utility>
 
+#include "platform/win32/automation.h"
+#include "platform/win32/module/comobject.h"
+#include "platform/win32/module/guard.h"
 #include "platform/win32/scriptbridge.h"
-#include "platform/win32/com.h"
-#include "platform/win32/comobject.h"
+#include "platform/win32/win32services.h"
 
 namespace kelmo::win32 {
 
@@ -42,17 +44,15 @@ public:
         return DISP_E_UNKNOWNNAME;
     }
     // The handler may disconnect and release this sink: both the sink and the handler are
-    // kept alive until it returns. Its failures are not the browser's business.
+    // kept alive until it returns. It runs guarded, as every entry into the module does.
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
                                      EXCEPINFO*, UINT*) noexcept override {
         if (id != DISPID_ONQUIT || !quit_) return S_OK;
         const ComPtr<IDispatch> keptAlive = ComPtr<IDispatch>::share(this);
-        const std::function<void()> quit = quit_;
-        try {
+        return guarded(L"IEC_OnQuit", DIID_DWebBrowserEvents2, [&] {
+            const std::function<void()> quit = quit_;
             quit();
-        } catch (...) {
-        }
-        return S_OK;
+        });
     }
 
 private:

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/services.h"
+#include "platform/win32/owned.h"
 
 namespace kelmo::win32 {
 

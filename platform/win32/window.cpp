@@ -4,7 +4,8 @@
 
 #include <utility>
 
-#include "platform/win32/com.h"
+#include "platform/win32/failures.h"
+#include "platform/win32/module/module.h"
 #include "platform/win32/dialogtemplate.h"
 
 namespace kelmo::win32 {
@@ -30,13 +31,6 @@ private:
 
 } // namespace
 
-HINSTANCE thisModule() {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&thisModule), &module);
-    return module;
-}
 
 // --- the common part -------------------------------------------------------------------------
 

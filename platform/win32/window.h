@@ -16,8 +16,6 @@ namespace kelmo::win32 {
 
 class DialogTemplate;
 
-// The module (Kelmo.dll or the program) that holds this code.
-HINSTANCE thisModule();
 
 // --- the common part -------------------------------------------------------------------------
 

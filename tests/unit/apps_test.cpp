@@ -1,6 +1,7 @@
 // The application table's members against the fakes: the command lines Exec hands to the
 // launcher, Run's start and wait, the launch error box, the table arithmetic of AppCur,
-// AppShow, Mark and AdjustT, and the browser members. DefFld is C:\Work\, WinDrv E:\.
+// AppShow, Mark and AdjustT. DefFld is C:\Work\, WinDrv E:\. The browser's are in
+// browsing_test.cpp.
 #include "component/core/keyscript.h"
 #include "component/core/object.h"
 #include "fakes.h"
@@ -312,99 +313,6 @@ TEST_F(AppMembers, AdjustTTypesIntoTheTaskbarKeepsTheWindowAfterwardsAndReturnsT
     EXPECT_EQ(fake.log.args("type"), Steps{renderKeys(parseKeyScript(L"+{f10}"))});
     EXPECT_EQ(fake.log.args("activate"), Steps{"513"});
     EXPECT_EQ(k.apps().windows()[4], AppBase + 1);
-}
-
-// --- The browser ---
-
-TEST_F(AppMembers, IENavigatesToThePreparedAddress) {
-    const std::pair<std::wstring, std::string> cases[] = {
-        {L" Http://host/a b ", "Http://host/a b"},
-        {L"file:///C:/pages/a.htm", "file://C:/pages/a.htm"},
-        {L"FILE:page.htm", "file://C:\\Work\\page.htm"},
-        {L"page.htm", "C:\\Work\\page.htm"},
-        {L"about:blank", "about:blank"},
-    };
-    for (const auto& [address, navigated] : cases) {
-        k.IE(address, 8);
-        EXPECT_EQ(fake.log.args("navigate").back(), navigated);
-    }
-    // The longest address a browser takes; a longer one is refused before anything is done.
-    const std::wstring longest = L"http://a/" + std::wstring(2074, L'x');
-    k.IE(longest, 8);
-    EXPECT_EQ(errorNumberOf([&] { k.IE(longest + L"x", 8); }), errors::InvalidCall);
-    EXPECT_EQ(fake.log.count("navigate"), std::size(cases) + 1);
-    EXPECT_EQ(k.AppNum(), 1);
-}
-
-TEST_F(AppMembers, IEStartsTheBrowserOnceAndWaitsForSevenQuietSamplesInARow) {
-    fake.windows.front = 0x300;
-    EXPECT_EQ(k.IE(L"http://a/", 8), 1);
-    ASSERT_EQ(fake.objects.browsers.size(), 1u);
-    EXPECT_EQ(fake.log.only({"navigate", "visible"}), (Steps{"navigate http://a/", "visible 1"}));
-    EXPECT_EQ(fake.log.count("busy"), 7u);
-    EXPECT_EQ(k.apps().windows()[1], 0x300u);
-
-    // Reused: no entry; the result is AppNum, whose entry takes the window in front.
-    launch(1);
-    fake.windows.front = 0x310;
-    fake.objects.browsers[0]->isBusy.queued = {false, false, true};
-    EXPECT_EQ(k.IE(L"http://b/", 3), 2);
-    EXPECT_EQ(fake.objects.browsers.size(), 1u);
-    EXPECT_EQ(fake.log.count("busy"), 10u);
-    EXPECT_EQ(k.apps().windows()[2], 0x310u);
-    EXPECT_EQ(fake.log.args("show"), Steps{"784 3"}); // AppShow(3, 0)
-}
-
-TEST_F(AppMembers, AfterOnQuitIEStartsANewBrowserAndAFailureEndsTheRunWithTheLaunchErrorBox) {
-    k.IE(L"http://a/", 8);
-    auto first = fake.objects.browsers[0];
-    first->quit();
-    EXPECT_EQ(k.IEC, nullptr);
-    EXPECT_FALSE(first->connected());
-    EXPECT_EQ(k.IE(L"http://a/", 8), 2);
-    EXPECT_TRUE(fake.objects.browsers.at(1)->connected());
-
-    k.assignIEC(nullptr); // emptied by the script while the browser is open
-    EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
-    fake.log.failures.emplace("create Browser", KelmoError(-2147221005, L"no class"));
-    k.browser().quit();
-    EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
-    EXPECT_EQ(k.AppNum(), 3); // registered before the browser was asked for
-    ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
-    EXPECT_EQ(fake.dialogs.boxes[0].title, L"エラー発生 : 91");
-    EXPECT_EQ(fake.dialogs.boxes[1].title, L"エラー発生 : -2147221005");
-}
-
-TEST_F(AppMembers, IEverAndIEtabMeasureOnceAndMeasureAgainAfterFindingNothing) {
-    EXPECT_EQ(errorNumberOf([&] { k.IEver(); }), errors::ObjectNotSet);
-    auto browser = std::make_shared<FakeBrowser>(fake.log);
-    k.assignIEC(browser);
-    browser->title = L"4.0 (compatible; msie 5.5; Windows 98)";
-    EXPECT_EQ(k.IEver(), 5.5f);
-    EXPECT_EQ(k.IEver(), 5.5f);
-    EXPECT_EQ(fake.log.only({"write", "title", "back", "refresh"}),
-              (Steps{"write <SCRIPT LANGUAGE='VBScript'>document.title = "
-                     "navigator.appVersion</SCRIPT>",
-                     "title", "back", "refresh"}));
-
-    const auto tabPresses = [&] {
-        return std::count(fake.log.entries.begin(), fake.log.entries.end(), "rawkey 9 0 0");
-    };
-    fake.log.clear();
-    browser->title = L"x"; // no button pressed
-    EXPECT_EQ(k.IEtab(), 0);
-    browser->title = L"2";
-    EXPECT_EQ(k.IEtab(), 2);
-    EXPECT_EQ(tabPresses(), 2 * (3 + 1) + 2); // two measures with Ctrl+Tab, then two presses
-    EXPECT_EQ(k.IEtab(), 2);
-    EXPECT_EQ(tabPresses(), 2 * (3 + 1) + 2 + 2);
-    EXPECT_EQ(fake.log.count("write"), 2u);
-}
-
-TEST_F(AppMembers, AnObjectGoneDisconnectsItsBrowser) {
-    auto browser = std::make_shared<FakeBrowser>(fake.log);
-    std::make_unique<CKelmo>(fake.services())->assignIEC(browser);
-    EXPECT_FALSE(browser->connected());
 }
 
 } // namespace

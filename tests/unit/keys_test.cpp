@@ -67,7 +67,7 @@ protected:
     std::shared_ptr<FakeBrowser> openBrowser() {
         auto browser = std::make_shared<FakeBrowser>(fake.log);
         k.browser().opened();
-        k.IEC = browser;
+        k.IEC(browser);
         return browser;
     }
     Steps steps(std::size_t from = 0) const {
@@ -535,7 +535,7 @@ TEST_F(Keys, TheBrowserWaitAsksForIecAtEverySampleAndEndsWithTheSession) {
     auto replacement = std::make_shared<FakeBrowser>(fake.log); // never busy
     std::size_t samples = 0;
     fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "busy" && ++samples == 2) k.IEC = replacement;
+        if (entry == "busy" && ++samples == 2) k.IEC(replacement);
     };
     k.Send(L"");
     EXPECT_EQ(samples, 9u); // one of the busy one, then seven of the other in a row, plus one
@@ -546,7 +546,7 @@ TEST_F(Keys, TheBrowserWaitAsksForIecAtEverySampleAndEndsWithTheSession) {
     fake.log.onEntry = [&](const std::string& entry) {
         if (entry == "busy" && ++samples == 4) {
             k.browser().quit(); // as the browser's quit event does, from a pumped message
-            k.IEC = nullptr;
+            k.IEC(nullptr);
         }
     };
     EXPECT_NO_THROW(k.Send(L""));

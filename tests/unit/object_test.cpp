@@ -1,114 +1,105 @@
-// Creating the automation object: its defaults, application 0, the Pause key's flag, DefFld
-// and WinDrv, the life of the file-system object, failures during creation; and the error
-// numbers and checked arithmetic that every member relies on.
-#include "base/checked.h"
+// The object as a whole: what creating it asks the platform for, DefFld and WinDrv, the failures
+// that leave no object, the error numbers clients receive; and calls into it from its own message
+// pump while a member runs: one that acts is refused as busy until the call ends, one that reads
+// is answered.
 #include "component/core/object.h"
 #include "fakes.h"
 
 #include <gtest/gtest.h>
-
-#include <climits>
 
 namespace {
 
 using namespace kelmo;
 using namespace kelmo::fakes;
 
-class Creation : public ::testing::Test {
-protected:
-    std::unique_ptr<CKelmo> create() { return std::make_unique<CKelmo>(fake.services()); }
-
+TEST(Creation, TakesTheForegroundAsApplicationZeroForgetsThePauseKeyAndLetsTheFileSystemGo) {
     FakePlatform fake;
-};
-
-TEST_F(Creation, StartsWithTheDefaultsAndTheForegroundWindowAsApplicationZeroWithoutWaiting) {
     fake.windows.front = 7;
-    fake.keyboard.pressPause(); // before the object existed: forgotten, no pause box later
-    const auto k = create();
+    fake.keyboard.pressPause(); // before the object existed: no pause box later
+    CKelmo k(fake.services());
     EXPECT_EQ(fake.log.entries, (Steps{"seedRandom", "foreground 7", "key 19 1", "curdir",
                                        "create FileSystem", "fs specialFolderPath 0"}));
-    fake.windows.bringUp(0x5678); // later changes of the foreground do not matter
-
-    EXPECT_EQ(k->Atom, 25);
-    EXPECT_EQ(k->Mol1, 100);
-    EXPECT_EQ(k->Mol2, 1000);
-    EXPECT_EQ(k->Speed, 90);
-    EXPECT_TRUE(k->ODflag);
-    EXPECT_EQ(k->Repeat, 5);
-    EXPECT_EQ(k->RestMax, 10);
-    EXPECT_EQ(k->IEC, nullptr);
-    EXPECT_EQ(k->pacer().settleMs(), 100);
-    EXPECT_FALSE(k->browser().isOpen());
-    EXPECT_EQ(k->apps().windows(), std::vector<WindowHandle>{7});
-    EXPECT_EQ(k->apps().processIds(), std::vector<platform::ProcessId>{0});
-    EXPECT_EQ(k->apps().previous(), 0);
-    EXPECT_EQ(k->AppNum(), 0);
-    EXPECT_EQ(k->AppCur(), 0);
+    EXPECT_EQ(k.apps().windows(), std::vector<WindowHandle>{7});
+    EXPECT_EQ(k.IEC(), nullptr);
+    EXPECT_FALSE(k.holdsFileSystem());
+    EXPECT_EQ(fake.objects.fileSystems.at(0).use_count(), 1); // the factory's reference only
+    const auto fs = k.FS();
+    EXPECT_EQ(fs, fake.objects.fileSystems.at(1));
+    EXPECT_EQ(k.FS(), fs);
     EXPECT_TRUE(fake.dialogs.boxes.empty());
 }
 
-TEST_F(Creation, CompletesTheCurrentDirectoryAsDefFldAndTakesWinDrvFromTheWindowsFolder) {
-    const std::pair<std::wstring, std::wstring> directories[] = {
-        {L"C:\\Work", L"C:\\Work\\"},
-        {L"  C:\\  ", L"C:\\"},
-        {L"   C:\\My Work  ", L"C:\\My Work\\"},
-        {L"\u3000C:\\Work\u3000", L"\u3000C:\\Work\u3000\\"},
+TEST(Creation, CompletesTheCurrentDirectoryAsDefFldAndTakesWinDrvFromTheWindowsFolder) {
+    const std::wstring cases[][4] = {
+        // current directory, DefFld, Windows folder, WinDrv
+        {L"C:\\Work", L"C:\\Work\\", L"D:\\WINNT", L"D:\\"},
+        {L"  C:\\  ", L"C:\\", L"c:\\windows\\", L"c:\\"},
+        {L"\u3000C:\\Work\u3000", L"\u3000C:\\Work\u3000\\", L"E:\\", L"E:\\"},
     };
-    for (const auto& [directory, defFld] : directories) {
-        SCOPED_TRACE(narrow(directory));
+    for (const auto& [directory, defFld, windowsFolder, winDrv] : cases) {
+        FakePlatform fake;
         fake.processes.directory = directory;
-        EXPECT_EQ(create()->DefFld(), defFld);
-    }
-    for (const std::wstring windowsFolder : {L"D:\\WINNT", L"c:\\windows\\", L"E:\\"}) {
-        SCOPED_TRACE(narrow(windowsFolder));
         fake.objects.windowsFolder = windowsFolder;
-        EXPECT_EQ(create()->WinDrv(), windowsFolder.substr(0, 2) + L"\\");
+        CKelmo k(fake.services());
+        EXPECT_EQ(k.DefFld(), defFld);
+        EXPECT_EQ(k.WinDrv(), winDrv);
     }
 }
 
-TEST_F(Creation, ReleasesTheFileSystemObjectAndFsCreatesANewOne) {
-    const auto k = create();
-    EXPECT_FALSE(k->holdsFileSystem());
-    ASSERT_EQ(fake.objects.fileSystems.size(), 1u);
-    EXPECT_EQ(fake.objects.fileSystems[0].use_count(), 1); // only the factory's reference
-
-    const auto first = k->FS();
-    ASSERT_EQ(fake.objects.fileSystems.size(), 2u);
-    EXPECT_EQ(first, fake.objects.fileSystems[1]);
-    EXPECT_TRUE(k->holdsFileSystem());
-    EXPECT_EQ(k->FS(), first);
-    EXPECT_EQ(fake.objects.fileSystems.size(), 2u);
-}
-
-TEST_F(Creation, FailsWithTheErrorOfTheFileSystemObject) {
-    const auto notRegistered = static_cast<std::int32_t>(0x80040154u);
-    fake.log.failures.emplace("create FileSystem", KelmoError(notRegistered, L"not registered"));
-    EXPECT_EQ(errorNumberOf([&] { create(); }), notRegistered);
-
-    fake.log.failures.clear();
-    const auto denied = static_cast<std::int32_t>(0x80070005u);
-    fake.log.failures.emplace("fs specialFolderPath", KelmoError(denied, L"denied"));
-    EXPECT_EQ(errorNumberOf([&] { create(); }), denied);
+TEST(Creation, FailsWithTheErrorOfTheFileSystemObject) {
+    for (const char* step : {"create FileSystem", "fs specialFolderPath"}) {
+        FakePlatform fake;
+        fake.log.failures.emplace(step, KelmoError(-2147221164, L"not registered"));
+        EXPECT_EQ(errorNumberOf([&] { CKelmo k(fake.services()); }), -2147221164) << step;
+    }
 }
 
 TEST(ErrorNumbers, ClassicNumbersBecomeAutomationScodesAndHresultsStayAsTheyAre) {
-    EXPECT_EQ(automationScode(5), static_cast<std::int32_t>(0x800A0005u));
-    EXPECT_EQ(automationScode(91), static_cast<std::int32_t>(0x800A005Bu));
-    const auto notRegistered = static_cast<std::int32_t>(0x80040154u);
-    EXPECT_EQ(automationScode(notRegistered), notRegistered);
+    EXPECT_EQ(automationScode(0xFFFF), static_cast<std::int32_t>(0x800AFFFFu));
+    EXPECT_EQ(automationScode(0), 0);
+    EXPECT_EQ(automationScode(-2147221164), -2147221164);
 }
 
-TEST(ErrorNumbers, CheckedArithmeticRaisesOverflowInsteadOfWrapping) {
-    EXPECT_EQ(checkedAdd<std::int16_t>(32766, 1), 32767);
-    EXPECT_EQ(checkedMul<std::int32_t>(214748364, 10), 2147483640);
-    EXPECT_EQ((checkedNarrow<std::int16_t, std::int32_t>(-32768)), -32768);
-    const std::function<void()> overflowing[] = {
-        [] { checkedAdd<std::int16_t>(32767, 1); }, [] { checkedSub<std::int16_t>(-32768, 1); },
-        [] { checkedMul<std::int32_t>(-1, INT_MIN); },
-        [] { checkedNarrow<std::int16_t, std::int32_t>(32768); },
-        [] { checkedNarrow<std::int16_t, std::int32_t>(-32769); }};
-    for (const auto& operation : overflowing)
-        EXPECT_EQ(errorNumberOf(operation), errors::Overflow);
+class Reentry : public ::testing::Test {
+protected:
+    Reentry() : k(fake.services()) { fake.log.clear(); }
+
+    FakePlatform fake;
+    CKelmo k;
+};
+
+TEST_F(Reentry, AnActingCallDuringAnotherIsBusyAReadIsAnsweredAndTheOuterCallCompletes) {
+    std::vector<std::optional<std::int32_t>> refused;
+    std::int16_t appNum = -1;
+    fake.clock.onPump = [&] { // once, after the outer call has typed a key
+        if (fake.log.count("type") == 0 || !refused.empty()) return;
+        for (const auto& nested : std::vector<std::function<void()>>{
+                 [&] { k.Send(L"x"); }, [&] { k.Pass(L"x", 0); }, [&] { k.Break(L""); },
+                 [&] { k.Rest(1, false); }, [&] { k.DefFld(L"D:\\"); },
+                 [&] { k.FldFiles(); }}) // no folder yet: it would ask
+            refused.push_back(errorNumberOf(nested));
+        appNum = k.AppNum();
+        k.Mol1 = 50;
+        k.ODOff();
+    };
+    k.Send(L"ab");
+    EXPECT_EQ(refused, std::vector<std::optional<std::int32_t>>(6, errors::Busy));
+    EXPECT_EQ(appNum, 0);
+    EXPECT_EQ(fake.log.args("type"), (Steps{"a", "b"}));
+    EXPECT_TRUE(fake.dialogs.boxes.empty());
+    EXPECT_EQ(k.DefFld(), L"C:\\Work\\");
+    EXPECT_EQ(k.pacer().settleMs(), 1000);
+}
+
+TEST_F(Reentry, ThePauseBoxIsACallAndTheRefusalEndsWithTheCallAlsoWhenItFailed) {
+    std::optional<std::int32_t> refused;
+    fake.log.onEntry = [&](const std::string& entry) {
+        if (entry == "box Kelmo_Break") refused = errorNumberOf([&] { k.Send(L"x"); });
+    };
+    EXPECT_EQ(k.Break(L""), 2);
+    EXPECT_EQ(refused, errors::Busy);
+    EXPECT_EQ(errorNumberOf([&] { k.Send(L"a{bad}"); }), errors::InvalidCall);
+    EXPECT_EQ(errorNumberOf([&] { k.Send(L"b"); }), std::nullopt);
 }
 
 } // namespace

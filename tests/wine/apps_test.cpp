@@ -5,7 +5,7 @@
 // the platform's browser and follows the browser the script assigns to IEC.
 #include "fixture.h"
 #include "pilot.h"
-#include "platform/win32/comobject.h"
+#include "platform/win32/module/comobject.h"
 
 #include "toolio.h"
 

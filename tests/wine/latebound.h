@@ -1,92 +1,86 @@
-// Late-bound calls on a registered "Kelmo.CKelmo" object, as any automation client makes them:
-// names through GetIDsOfNames, arguments as VARIANTs, errors as EXCEPINFO.
+// Late-bound calls on a registered object ("Kelmo.CKelmo" unless named), as any automation client
+// makes them: names through GetIDsOfNames, arguments as VARIANTs, errors as EXCEPINFO.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kelmo::test {
 
+// A VARIANT that clears itself.
+struct Value : VARIANT {
+    Value() : VARIANT{} {}
+    Value(const Value& o) : VARIANT{} { VariantCopy(this, const_cast<Value*>(&o)); }
+    Value(Value&& o) noexcept : VARIANT(std::exchange(static_cast<VARIANT&>(o), VARIANT{})) {}
+    Value& operator=(const Value& o) {
+        VariantCopy(this, const_cast<Value*>(&o)); // clears this first
+        return *this;
+    }
+    ~Value() { VariantClear(this); }
+};
+
 struct CallResult {
     HRESULT hr = S_OK;
-    VARIANT value{};
-    SCODE scode = 0;
+    Value value;
+    SCODE scode = 0; // with the description, when hr is DISP_E_EXCEPTION
     std::wstring description;
-    CallResult() { VariantInit(&value); }
-    CallResult(const CallResult&) = delete;
-    CallResult(CallResult&& other) noexcept
-        : hr(other.hr), value(other.value), scode(other.scode),
-          description(std::move(other.description)) {
-        VariantInit(&other.value);
-    }
-    ~CallResult() { VariantClear(&value); }
     long asLong() const;
     std::wstring asString() const;
 };
 
-// An argument: a value, or "omitted" (VT_ERROR DISP_E_PARAMNOTFOUND), as scripts pass it.
-class Arg {
-public:
-    Arg(long v) { VariantInit(&v_), v_.vt = VT_I4, v_.lVal = v; }
+// An argument as scripts pass it: a value, Null, Empty, an array, or "omitted".
+struct Arg : Value {
+    Arg(long v) : Arg(Type{VT_I4}) { lVal = v; }
     Arg(int v) : Arg(static_cast<long>(v)) {}
-    Arg(bool v) {
-        VariantInit(&v_), v_.vt = VT_BOOL, v_.boolVal = v ? VARIANT_TRUE : VARIANT_FALSE;
+    Arg(bool v) : Arg(Type{VT_BOOL}) { boolVal = v ? VARIANT_TRUE : VARIANT_FALSE; }
+    Arg(double v) : Arg(Type{VT_R8}) { dblVal = v; }
+    Arg(const wchar_t* s) : Arg(Type{VT_BSTR}) { bstrVal = SysAllocString(s); }
+    Arg(IDispatch* object) : Arg(Type{VT_DISPATCH}) {
+        if ((pdispVal = object)) object->AddRef();
     }
-    Arg(const wchar_t* s) { VariantInit(&v_), v_.vt = VT_BSTR, v_.bstrVal = SysAllocString(s); }
-    Arg(IDispatch* object) {
-        VariantInit(&v_), v_.vt = VT_DISPATCH, v_.pdispVal = object;
-        if (object) object->AddRef();
-    }
-    Arg(double v) { VariantInit(&v_), v_.vt = VT_R8, v_.dblVal = v; }
-    static Arg omitted() {
-        Arg a(0L);
-        a.v_.vt = VT_ERROR;
-        a.v_.scode = DISP_E_PARAMNOTFOUND;
+    static Arg omitted() { return Arg(Type{VT_ERROR, DISP_E_PARAMNOTFOUND}); }
+    static Arg null() { return Arg(Type{VT_NULL}); }
+    static Arg empty() { return Arg(Type{VT_EMPTY}); }
+    static Arg array() { // one element, as Array("x") makes it
+        Arg a(Type{VT_ARRAY | VT_VARIANT});
+        a.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
         return a;
     }
-    static Arg null() {
-        Arg a(0L);
-        a.v_.vt = VT_NULL;
-        return a;
-    }
-    static Arg empty() {
-        Arg a(0L);
-        a.v_.vt = VT_EMPTY;
-        return a;
-    }
-    // A one-element array of Variant, as Array("x") makes it.
-    static Arg array() {
-        Arg a(0L);
-        a.v_.vt = VT_ARRAY | VT_VARIANT;
-        a.v_.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
-        return a;
-    }
-    Arg(const Arg& o) { VariantInit(&v_), VariantCopy(&v_, const_cast<VARIANT*>(&o.v_)); }
-    ~Arg() { VariantClear(&v_); }
-    const VARIANT& get() const { return v_; }
 
 private:
-    VARIANT v_;
+    struct Type {
+        VARTYPE vt;
+        SCODE scode = 0;
+    };
+    explicit Arg(Type type) { vt = type.vt, scode = type.scode; }
 };
 
 class LateBound {
 public:
     explicit LateBound(const wchar_t* progId = L"Kelmo.CKelmo");
     LateBound(const LateBound&) = delete;
-    LateBound& operator=(const LateBound&) = delete;
-    ~LateBound();
+    ~LateBound() {
+        if (object_) object_->Release();
+    }
     IDispatch* get() const { return object_; }
     HRESULT created() const { return created_; }
 
     DISPID id(const wchar_t* name) const;
-    CallResult call(const wchar_t* name, std::vector<Arg> args = {}) const;
-    CallResult get(const wchar_t* name) const;
-    CallResult put(const wchar_t* name, const Arg& value) const;
-    CallResult putRef(const wchar_t* name, const Arg& object) const; // Set name = object
     CallResult invoke(DISPID id, WORD flags, std::vector<Arg> args) const;
+    CallResult call(const wchar_t* name, std::vector<Arg> args = {}) const {
+        return invoke(id(name), DISPATCH_METHOD | DISPATCH_PROPERTYGET, std::move(args));
+    }
+    CallResult get(const wchar_t* name) const { return invoke(id(name), DISPATCH_PROPERTYGET, {}); }
+    CallResult put(const wchar_t* name, const Arg& value) const {
+        return invoke(id(name), DISPATCH_PROPERTYPUT, {value});
+    }
+    CallResult putRef(const wchar_t* name, const Arg& object) const { // Set name = object
+        return invoke(id(name), DISPATCH_PROPERTYPUTREF, {object});
+    }
 
 private:
     IDispatch* object_ = nullptr;

@@ -1,27 +1,17 @@
-// COM on Win32: HRESULT failures as KelmoError, object creation by ProgID, and late-bound calls
-// of an IDispatch's members by name. Failures become KelmoError with the HRESULT as the number
-// and the object's own description where it gives one. The owners (ComPtr, Variant, Bstr ...)
-// are in owned.h.
+// The platform's automation objects from C++: created by ProgID, called late-bound by member
+// name through IDispatch, and handed back to scripts as the IDispatch behind them. A failed call
+// raises KelmoError with the HRESULT as the number and the object's own description where it
+// gives one.
 #pragma once
 
 #include <windows.h>
 #include <oleauto.h>
 
 #include <initializer_list>
-#include <string>
 
-#include "base/error.h"
 #include "platform/win32/owned.h"
 
 namespace kelmo::win32 {
-
-// The full path of a loaded module (a DLL or the program), however long it is.
-std::wstring modulePath(HMODULE module);
-
-// Raises a KelmoError for a failed HRESULT.
-void throwIfFailed(HRESULT hr, const wchar_t* what);
-// Raises a KelmoError for the calling thread's last Win32 error (GetLastError).
-[[noreturn]] void throwLastError(const wchar_t* what);
 
 // Creates an automation object by ProgID (CoCreateInstance, in-process or local server).
 ComPtr<IDispatch> createObject(const wchar_t* progId);

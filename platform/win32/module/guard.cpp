@@ -1,14 +1,15 @@
-// Exceptions as automation errors: what each kind of exception is reported as, and the error
-// info handed to the caller.
-#include "component/com/guard.h"
+// Exceptions as automation errors: what each kind of exception is reported as, the error info
+// handed to the caller, and the line written to the debugger's output.
+#include "platform/win32/module/guard.h"
 
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
 
 #include "platform/win32/owned.h"
 
-namespace kelmo::com {
+namespace kelmo::win32 {
 
 namespace {
 
@@ -61,6 +62,20 @@ constexpr ArgumentFailure ArgumentFailures[] = {
     {DISP_E_NOTACOLLECTION, 451, L"Object not a collection"},
 };
 
+// "Kelmo: <member>: error <number> (0x<HRESULT>): <description>" to the debugger's output.
+// Written only for a failure, so it costs nothing otherwise; lost when even that has no memory.
+void writeDebugLine(const KelmoError& error, const wchar_t* member, HRESULT hr) noexcept {
+    try {
+        wchar_t number[48];
+        std::swprintf(number, std::size(number), L": error %ld (0x%08lX): ",
+                      static_cast<long>(error.number()), static_cast<unsigned long>(hr));
+        const std::wstring line = std::wstring(L"Kelmo: ") + (member ? member : L"?") + number +
+                                  error.description() + L"\n";
+        OutputDebugStringW(line.c_str());
+    } catch (...) {
+    }
+}
+
 } // namespace
 
 std::optional<KelmoError> argumentError(HRESULT hr) {
@@ -86,7 +101,7 @@ HRESULT failureCode(const KelmoError& error) noexcept {
     return FAILED(hr) ? hr : E_FAIL;
 }
 
-HRESULT reportError(const KelmoError& error, REFIID iid) noexcept {
+HRESULT reportError(const KelmoError& error, const wchar_t* member, REFIID iid) noexcept {
     win32::ComPtr<ICreateErrorInfo> create;
     if (SUCCEEDED(CreateErrorInfo(create.put()))) {
         create->SetGUID(iid);
@@ -94,7 +109,9 @@ HRESULT reportError(const KelmoError& error, REFIID iid) noexcept {
         create->SetDescription(const_cast<LPOLESTR>(error.description().c_str()));
         if (auto info = create.query<IErrorInfo>(IID_IErrorInfo)) SetErrorInfo(0, info.get());
     }
-    return failureCode(error);
+    const HRESULT hr = failureCode(error);
+    writeDebugLine(error, member, hr);
+    return hr;
 }
 
-} // namespace kelmo::com
+} // namespace kelmo::win32

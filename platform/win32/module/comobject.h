@@ -1,7 +1,7 @@
 // ComObject: IUnknown for the COM objects this module implements (the automation object, its
 // class factory, event sinks, enumerators): QueryInterface over a list of interfaces, and the
-// object's lifetime, either by reference count or for as long as the module is loaded. The
-// module's count of live objects and of server locks decides DllCanUnloadNow.
+// object's lifetime, either by reference count (counted among the module's live objects
+// meanwhile) or for as long as the module is loaded.
 #pragma once
 
 #include <windows.h>
@@ -12,21 +12,10 @@
 #include <tuple>
 #include <utility>
 
+#include "platform/win32/module/module.h"
 #include "platform/win32/owned.h"
 
 namespace kelmo::win32 {
-
-// The objects and locks that keep the module loaded.
-namespace module {
-long liveObjects() noexcept;
-void lock() noexcept;
-void unlock() noexcept;
-// No live object and no lock: the module may be unloaded.
-bool canUnload() noexcept;
-// Kept by ComObject: one more, or one less, live object.
-void objectCreated() noexcept;
-void objectDestroyed() noexcept;
-} // namespace module
 
 // One interface a COM object implements, and every interface id QueryInterface answers with
 // it: its own and those of the interfaces it extends, e.g. Implements<_CKelmo, IID__CKelmo,

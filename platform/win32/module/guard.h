@@ -1,7 +1,9 @@
-// The one translation of failures at the COM boundary: every entry point of the component runs
-// its body through guarded(), so that no exception leaves the module. Whatever is thrown
-// (KelmoError, std::bad_alloc, any std::exception, anything else) becomes a failed HRESULT with
-// error info for the caller's thread: source "Kelmo" and a description.
+// The guard every entry into this module's COM objects runs through (the automation object's
+// members, the class factory, the server's exports, event sinks): no exception leaves the module.
+// Whatever is thrown (KelmoError, std::bad_alloc, any std::exception, anything else) becomes a
+// failed HRESULT with error info for the caller's thread (source "Kelmo", a description), and
+// is written to the debugger's output as "Kelmo: <member>: error <number> (<HRESULT>):
+// <description>", so that a debug viewer shows what failed where.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +14,7 @@
 
 #include "base/error.h"
 
-namespace kelmo::com {
+namespace kelmo::win32 {
 
 // The error that the exception being handled stands for. Call only inside a catch block.
 KelmoError currentError() noexcept;
@@ -27,16 +29,18 @@ HRESULT failureCode(const KelmoError& error) noexcept;
 // result.
 std::optional<KelmoError> argumentError(HRESULT hr);
 
-// Sets error info (source "Kelmo", the description, the interface iid) for the calling thread
-// and returns failureCode(error).
-HRESULT reportError(const KelmoError& error, REFIID iid) noexcept;
+// Reports the failure of `member` to the client: sets error info (source "Kelmo", the
+// description, the interface iid) for the calling thread, writes the failure to the debugger's
+// output, and returns failureCode(error).
+HRESULT reportError(const KelmoError& error, const wchar_t* member, REFIID iid) noexcept;
 
 // Runs body, which returns nothing (S_OK then) or an HRESULT. An exception becomes the failure
-// of the call, reported for the interface iid; when `failure` is given, the error is also kept
+// of `member`, reported for the interface iid; when `failure` is given, the error is also kept
 // there (and emptied on success), for an IDispatch::Invoke to give it to its caller as
 // EXCEPINFO.
 template <typename Body>
-HRESULT guarded(REFIID iid, Body&& body, std::optional<KelmoError>* failure = nullptr) noexcept {
+HRESULT guarded(const wchar_t* member, REFIID iid, Body&& body,
+                std::optional<KelmoError>* failure = nullptr) noexcept {
     if (failure) failure->reset();
     try {
         if constexpr (std::is_void_v<decltype(body())>) {
@@ -47,10 +51,10 @@ HRESULT guarded(REFIID iid, Body&& body, std::optional<KelmoError>* failure = nu
         }
     } catch (...) {
         KelmoError error = currentError();
-        const HRESULT hr = reportError(error, iid);
+        const HRESULT hr = reportError(error, member, iid);
         if (failure) *failure = std::move(error);
         return hr;
     }
 }
 
-} // namespace kelmo::com
+} // namespace kelmo::win32
