@@ -102,11 +102,12 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 HWND createWindow(const std::wstring& title, bool edit) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW wc{.lpfnWndProc = windowProc,
-                 .hInstance = instance,
-                 .hCursor = LoadCursorW(nullptr, IDC_ARROW),
-                 .hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
-                 .lpszClassName = L"KelmoKeyRecWindow"};
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = L"KelmoKeyRecWindow";
     if (!edit && !RegisterClassW(&wc)) return nullptr;
     const DWORD style = WS_OVERLAPPEDWINDOW |
                         (edit ? WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN : 0);

@@ -16,7 +16,7 @@ using Keys = ComTest;
 TEST_F(Keys, ScriptsArriveAsTheirKeysAndCharacters) {
     struct Row {
         const wchar_t* script;
-        SCODE error; // 0 when Send succeeds
+        std::uint32_t error; // 0 when Send succeeds
         const char* keys;
         const wchar_t* text; // the characters received, or nullptr
     };
@@ -47,7 +47,7 @@ TEST_F(Keys, ScriptsArriveAsTheirKeysAndCharacters) {
         fastPacing(k);
         const auto r = k.call(L"Send", {Arg(row.script)});
         recorder.settle();
-        EXPECT_EQ(r.hr == S_OK ? 0 : r.scode, row.error);
+        EXPECT_EQ(r.hr == S_OK ? 0u : static_cast<std::uint32_t>(r.scode), row.error);
         if (row.keys) {
             const bool scans = std::string(row.keys).find(':') != std::string::npos;
             EXPECT_EQ(recorder.keys(scans), row.keys);

@@ -1,13 +1,14 @@
 // Running KeyRec.exe and reading its log.
 #include "recorder.h"
 
-#include "toolio.h"
+#include "pilot.h"
 
 #include <sstream>
 
 namespace kelmo::test {
 
 using testtools::readFileBytes;
+using testtools::waitUntil;
 
 namespace {
 std::string field(const std::string& line, const std::string& name) {
@@ -15,6 +16,11 @@ std::string field(const std::string& line, const std::string& name) {
     if (at == std::string::npos) return {};
     const auto start = at + name.size() + 2;
     return line.substr(start, line.find(' ', start) - start);
+}
+bool startsWith(const std::string& line, std::initializer_list<const char*> names) {
+    for (const char* name : names)
+        if (line.rfind(name, 0) == 0) return true;
+    return false;
 }
 } // namespace
 
@@ -40,33 +46,23 @@ KeyRecorder::KeyRecorder(StartedElsewhere) : KeyRecorder(L"KeyRecW.exe", L"") {}
 
 KeyRecorder::KeyRecorder(bool editMode, const std::wstring& options)
     : KeyRecorder(L"KeyRec.exe", (editMode ? L" --edit " : L" ") + options) {
-    STARTUPINFOW startup{.cb = sizeof startup};
-    std::wstring command = command_;
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &process_))
-        attach();
+    if (process_.emplace(command_).started()) attach();
 }
 
 bool KeyRecorder::attach() {
-    for (int i = 0; i < 200 && !window_; ++i) {
-        Sleep(50);
-        const std::string hwnd = readFileBytes(log_ + L".hwnd");
-        if (!hwnd.empty()) window_ = reinterpret_cast<HWND>(std::stoull(hwnd, nullptr, 16));
-    }
-    for (int i = 0; i < 100 && window_ && GetForegroundWindow() != window_; ++i)
-        Sleep(20); // until it has the focus
+    waitUntil([this] { return !readFileBytes(log_ + L".hwnd").empty(); }, 10'000);
+    const std::string hwnd = readFileBytes(log_ + L".hwnd");
+    if (!hwnd.empty()) window_ = reinterpret_cast<HWND>(std::stoull(hwnd, nullptr, 16));
+    waitUntil([this] { return GetForegroundWindow() == window_; }, 2000); // it has the focus
     return window_ != nullptr;
 }
 
 std::wstring KeyRecorder::stop() {
-    if (window_ || process_.hProcess) testtools::writeUtf8File(log_ + L".quit", L"");
+    if (window_ || process_) testtools::writeUtf8File(log_ + L".quit", L"");
     window_ = nullptr;
-    if (!process_.hProcess) return {}; // started elsewhere: it ends by itself
-    if (WaitForSingleObject(process_.hProcess, 5000) != WAIT_OBJECT_0)
-        TerminateProcess(process_.hProcess, 1);
-    CloseHandle(process_.hProcess);
-    CloseHandle(process_.hThread);
-    process_ = {};
+    if (!process_) return {}; // started elsewhere: it ends by itself
+    process_->endsWithin(5000);
+    process_.reset();
     const std::string utf8 = readFileBytes(log_ + L".text");
     std::wstring text(utf8.size(), L'\0');
     text.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
@@ -88,9 +84,9 @@ std::string KeyRecorder::keys(bool scans) const {
     std::string result;
     std::istringstream lines(readFileBytes(log_));
     for (std::string line; std::getline(lines, line);) {
-        const bool down = line.rfind("WM_KEYDOWN", 0) == 0 || line.rfind("WM_SYSKEYDOWN", 0) == 0;
-        const bool up = line.rfind("WM_KEYUP", 0) == 0 || line.rfind("WM_SYSKEYUP", 0) == 0;
-        if ((!down && !up) || field(line, "vk") == "87") continue; // the injector's sentinel
+        const bool down = startsWith(line, {"WM_KEYDOWN", "WM_SYSKEYDOWN"});
+        if ((!down && !startsWith(line, {"WM_KEYUP", "WM_SYSKEYUP"})) || field(line, "vk") == "87")
+            continue; // no key, or the injector's sentinel
         result += (result.empty() ? "" : " ") + std::string(down ? "v" : "^") + field(line, "vk");
         if (scans) result += ":" + field(line, "scan") + (field(line, "ext") == "1" ? "e" : "");
     }
@@ -101,7 +97,7 @@ std::wstring KeyRecorder::text() const {
     std::wstring result;
     std::istringstream lines(readFileBytes(log_));
     for (std::string line; std::getline(lines, line);)
-        if (line.rfind("WM_CHAR", 0) == 0 || line.rfind("WM_SYSCHAR", 0) == 0)
+        if (startsWith(line, {"WM_CHAR", "WM_SYSCHAR"}))
             result += static_cast<wchar_t>(std::stoul(field(line, "ch").substr(2), nullptr, 16));
     return result;
 }

@@ -3,8 +3,9 @@
 // sentinel key (F24) is left out.
 #pragma once
 
-#include <windows.h>
+#include "fixture.h"
 
+#include <optional>
 #include <string>
 
 namespace kelmo::test {
@@ -18,16 +19,13 @@ public:
     // (which opens no console), makes the window that attach() then waits for.
     struct StartedElsewhere {};
     explicit KeyRecorder(StartedElsewhere);
-    KeyRecorder(const KeyRecorder&) = delete;
-    KeyRecorder& operator=(const KeyRecorder&) = delete;
     ~KeyRecorder() { stop(); }
 
     const std::wstring& command() const { return command_; }
     bool attach();
     bool ready() const { return window_ != nullptr; }
     HWND window() const { return window_; }
-    // Waits until the log has not grown for a while: raw key events are paced, not waited for.
-    void settle() const;
+    void settle() const; // until the log has not grown for a while: raw key events are paced
     // Key downs and ups: "v10 v41 ^41 ^10"; with `scans` each as "v41:1E", an "e" after an
     // extended key's scan.
     std::string keys(bool scans = false) const;
@@ -36,13 +34,11 @@ public:
 
 private:
     KeyRecorder(const wchar_t* program, const std::wstring& options);
-
     std::wstring log_, command_;
-    PROCESS_INFORMATION process_{};
+    std::optional<Process> process_;
     HWND window_ = nullptr;
 };
 
-// The folder of the test program, where Kelmo.dll and tools/ are.
-std::wstring programFolder();
+std::wstring programFolder(); // the test program's folder, where Kelmo.dll and tools/ are
 
 } // namespace kelmo::test
