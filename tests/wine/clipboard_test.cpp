@@ -110,17 +110,13 @@ TEST_F(Paste, AHeldClipboardOrAWindowBusyForTwelveSecondsStillGetsThePassedTextA
 TEST_F(Paste, TwoHostsTypeAndPasteEachIntoItsOwnWindowAndLeaveTheClipboardIntact) {
     put(User);
     const TempFolder folder(L"hosts");
-    const std::wstring
-        go = folder / L"go",
-        script = folder.write(
-            L"host.js",
-            std::wstring(L"var k = new ActiveXObject('Kelmo.CKelmo'); k.Atom = 1; k.Mol1 = 1;\n"
-                         L"var fs = new ActiveXObject('Scripting.FileSystemObject'), tag = "
-                         L"WScript.Arguments(0), go = WScript.Arguments(1);\n"
-                         L"fs.CreateTextFile(go + '.' + tag).Close();\n"
-                         L"while (!fs.FileExists(go)) {}\n"
-                         L"for (var i = 0; i < 20; ++i) { k.Send(tag + i + '~'); k.Pass('<' + tag "
-                         L"+ i + '>'); }\n"));
+    const std::wstring host =
+        L"var k = new ActiveXObject('Kelmo.CKelmo');\n" + std::wstring(FastPacingJs) +
+        L"var fs = new ActiveXObject('Scripting.FileSystemObject'), tag = WScript.Arguments(0), "
+        L"go = WScript.Arguments(1);\nfs.CreateTextFile(go + '.' + tag).Close();\n"
+        L"while (!fs.FileExists(go)) {}\n"
+        L"for (var i = 0; i < 20; ++i) { k.Send(tag + i + '~'); k.Pass('<' + tag + i + '>'); }\n";
+    const std::wstring go = folder / L"go", script = folder.write(L"host.js", host);
     std::optional<KeyRecorder> windows[2];
     std::optional<Process> hosts[2];
     for (int h = 0; h < 2; ++h) { // each object takes its own window as application 0

@@ -31,7 +31,7 @@ TEST_F(Keys, ScriptsArriveAsTheirKeysAndCharacters) {
         {L"+%^{tab}+{tab &H2}{tab 0}abc+", 0,
          "v12 v11 v09 ^09 ^11 ^12 v10 v09 ^09 ^10 v10 v09 ^09 ^10 v41 ^41 v42 ^42 v43 ^43",
          nullptr},
-        {L"{PRTSC}%{PRTSC}", 0, "", nullptr},
+        {L"{PRTSC}%{PRTSC}", 0, "v2C:01 v2C:00", nullptr}, // key downs alone
         {L"{x 3}{+}{^}{%}{~}{(}{)}{{}{}}{[}{]}{} 3}+(a{)}b)", 0, nullptr, L"xxx+^%~(){}[]}}}A)B"},
         {L"Hello, World! [x]\u65e5\u672c\u8a9e", 0, nullptr,
          L"Hello, World! [x]\u65e5\u672c\u8a9e"},
