@@ -86,6 +86,8 @@ TEST(KeyScript, ParsesEveryFormAndNamesTheFaultOfAMalformedOne) {
         // A long text is shortened, never between the halves of a surrogate pair.
         {{L"{" + std::wstring(50, L'x') + L"}"},
          R"(! unknown key name "{)" + std::string(39, 'x') + R"(...")"},
+        {{L"{" + std::wstring(38, L'x') + L"}"}, // 40 units: quoted whole
+         R"(! unknown key name "{)" + std::string(38, 'x') + R"(}" at character 1)"},
         {{L"{" + std::wstring(38, L'x') + Grin + L"}"},
          R"(! unknown key name "{)" + std::string(38, 'x') + R"(..." at character 1)"},
     };
