@@ -1,9 +1,6 @@
 // Text helpers shared by the members.
 #include "base/text.h"
 
-#include "base/error.h"
-
-#include <cmath>
 #include <cwctype>
 
 namespace kelmo::text {
@@ -38,26 +35,6 @@ std::wstring cut(const std::wstring& text, std::size_t maxChars) {
     const bool splitsPair =
         maxChars > 0 && text[maxChars - 1] >= 0xD800 && text[maxChars - 1] <= 0xDBFF;
     return text.substr(0, splitsPair ? maxChars - 1 : maxChars);
-}
-
-std::int16_t toInteger(const std::wstring& text) {
-    const std::wstring t = trimSpaces(text);
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < t.size() && (t[i] == L'+' || t[i] == L'-')) negative = t[i++] == L'-';
-    double value = 0;
-    bool digits = false;
-    for (; i < t.size() && std::iswdigit(t[i]); ++i, digits = true)
-        value = value * 10 + (t[i] - L'0');
-    if (i < t.size() && t[i] == L'.') {
-        double scale = 0.1;
-        for (++i; i < t.size() && std::iswdigit(t[i]); ++i, digits = true, scale /= 10)
-            value += (t[i] - L'0') * scale;
-    }
-    if (!digits || i != t.size()) errors::raise(errors::TypeMismatch, L"\"" + text + L"\"");
-    value = std::nearbyint(negative ? -value : value); // half to even
-    if (value < -32768 || value > 32767) errors::raise(errors::Overflow);
-    return static_cast<std::int16_t>(value);
 }
 
 } // namespace kelmo::text

@@ -2,7 +2,6 @@
 // comparisons ignore letter case.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 namespace kelmo::text {
@@ -16,8 +15,5 @@ std::wstring right(const std::wstring& text, std::size_t n);
 // The first `maxChars` UTF-16 units (the whole text when it is shorter), one fewer when the
 // last of them would be the first half of a surrogate pair.
 std::wstring cut(const std::wstring& text, std::size_t maxChars);
-// A number as a script converts it to Integer: blanks around it allowed, decimals rounded half
-// to even; not a number raises error 13, out of the 16-bit range error 6.
-std::int16_t toInteger(const std::wstring& text);
 
 } // namespace kelmo::text

@@ -2,7 +2,6 @@
 // pieces, raw Print Screen / Esc / Tab chords and the browser wait), Pass and PassF.
 #include "component/core/object.h"
 #include "base/checked.h"
-#include "base/text.h"
 #include "component/core/calls.h"
 #include "component/core/keyscript.h"
 
@@ -12,8 +11,7 @@
 namespace kelmo {
 
 namespace {
-constexpr std::uint8_t VkShift = 16, VkCtrl = 17, VkAlt = 18, VkEsc = 27, VkTab = 9,
-                       VkPrintScreen = 44;
+constexpr std::uint8_t VkPrintScreen = 44;
 constexpr std::uint32_t KeyDown = 0, KeyUp = 2;
 constexpr std::int32_t DesktopTurnPollMs = 10;
 constexpr std::int32_t ClipboardRetryMs = 10;
@@ -24,10 +22,6 @@ const wchar_t* const ClipboardHeldText =
 const wchar_t* const ClipboardNotRestoredText =
     L"another program kept it open and the user gave up waiting; the passed text may still be "
     L"on it";
-
-std::uint8_t modifierKey(wchar_t c) {
-    return c == L'%' ? VkAlt : c == L'+' ? VkShift : VkCtrl;
-}
 
 } // namespace
 
@@ -96,7 +90,7 @@ void CKelmo::sendKeys(const std::wstring& script, const std::function<void()>& b
     const std::int32_t n = checkedNarrow<std::int16_t>(script.size());
     for (std::int32_t i = 1; i <= n; ++i) {
         pacer_.paceWait();
-        const std::wstring piece = nextPiece(script, i);
+        const Piece piece = nextPiece(script, i);
         if (beforeEachPiece) beforeEachPiece();
         deliverPiece(piece);
     }
@@ -108,43 +102,21 @@ void CKelmo::sendKeys(const std::wstring& script, const std::function<void()>& b
     apps_.adoptForeground();
 }
 
-void CKelmo::deliverPiece(const std::wstring& piece) {
-    // Only brace pieces get the special-key tests; a group always ends in ")".
-    if (piece.empty() || piece.back() != L'}' || piece.find(L'{') == std::wstring::npos) {
-        typeKeys(piece);
-        return;
-    }
-    if (text::endsWithNoCase(piece, L"{PRTSC}")) {
-        pressPrintScreen(text::right(piece, 8).front() == L'%' ? 0 : 1);
-    } else if (text::endsWithNoCase(piece, L"{esc}")) {
-        pressChord(chordFromWindow(text::right(piece, 7), VkEsc));
-    } else if (text::endsWithNoCase(piece, L"{tab}")) {
-        pressChord(chordFromWindow(text::right(piece, 7), VkTab));
-    } else if (text::containsNoCase(piece, L"{tab ")) {
-        const std::size_t space = piece.find(L' ');
-        const std::int16_t count =
-            sv_.conversions.toInteger(piece.substr(space + 1, piece.size() - 1 - (space + 1)));
-        const std::wstring modifiers = piece.substr(0, piece.find(L'{'));
-        pressChordTimes(count, chordFromWindow(text::right(modifiers, 2), VkTab));
-    } else {
-        typeKeys(piece);
+void CKelmo::deliverPiece(const Piece& piece) {
+    switch (piece.kind) {
+    case Piece::Kind::Keys:
+        return typeKeys(piece.text);
+    case Piece::Kind::Chord:
+        return pressChord(piece.chord);
+    case Piece::Kind::RepeatedChord:
+        return pressChordTimes(sv_.conversions.toInteger(piece.count), piece.chord);
+    case Piece::Kind::PrintScreen:
+        return pressPrintScreen(piece.scan);
     }
 }
 
-// The chord of a special key from the modifiers in front of it: the first modifier, then the
-// second if it differs, then the key.
-CKelmo::Chord CKelmo::chordFromWindow(const std::wstring& window, std::uint8_t key) {
-    const wchar_t first = window.empty() ? L'\0' : window[0];
-    const wchar_t second = window.size() < 2 ? L'\0' : window[1];
-    if (first != L'%' && first != L'+' && first != L'^') return {key, {}, {}};
-    const bool secondCounts =
-        second != first && (second == L'%' || second == L'+' || second == L'^');
-    if (secondCounts) return {modifierKey(first), modifierKey(second), key};
-    return {modifierKey(first), key, {}};
-}
-
-void CKelmo::pressPrintScreen(std::uint16_t scan) {
-    sv_.keyboard.rawKeyEvent(VkPrintScreen, static_cast<std::uint8_t>(scan & 0xFF), KeyDown);
+void CKelmo::pressPrintScreen(std::uint8_t scan) {
+    sv_.keyboard.rawKeyEvent(VkPrintScreen, scan, KeyDown);
     pacer_.paceWait();
 }
 
@@ -206,7 +178,7 @@ template <typename Paste> void CKelmo::passThroughClipboard(const std::wstring& 
         adoptUsersCopy();
     } catch (...) {
         try {
-            if (!std::exchange(restored, true)) putClipboardBack(*saved);
+            if (!restored) putClipboardBack(*saved); // unless the run ends and did it already
         } catch (...) {
             // the paste's own failure is the one to report
         }

@@ -1,9 +1,10 @@
-// The key-script parser and Send's piece cutting. The parser walks the script once, keeping
-// the stack of open groups and the run of modifiers written before the next key, and emits
-// press/key/release actions.
+// The key-script grammar: the parser and Send's piece cutting. The parser walks the script once,
+// keeping the stack of open groups and the run of modifiers written before the next key, and
+// emits press/key/release actions. The cutter finds where a piece ends and how Send delivers it.
 #include "component/core/keyscript.h"
 
 #include "base/error.h"
+#include "base/text.h"
 
 #include <algorithm>
 #include <optional>
@@ -198,8 +199,7 @@ private:
     void bracedKey() {
         const std::size_t open = pos_;
         std::size_t close = std::wstring_view::npos;
-        if (open + 1 < script_.size() && script_[open + 1] == L'}')
-            close = script_.find(L'}', open + 2);
+        if (script_.substr(open + 1).starts_with(L'}')) close = script_.find(L'}', open + 2);
         if (close == std::wstring_view::npos) close = script_.find(L'}', open + 1);
         if (close == std::wstring_view::npos)
             fail(L"\"{\" at character " + position(open) + L" is not closed in " +
@@ -263,7 +263,7 @@ private:
     }
 
     std::wstring_view excerptAround(std::size_t at) const {
-        const std::size_t from = at > 10 ? at - 10 : 0;
+        const std::size_t from = at - std::min<std::size_t>(at, 10);
         return script_.substr(from, at - from + 11);
     }
 
@@ -298,6 +298,7 @@ std::vector<KeyAction> parseKeyScript(std::wstring_view script) {
 namespace {
 
 constexpr std::int32_t MaxPosition = 32767; // positions are 16-bit
+constexpr std::uint8_t VkShift = 16, VkCtrl = 17, VkAlt = 18, VkEsc = 27, VkTab = 9;
 
 bool isModifier(std::optional<wchar_t> c) {
     return c == L'+' || c == L'%' || c == L'^';
@@ -309,22 +310,12 @@ std::optional<wchar_t> unitAt(const std::wstring& script, std::int32_t i) {
     return script[static_cast<std::size_t>(i) - 1];
 }
 
-// The next position of a piece that is still growing; an unclosed group runs into the 16-bit
-// limit and fails with an overflow.
-std::int32_t advance(std::int32_t i) {
-    if (i >= MaxPosition) errors::raise(errors::Overflow, L"unclosed ( or { in the key script");
-    return i + 1;
-}
-
-} // namespace
-
-namespace {
-
-// Moves i to the next position and appends its unit (nothing past the end) to the piece.
+// Moves i to the next position and appends its unit (nothing past the end) to the piece. A
+// piece that is still growing at the 16-bit limit is an unclosed group: an overflow.
 std::optional<wchar_t> appendNext(const std::wstring& script, std::int32_t& i,
                                   std::wstring& piece) {
-    i = advance(i);
-    const auto unit = unitAt(script, i);
+    if (i >= MaxPosition) errors::raise(errors::Overflow, L"unclosed ( or { in the key script");
+    const auto unit = unitAt(script, ++i);
     if (unit) piece += *unit;
     return unit;
 }
@@ -355,23 +346,59 @@ void appendGroup(const std::wstring& script, std::int32_t& i, std::wstring& piec
 bool continuesKey(std::optional<wchar_t> first, std::optional<wchar_t> next) {
     if (!first || !next) return false;
     return (*first == L'\r' && *next == L'\n') ||
-           (*first >= 0xD800 && *first <= 0xDBFF && *next >= 0xDC00 && *next <= 0xDFFF);
+           (isHighSurrogate(*first) && isLowSurrogate(*next));
+}
+
+std::uint8_t modifierKey(wchar_t c) {
+    return c == L'%' ? VkAlt : c == L'+' ? VkShift : VkCtrl;
+}
+
+// The chord of `key` held with the modifiers among the last two characters of `before`: the
+// first of them, then the second if it is another modifier.
+Chord chordAfter(std::wstring_view before, std::uint8_t key) {
+    const std::wstring_view window =
+        before.substr(before.size() - std::min<std::size_t>(before.size(), 2));
+    if (window.empty() || !isModifier(window[0])) return {key, {}, {}};
+    if (window.size() == 2 && window[1] != window[0] && isModifier(window[1]))
+        return {modifierKey(window[0]), modifierKey(window[1]), key};
+    return {modifierKey(window[0]), key, {}};
+}
+
+// A brace piece: the keys Send presses itself rather than have the injector type them.
+void classifyBracePiece(Piece& piece) {
+    const std::wstring& text = piece.text;
+    const std::wstring_view view = text;
+    const bool esc = text::endsWithNoCase(text, L"{esc}");
+    if (text::endsWithNoCase(text, L"{PRTSC}")) {
+        piece.kind = Piece::Kind::PrintScreen;
+        piece.scan = text.size() > 7 && text[text.size() - 8] == L'%' ? 0 : 1;
+    } else if (esc || text::endsWithNoCase(text, L"{tab}")) {
+        piece.kind = Piece::Kind::Chord;
+        piece.chord = chordAfter(view.substr(0, text.size() - 5), esc ? VkEsc : VkTab);
+    } else if (text::containsNoCase(text, L"{tab ")) {
+        piece.kind = Piece::Kind::RepeatedChord;
+        const std::size_t blank = text.find(L' ');
+        piece.count = text.substr(blank + 1, text.size() - 1 - (blank + 1));
+        piece.chord = chordAfter(view.substr(0, text.find(L'{')), VkTab);
+    }
 }
 
 } // namespace
 
-std::wstring nextPiece(const std::wstring& script, std::int32_t& i) {
-    std::wstring piece;
+Piece nextPiece(const std::wstring& script, std::int32_t& i) {
+    Piece piece;
     auto last = unitAt(script, i);
-    if (last) piece += *last;
+    if (last) piece.text += *last;
     while (isModifier(last))
-        last = appendNext(script, i, piece);
-    if (last == L'(')
-        appendGroup(script, i, piece);
-    else if (last == L'{')
-        appendBraceGroup(script, i, piece);
-    else if (continuesKey(last, unitAt(script, i + 1)))
-        appendNext(script, i, piece);
+        last = appendNext(script, i, piece.text);
+    if (last == L'(') {
+        appendGroup(script, i, piece.text);
+    } else if (last == L'{') {
+        appendBraceGroup(script, i, piece.text);
+        classifyBracePiece(piece);
+    } else if (continuesKey(last, unitAt(script, i + 1))) {
+        appendNext(script, i, piece.text);
+    }
     return piece;
 }
 

@@ -11,6 +11,7 @@
 #include "component/core/browser.h"
 #include "component/core/folderguard.h"
 #include "component/core/folderwork.h"
+#include "component/core/keyscript.h"
 #include "component/core/pacer.h"
 #include "component/core/paths.h"
 #include "component/core/tuning.h"
@@ -133,14 +134,9 @@ private:
     void leaveMeasuringPage();
 
     // Key delivery (keys.cpp).
-    struct Chord {
-        std::uint8_t key;
-        std::optional<std::uint8_t> extra1, extra2;
-    };
-    void deliverPiece(const std::wstring& piece);
+    void deliverPiece(const Piece& piece);
     void typeKeys(const std::wstring& script);
-    static Chord chordFromWindow(const std::wstring& window, std::uint8_t key);
-    void pressPrintScreen(std::uint16_t scan);
+    void pressPrintScreen(std::uint8_t scan);
     void pressChord(const Chord& chord);
     void pressChordTimes(std::int16_t count, const Chord& chord);
     template <typename Paste> void passThroughClipboard(const std::wstring& text, Paste paste);

@@ -15,6 +15,7 @@
 
 #include "base/error.h"
 #include "platform/keyactions.h"
+#include "platform/win32/extendedkeys.h"
 #include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {
@@ -64,34 +65,6 @@ WORD modifierKey(Modifier m) {
 
 bool isModifierKey(WORD vk) {
     return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
-}
-
-// Keys whose scan code has the E0 prefix, for keys a layout types characters with.
-bool isExtendedKey(WORD vk) {
-    switch (vk) {
-    case VK_CANCEL:
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_END:
-    case VK_HOME:
-    case VK_LEFT:
-    case VK_UP:
-    case VK_RIGHT:
-    case VK_DOWN:
-    case VK_SNAPSHOT:
-    case VK_INSERT:
-    case VK_DELETE:
-    case VK_DIVIDE:
-    case VK_NUMLOCK:
-    case VK_RCONTROL:
-    case VK_RMENU:
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_APPS:
-        return true;
-    default:
-        return false;
-    }
 }
 
 KelmoError failure(HRESULT hr, const std::wstring& description) {

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/extendedkeys.h"
+
 #include <shlobj.h>
 
 #include <algorithm>
@@ -139,32 +141,7 @@ inline bool setControlText(HWND dialog, int id, const std::wstring& text) {
            result;
 }
 
-inline bool isExtendedKey(WORD vk) {
-    switch (vk) {
-    case VK_CANCEL:
-    case VK_PRIOR:
-    case VK_NEXT:
-    case VK_END:
-    case VK_HOME:
-    case VK_LEFT:
-    case VK_UP:
-    case VK_RIGHT:
-    case VK_DOWN:
-    case VK_SNAPSHOT:
-    case VK_INSERT:
-    case VK_DELETE:
-    case VK_LWIN:
-    case VK_RWIN:
-    case VK_APPS:
-    case VK_DIVIDE:
-    case VK_NUMLOCK:
-    case VK_RCONTROL:
-    case VK_RMENU:
-        return true;
-    default:
-        return false;
-    }
-}
+using kelmo::win32::isExtendedKey;
 
 inline INPUT keyEvent(WORD vk, bool up) {
     INPUT input{};

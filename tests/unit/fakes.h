@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cwchar>
 #include <cwctype>
 #include <deque>
 #include <functional>
@@ -458,34 +459,31 @@ public:
 };
 
 // The Pause key with GetAsyncKeyState semantics: the top bit while it is down, the low bit when
-// it was pressed since the previous query. A query clears that flag, but a key held down
-// auto-repeats and sets it again. Other keys are never pressed.
+// it was pressed since the previous query, which clears it (a key held down auto-repeats and
+// sets it again). Other keys are never pressed.
 class FakeKeyboard : public platform::Keyboard, FakeBase {
 public:
     static constexpr int Pause = 19;
     using FakeBase::FakeBase;
-
     std::int16_t asyncKeyState(int virtualKey) override {
-        std::int16_t state = 0;
-        if (virtualKey == Pause) {
-            state = static_cast<std::int16_t>((pauseDown_ ? 0x8000 : 0) | (pausePressed_ ? 1 : 0));
-            pausePressed_ = pauseDown_;
-        }
+        const bool pause = virtualKey == Pause;
+        const auto state = static_cast<std::int16_t>(pause ? (down_ ? 0x8000 : 0) | pressed_ : 0);
+        if (pause) pressed_ = down_;
         log.add("key", virtualKey, state);
         return state;
     }
     void rawKeyEvent(std::uint8_t virtualKey, std::uint8_t scan, std::uint32_t flags) override {
         log.add("rawkey", virtualKey, scan, flags);
     }
-    void pressPause() { pausePressed_ = true; } // pressed and released again
-    void holdPause() { pauseDown_ = pausePressed_ = true; }
-    void releasePause() { pauseDown_ = false; }
+    void pressPause() { pressed_ = true; } // pressed and released again
+    void holdPause() { down_ = pressed_ = true; }
+    void releasePause() { down_ = false; }
     void pressPauseAt(std::int64_t timeMs) {
         time.at(timeMs, [this] { pressPause(); });
     }
 
 private:
-    bool pauseDown_ = false, pausePressed_ = false;
+    bool down_ = false, pressed_ = false;
 };
 
 // Logs what it types; `whileTyping` then plays the injector's side of a long or slow run.
@@ -629,40 +627,35 @@ private:
     };
 };
 
-// The formats the clipboard holds; a snapshot is a copy of them.
+// The formats the clipboard holds (format -> content); a snapshot is a copy of them. Another
+// program may hold it open until `heldUntilMs`; `copy` is the user copying a text.
 class FakeClipboard : public platform::Clipboard, FakeBase {
 public:
-    using Formats = std::map<std::wstring, std::wstring>; // clipboard format -> content
+    using Formats = std::map<std::wstring, std::wstring>;
     static inline const std::wstring Text = L"CF_UNICODETEXT";
     using FakeBase::FakeBase;
-
     std::unique_ptr<Snapshot> save() override {
         log.add("clipboard save");
         return std::make_unique<Saved>(formats);
     }
     void setText(const std::wstring& text) override {
         log.add("clipboard set", text);
-        formats = {{Text, text}};
-        ++sequence_;
+        copy(text);
     }
     bool restore(const Snapshot& snapshot) override {
-        if (time.now() < heldUntilMs) {
-            log.add("clipboard held");
-            return false;
-        }
-        log.add("clipboard restore");
+        log.add(time.now() < heldUntilMs ? "clipboard held" : "clipboard restore");
+        if (time.now() < heldUntilMs) return false;
         formats = dynamic_cast<const Saved&>(snapshot).formats;
         ++sequence_;
         return true;
     }
     std::uint32_t sequenceNumber() override { return sequence_; }
-    // The user copies something of their own.
     void copy(const std::wstring& text) {
         formats = {{Text, text}};
         ++sequence_;
     }
     Formats formats;
-    std::int64_t heldUntilMs = 0; // another program keeps the clipboard open until then
+    std::int64_t heldUntilMs = 0;
 
 private:
     std::uint32_t sequence_ = 1;
@@ -921,18 +914,23 @@ public:
     using FakeBase::FakeBase;
     bool tryAcquire() override {
         if (held) throw VirtualTimeExceeded{}; // the thread already holds it: a wait for itself
-        if (time.now() < otherHoldsUntilMs) return false;
-        return held = true;
+        return held = time.now() >= otherHoldsUntilMs;
     }
     void release() override { held = false; }
     bool held = false;
     std::int64_t otherHoldsUntilMs = 0;
 };
 
-// A plain conversion of a count: decimal, as the component's own tests write them.
+// Counts in decimal only (the platform converts as the script languages do: "&H2", "2.5").
 class FakeConversions : public platform::Conversions {
 public:
-    std::int16_t toInteger(const std::wstring& text) override { return text::toInteger(text); }
+    std::int16_t toInteger(const std::wstring& text) override {
+        wchar_t* end = nullptr;
+        const long value = std::wcstol(text.c_str(), &end, 10);
+        if (end == text.c_str() || *end) errors::raise(errors::TypeMismatch);
+        if (value < -32768 || value > 32767) errors::raise(errors::Overflow);
+        return static_cast<std::int16_t>(value);
+    }
 };
 
 // Every fake, on one log and one clock, bundled as the services the component is given.
