@@ -29,15 +29,16 @@ const std::wstring CopySourceMissing =
     L"そのフォルダは存在しません。コピー元フォルダを選択し直してください ";
 const std::wstring Overwrite =
     L"box 36 上書きの確認  そのフォルダはすでに存在します。上書きコピーしますか ";
-const std::wstring WorkD = Desktop + L"\\Work_D";
+const std::wstring WorkD = Desktop + L"\\Work_D", Unflagged = L"fs setAttributes " + WorkD + L"\\";
 using Choice = std::optional<FakeShell::Choice>;
-const Choice Cancel = std::nullopt, Data = FakeShell::Choice{L"Data", L"D:\\Data"},
-             Src = FakeShell::Choice{L"Src", L"D:\\Src"};
+const Choice Cancel = std::nullopt, Data = Choice{{L"Data", L"D:\\Data"}},
+             Src = Choice{{L"Src", L"D:\\Src"}};
 constexpr std::int32_t Unspecified = -2147467259;
 
+// A call (the member and its arguments), what the user answers and which platform calls fail,
+// then what the user and the disk see in order, and what it returns (FldDelete: CurFld).
 struct Case {
-    const char* what;
-    std::function<std::wstring(CKelmo&)> call;
+    std::vector<std::wstring> call;
     std::vector<Choice> chosen;               // the browse dialogs' answers in turn
     std::vector<std::wstring> typed;          // the confirmation boxes' answers in turn
     std::vector<std::int32_t> answered;       // the message boxes' answers in turn
@@ -46,30 +47,31 @@ struct Case {
     std::wstring result;
 };
 
-std::wstring deleting(CKelmo& k, std::optional<std::wstring> path) {
-    k.FldDelete(path);
-    return L"";
-}
-
 class Folders : public ::testing::Test {
 protected:
-    Folders() {
+    Folders() : k(fake.services()) {
         for (const std::wstring& folder :
              std::vector<std::wstring>{L"C:\\", L"C:\\Work", L"C:\\Work\\ Old ", L"C:\\Users",
                                        L"C:\\Users\\me", Desktop, L"D:\\", L"D:\\Data", L"D:\\Src",
-                                       L"D:\\Copy", L"E:\\", L"E:\\Backup", L"E:\\WINDOWS"})
+                                       L"D:\\Copy", L"E:\\", L"E:\\Backup", L"E:\\WINDOWS", WorkD})
             disk().addFolder(folder);
-        disk().addFolder(WorkD);
         disk().addFile(WorkD + L"\\a.txt", 1 | 32);
         disk().addFile(WorkD + L"\\b.txt", 1 | 2 | 256);
     }
     FakeDisk& disk() { return fake.objects.disk; }
 
-    // A new object makes the call; the dialogs it shows ("browse <title> 1", "input <title>
-    // <proposed>", "box <flags> <title> <text>") and what it writes or removes, in order.
+    std::wstring call(const std::vector<std::wstring>& call) {
+        const std::vector<std::wstring> args(call.begin() + 1, call.end());
+        if (call[0] == L"FldSet") return k.FldSet(args.at(0));
+        if (call[0] == L"FldSetD") return k.FldSetD(args);
+        if (call[0] == L"FldCopy") return k.FldCopy(args.at(0), args.at(1));
+        k.FldDelete(args.empty() ? std::nullopt : std::optional(args[0]));
+        return k.currentFolder();
+    }
+    // The dialogs shown ("browse <title> 1", "input <title> <proposed>", "box <flags> <title>
+    // <text>") and what was written or removed, in order.
     void expect(const Case& c) {
-        SCOPED_TRACE(c.what);
-        CKelmo k(fake.services());
+        SCOPED_TRACE(narrow(c.call[0] + L" " + (c.call.size() > 1 ? c.call[1] : L"")));
         fake.log.clear();
         fake.log.failures.clear();
         for (const auto& [entry, number] : c.fail)
@@ -78,10 +80,10 @@ protected:
         fake.dialogs.typed.assign(c.typed.begin(), c.typed.end());
         fake.dialogs.answers.queued.assign(c.answered.begin(), c.answered.end());
         fake.dialogs.boxes.clear();
-        EXPECT_EQ(c.call(k), c.result);
+        EXPECT_EQ(call(c.call), c.result);
         Steps seen, expected;
         std::size_t box = 0;
-        for (const std::string& e : fake.log.entries) {
+        for (const std::string& e : fake.log.entries)
             if (e.starts_with("box ")) {
                 const auto& shown = fake.dialogs.boxes.at(box++);
                 seen.push_back("box " + std::to_string(shown.flags) + " " +
@@ -91,7 +93,6 @@ protected:
                        e.starts_with("fs set")) {
                 seen.push_back(e);
             }
-        }
         for (const std::wstring& step : c.seen)
             expected.push_back(narrow(step));
         EXPECT_EQ(seen, expected);
@@ -99,103 +100,117 @@ protected:
     }
 
     FakePlatform fake;
+    CKelmo k;
 };
 
+// One object makes the calls in turn.
 TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
     // clang-format off
     const Case cases[] = {
-        {"FldSet: a given folder, trimmed", [](CKelmo& k) { return k.FldSet(L" D:\\Data "); },
-         {}, {}, {}, {}, {}, L"D:\\Data\\"},
-        {"FldSet: \"\" is DefFld", [](CKelmo& k) { return k.FldSet(L""); },
-         {}, {}, {}, {}, {}, L"C:\\Work\\"},
-        {"FldSet: a missing folder is created", [](CKelmo& k) { return k.FldSet(L"New\\"); },
-         {}, {}, {}, {}, {L"fs create C:\\Work\\New"}, L"C:\\Work\\New\\"},
-        {"FldSet: a failed creation, then the user chooses; Cancel is the desktop",
-         [](CKelmo& k) { return k.FldSet(L"D:\\Missing\\New"); },
-         {Cancel}, {Keep}, {}, {{"fs create D:\\Missing", 76}},
-         {L"fs create D:\\Missing\\New", Failed + L"76 " + PathFailed, Browse, Confirm + Desktop},
-         Desktop + L"\\"},
-        {"FldSet: an empty answer asks again; a folder titled as the desktop is the desktop",
-         [](CKelmo& k) { return k.FldSet(L"browse"); },
-         {Data, FakeShell::Choice{L"DESKTOP", L"D:\\Elsewhere"}}, {L"", Keep}, {}, {},
-         {Browse, Confirm + L"D:\\Data", Browse, Confirm + Desktop}, Desktop + L"\\"},
-        {"FldSet: a failure reading the choice is forgotten for the desktop",
-         [](CKelmo& k) { return k.FldSet(L"?"); },
-         {FakeShell::Choice{L"ﾃﾞｽｸﾄｯﾌﾟ", L""}}, {L"  Reports "}, {}, {{"folder path", Unspecified}},
-         {Browse, Confirm + Desktop, L"fs create C:\\Work\\Reports"}, L"C:\\Work\\Reports\\"},
-        {"FldSet: ... and reported after the pass otherwise", [](CKelmo& k) { return k.FldSet(L"?"); },
-         {FakeShell::Choice{L"x", L""}, Cancel}, {L"Other", L"Other"}, {}, {{"folder path", Unspecified}},
-         {Browse, Confirm, L"fs create C:\\Work\\Other", Failed + L"-2147467259 " + PathFailed,
-          Browse, Confirm + Desktop}, L"C:\\Work\\Other\\"},
-        {"FldSetD: patterns into the named folder, whose files lose their read-only flag",
-         [](CKelmo& k) { return k.FldSetD({L"*.txt", L"D:\\Data", L"*.csv", L"Work_D"}); },
-         {}, {}, {}, {},
-         {L"fs copyFile D:\\Data\\*.txt " + WorkD + L"\\", L"fs copyFile D:\\Data\\*.csv " + WorkD + L"\\",
-          L"fs setAttributes " + WorkD + L"\\a.txt 32", L"fs setAttributes " + WorkD + L"\\b.txt 2"},
-         WorkD + L"\\"},
-        {"FldSetD: without patterns every file, into the source's name and _D",
-         [](CKelmo& k) { return k.FldSetD({L"D:\\Data"}); }, {}, {}, {}, {},
-         {L"fs create " + Desktop + L"\\Data_D", L"fs copyFile D:\\Data\\*.* " + Desktop + L"\\Data_D\\"},
-         Desktop + L"\\Data_D\\"},
-        {"FldSetD: a missing source (0), a failed copy: the box, then the user chooses the source",
-         [](CKelmo& k) { return k.FldSetD({L"D:\\Nowhere", L"*.doc", L"Out_D"}); },
-         {Data, Src}, {Keep, Keep}, {}, {{"fs copyFile D:\\Data", 53}},
-         {Failed + L"0 そのフォルダは存在しません。選択し直してください ", SourceBrowse,
-          SourceConfirm + L"D:\\Data", L"fs create " + Desktop + L"\\Out_D",
-          L"fs copyFile D:\\Data\\*.doc " + Desktop + L"\\Out_D\\", Failed + L"53 " + GatherFailed,
-          SourceBrowse, SourceConfirm + L"D:\\Src", L"fs copyFile D:\\Src\\*.doc " + Desktop + L"\\Out_D\\"},
-         Desktop + L"\\Out_D\\"},
-        {"FldSetD: the gathering folder as the source is refused",
-         [](CKelmo& k) { return k.FldSetD({L"Work_D", L"*.csv"}); },
-         {FakeShell::Choice{L"Work_D", WorkD}, Data}, {Keep, Keep}, {}, {},
-         {SourceBrowse, SourceConfirm + WorkD,
-          Failed + L"70 " + GatherFailed + L"\r\n\r\n" + WorkD + L"\r\nは元フォルダそのもののため、コピーしません。",
-          SourceBrowse, SourceConfirm + L"D:\\Data", L"fs copyFile D:\\Data\\*.csv " + WorkD + L"\\",
-          L"fs setAttributes " + WorkD + L"\\a.txt 32", L"fs setAttributes " + WorkD + L"\\b.txt 2"},
-         WorkD + L"\\"},
-        {"FldCopy: No to overwriting lets the user choose the parent; the copy keeps its name",
-         [](CKelmo& k) { return k.FldCopy(L"D:\\Src", L"D:\\Copy"); },
-         {FakeShell::Choice{L"Backup", L"E:\\Backup"}}, {Keep}, {7}, {},
-         {Overwrite, L"browse コピー先の親フォルダを選択してください 1",
-          L"input コピー先フォルダの確認 E:\\Backup\\Src", L"fs copyFolder D:\\Src E:\\Backup\\Src"},
-         L"E:\\Backup\\Src\\"},
-        {"FldCopy: only Yes overwrites", [](CKelmo& k) { return k.FldCopy(L"D:\\Src", L"D:\\Copy\\"); },
-         {}, {}, {6}, {}, {Overwrite, L"fs copyFolder D:\\Src D:\\Copy\\"}, L"D:\\Copy\\"},
-        {"FldCopy: a missing source (0), a failed copy: the user chooses the source, not the destination",
-         [](CKelmo& k) { return k.FldCopy(L"Q:\\Missing", L"D:\\Dest"); },
-         {Src, Data}, {Keep, Keep}, {}, {{"fs copyFolder D:\\Src", 70}},
-         {Failed + L"0 " + CopySourceMissing, CopyFrom, CopyFromConfirm + L"D:\\Src",
-          L"fs copyFolder D:\\Src D:\\Dest", Failed + L"70 " + CopyFailed, CopyFrom,
-          CopyFromConfirm + L"D:\\Data", L"fs copyFolder D:\\Data D:\\Dest"},
-         L"D:\\Dest\\"},
-        {"FldCopy: a source that cannot be looked up counts as missing",
-         [](CKelmo& k) { return k.FldCopy(L"D:\\Data", L"E:\\Out"); },
-         {Src}, {Keep}, {}, {{"fs exists D:\\Data", 70}},
-         {Failed + L"70 " + CopySourceMissing, CopyFrom, CopyFromConfirm + L"D:\\Src",
-          L"fs copyFolder D:\\Src E:\\Out"}, L"E:\\Out\\"},
-        {"FldCopy: a source that exists after a failure", [](CKelmo& k) { return k.FldCopy(L"?", L"E:\\Out"); },
-         {Src, FakeShell::Choice{L"Desktop", L""}}, {L"D:\\Src", L"D:\\Src"}, {}, {{"folder path", Unspecified}},
-         {CopyFrom, CopyFromConfirm,
-          Failed + L"-2147467259 コピー元フォルダのパス指定に失敗しました。手動で選択してください ",
-          CopyFrom, CopyFromConfirm + Desktop, L"fs copyFolder D:\\Src E:\\Out"}, L"E:\\Out\\"},
-        {"FldCopy: a copy into its own source is refused before anything is written",
-         [](CKelmo& k) { return k.FldCopy(L"D:\\Src", L"D:\\Src\\Sub"); }, {Data}, {Keep}, {}, {},
-         {Failed + L"70 " + CopyFailed + L"\r\n\r\nD:\\Src\\Sub\r\nはコピー元フォルダそのものか、その中にあるため、コピーしません。",
-          CopyFrom, CopyFromConfirm + L"D:\\Data", L"fs copyFolder D:\\Data D:\\Src\\Sub"},
-         L"D:\\Src\\Sub\\"},
-        {"FldDelete before any folder was settled on: 76", [](CKelmo& k) { return deleting(k, std::nullopt); },
-         {}, {}, {}, {}, {Failed + L"76 " + DeleteFailed}, L""},
-        {"FldDelete: an untrimmed name in DefFld, without asking", [](CKelmo& k) { return deleting(k, L" Old "); },
-         {}, {}, {}, {}, {L"remove C:\\Work\\ Old "}, L""},
-        {"FldDelete(\"\"): the current folder, which stays current",
-         [](CKelmo& k) { return k.FldSet(L"D:\\Copy") + deleting(k, L"") + k.currentFolder(); },
-         {}, {}, {}, {}, {L"remove D:\\Copy"}, L"D:\\Copy\\D:\\Copy\\"},
-        {"FldDelete: the chosen folder, at once", [](CKelmo& k) { return deleting(k, L"?"); },
-         {Src}, {}, {}, {}, {DeleteBrowse, L"remove D:\\Src"}, L""},
-        {"FldDelete: no folder chosen is 91", [](CKelmo& k) { return deleting(k, L"Browse"); },
-         {Cancel}, {}, {}, {}, {DeleteBrowse, Failed + L"91 " + DeleteFailed}, L""},
-        {"FldDelete: ... also when the dialog failed", [](CKelmo& k) { return deleting(k, L"?"); },
-         {}, {}, {}, {{"browse", Unspecified}}, {DeleteBrowse, Failed + L"91 " + DeleteFailed}, L""},
+        // Before any folder was settled on, FldDelete asks the platform for nothing.
+        {.call = {L"FldDelete"}, .seen = {Failed + L"76 " + DeleteFailed}},
+        {.call = {L"FldSet", L" D:\\Data "}, .result = L"D:\\Data\\"},
+        {.call = {L"FldSet", L""}, .result = L"C:\\Work\\"},
+        {.call = {L"FldSet", L"New\\"}, .seen = {L"fs create C:\\Work\\New"},
+         .result = L"C:\\Work\\New\\"},
+        // A failed creation, then the user chooses; Cancel proposes the desktop.
+        {.call = {L"FldSet", L"D:\\Missing\\New"}, .chosen = {Cancel}, .typed = {Keep},
+         .fail = {{"fs create D:\\Missing", 76}},
+         .seen = {L"fs create D:\\Missing\\New", Failed + L"76 " + PathFailed, Browse,
+                  Confirm + Desktop},
+         .result = Desktop + L"\\"},
+        // An empty answer asks again; a folder titled as the desktop is the desktop.
+        {.call = {L"FldSet", L"browse"}, .chosen = {Data, Choice{{L"DESKTOP", L"D:\\Elsewhere"}}},
+         .typed = {L"", Keep}, .seen = {Browse, Confirm + L"D:\\Data", Browse, Confirm + Desktop},
+         .result = Desktop + L"\\"},
+        // A failure reading the choice is forgotten for the desktop, else reported after the pass.
+        {.call = {L"FldSet", L"?"}, .chosen = {Choice{{L"ﾃﾞｽｸﾄｯﾌﾟ", L""}}},
+         .typed = {L"  Reports "}, .fail = {{"folder path", Unspecified}},
+         .seen = {Browse, Confirm + Desktop, L"fs create C:\\Work\\Reports"},
+         .result = L"C:\\Work\\Reports\\"},
+        {.call = {L"FldSet", L"?"}, .chosen = {Choice{{L"x", L""}}, Cancel},
+         .typed = {L"Other", L"Other"}, .fail = {{"folder path", Unspecified}},
+         .seen = {Browse, Confirm, L"fs create C:\\Work\\Other",
+                  Failed + L"-2147467259 " + PathFailed, Browse, Confirm + Desktop},
+         .result = L"C:\\Work\\Other\\"},
+        // FldSetD: the patterns into the named folder, whose files then lose their read-only flag.
+        {.call = {L"FldSetD", L"*.txt", L"D:\\Data", L"*.csv", L"Work_D"},
+         .seen = {L"fs copyFile D:\\Data\\*.txt " + WorkD + L"\\",
+                  L"fs copyFile D:\\Data\\*.csv " + WorkD + L"\\", Unflagged + L"a.txt 32",
+                  Unflagged + L"b.txt 2"},
+         .result = WorkD + L"\\"},
+        {.call = {L"FldSetD", L"D:\\Data"},
+         .seen = {L"fs create " + Desktop + L"\\Data_D",
+                  L"fs copyFile D:\\Data\\*.* " + Desktop + L"\\Data_D\\"},
+         .result = Desktop + L"\\Data_D\\"},
+        // A missing source (0), a failed copy: the box, then the user chooses the source.
+        {.call = {L"FldSetD", L"D:\\Nowhere", L"*.doc", L"Out_D"}, .chosen = {Data, Src},
+         .typed = {Keep, Keep}, .fail = {{"fs copyFile D:\\Data", 53}},
+         .seen = {Failed + L"0 そのフォルダは存在しません。選択し直してください ", SourceBrowse,
+                  SourceConfirm + L"D:\\Data", L"fs create " + Desktop + L"\\Out_D",
+                  L"fs copyFile D:\\Data\\*.doc " + Desktop + L"\\Out_D\\",
+                  Failed + L"53 " + GatherFailed, SourceBrowse, SourceConfirm + L"D:\\Src",
+                  L"fs copyFile D:\\Src\\*.doc " + Desktop + L"\\Out_D\\"},
+         .result = Desktop + L"\\Out_D\\"},
+        // The gathering folder as the source is refused.
+        {.call = {L"FldSetD", L"Work_D", L"*.csv"}, .chosen = {Choice{{L"Work_D", WorkD}}, Data},
+         .typed = {Keep, Keep},
+         .seen = {SourceBrowse, SourceConfirm + WorkD,
+                  Failed + L"70 " + GatherFailed + L"\r\n\r\n" + WorkD +
+                      L"\r\nは元フォルダそのもののため、コピーしません。",
+                  SourceBrowse, SourceConfirm + L"D:\\Data",
+                  L"fs copyFile D:\\Data\\*.csv " + WorkD + L"\\", Unflagged + L"a.txt 32",
+                  Unflagged + L"b.txt 2"},
+         .result = WorkD + L"\\"},
+        // FldCopy: No to overwriting lets the user choose the parent, the copy keeping its name;
+        // only Yes overwrites.
+        {.call = {L"FldCopy", L"D:\\Src", L"D:\\Copy"},
+         .chosen = {Choice{{L"Backup", L"E:\\Backup"}}}, .typed = {Keep}, .answered = {7},
+         .seen = {Overwrite, L"browse コピー先の親フォルダを選択してください 1",
+                  L"input コピー先フォルダの確認 E:\\Backup\\Src",
+                  L"fs copyFolder D:\\Src E:\\Backup\\Src"},
+         .result = L"E:\\Backup\\Src\\"},
+        {.call = {L"FldCopy", L"D:\\Src", L"D:\\Copy\\"}, .answered = {6},
+         .seen = {Overwrite, L"fs copyFolder D:\\Src D:\\Copy\\"}, .result = L"D:\\Copy\\"},
+        // A missing source (0), a failed copy: the user chooses the source, not the destination.
+        {.call = {L"FldCopy", L"Q:\\Missing", L"D:\\Dest"}, .chosen = {Src, Data},
+         .typed = {Keep, Keep}, .fail = {{"fs copyFolder D:\\Src", 70}},
+         .seen = {Failed + L"0 " + CopySourceMissing, CopyFrom, CopyFromConfirm + L"D:\\Src",
+                  L"fs copyFolder D:\\Src D:\\Dest", Failed + L"70 " + CopyFailed, CopyFrom,
+                  CopyFromConfirm + L"D:\\Data", L"fs copyFolder D:\\Data D:\\Dest"},
+         .result = L"D:\\Dest\\"},
+        // A source that cannot be looked up counts as missing.
+        {.call = {L"FldCopy", L"D:\\Data", L"E:\\Out"}, .chosen = {Src}, .typed = {Keep},
+         .fail = {{"fs exists D:\\Data", 70}},
+         .seen = {Failed + L"70 " + CopySourceMissing, CopyFrom, CopyFromConfirm + L"D:\\Src",
+                  L"fs copyFolder D:\\Src E:\\Out"},
+         .result = L"E:\\Out\\"},
+        // A source that exists after a failure.
+        {.call = {L"FldCopy", L"?", L"E:\\Out"}, .chosen = {Src, Choice{{L"Desktop", L""}}},
+         .typed = {L"D:\\Src", L"D:\\Src"}, .fail = {{"folder path", Unspecified}},
+         .seen = {CopyFrom, CopyFromConfirm,
+                  Failed + L"-2147467259 コピー元フォルダのパス指定に失敗しました。"
+                           L"手動で選択してください ",
+                  CopyFrom, CopyFromConfirm + Desktop, L"fs copyFolder D:\\Src E:\\Out"},
+         .result = L"E:\\Out\\"},
+        // A copy into its own source is refused before anything is written.
+        {.call = {L"FldCopy", L"D:\\Src", L"D:\\Src\\Sub"}, .chosen = {Data}, .typed = {Keep},
+         .seen = {Failed + L"70 " + CopyFailed + L"\r\n\r\nD:\\Src\\Sub\r\n"
+                           L"はコピー元フォルダそのものか、その中にあるため、コピーしません。",
+                  CopyFrom, CopyFromConfirm + L"D:\\Data", L"fs copyFolder D:\\Data D:\\Src\\Sub"},
+         .result = L"D:\\Src\\Sub\\"},
+        // FldDelete: an untrimmed name in DefFld, the current folder (which stays current) and a
+        // chosen one, without asking; no folder chosen, whether cancelled or failed, is 91.
+        {.call = {L"FldSet", L"D:\\Copy"}, .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L" Old "}, .seen = {L"remove C:\\Work\\ Old "},
+         .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L""}, .seen = {L"remove D:\\Copy"}, .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L"?"}, .chosen = {Src}, .seen = {DeleteBrowse, L"remove D:\\Src"},
+         .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L"Browse"}, .chosen = {Cancel},
+         .seen = {DeleteBrowse, Failed + L"91 " + DeleteFailed}, .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L"?"}, .fail = {{"browse", Unspecified}},
+         .seen = {DeleteBrowse, Failed + L"91 " + DeleteFailed}, .result = L"D:\\Copy\\"},
     };
     // clang-format on
     for (const Case& c : cases)
