@@ -92,22 +92,43 @@ inline std::vector<HWND> topLevelWindows() {
     return handles;
 }
 
+// Polls `condition` until it holds; false when it still does not after `timeoutMs`.
+inline bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(kPollIntervalMs);
+    }
+    return true;
+}
+
+// The first visible top-level window (in Z order) that `wanted` accepts, or null.
+inline HWND findWindowWhere(const std::function<bool(HWND)>& wanted) {
+    for (HWND window : topLevelWindows())
+        if (IsWindowVisible(window) && wanted(window)) return window;
+    return nullptr;
+}
+
 // A visible top-level window whose caption is exactly `caption`, or null.
 inline HWND findWindow(const std::wstring& caption) {
-    for (HWND window : topLevelWindows()) {
-        if (IsWindowVisible(window) && captionOf(window) == caption) return window;
-    }
-    return nullptr;
+    return findWindowWhere([&](HWND window) { return captionOf(window) == caption; });
+}
+
+// Polls for a visible top-level window that `wanted` accepts; null after the time-out.
+inline HWND waitForWindowWhere(const std::function<bool(HWND)>& wanted, DWORD timeoutMs) {
+    HWND found = nullptr;
+    waitUntil([&] { return (found = findWindowWhere(wanted)) != nullptr; }, timeoutMs);
+    return found;
 }
 
 // Polls for a visible top-level window with that exact caption; null after the time-out.
 inline HWND waitForWindow(const std::wstring& caption, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        if (HWND window = findWindow(caption)) return window;
-        if (GetTickCount64() >= deadline) return nullptr;
-        Sleep(kPollIntervalMs);
-    }
+    return waitForWindowWhere([&](HWND window) { return captionOf(window) == caption; }, timeoutMs);
+}
+
+// Waits until `window` is hidden or destroyed, so that the next wait does not find it again.
+inline bool waitGone(HWND window, DWORD timeoutMs) {
+    return waitUntil([window] { return !IsWindowVisible(window); }, timeoutMs);
 }
 
 // Every descendant control of `parent`, in Z order.

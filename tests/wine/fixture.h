@@ -1,26 +1,127 @@
-// What every Wine-side test of the component shares: an apartment for the test, fast pacing
-// for objects whose timing the test does not measure, and the error info a failure left.
+// The one fixture of the Wine-side tests: an apartment per test, fast pacing for objects whose
+// timing the test does not measure, a temporary folder and a started process that go with the
+// test (owned through the project's own template), and the error info a failure left.
 #pragma once
 
 #include "latebound.h"
+#include "toolio.h"
+
+#include "platform/win32/owned.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace kelmo::test {
 
+// The apartment is there before the members of a derived fixture and gone after them.
 class ComTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
-    void TearDown() override { CoUninitialize(); }
+    ComTest() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ~ComTest() override {
+        if (initialised_) CoUninitialize();
+    }
+    void SetUp() override { ASSERT_TRUE(initialised_); }
+
+private:
+    bool initialised_;
 };
 
-// One 1 ms idle sample between actions and after typing.
+// One 1 ms sample between actions and after typing, and every sample idle (Speed 101): a loaded
+// machine cannot hold a test that does not measure the pacing. FastPacingJs does the same for
+// an object `k` of a script the test writes.
 inline void fastPacing(const LateBound& k) {
     k.put(L"Atom", Arg(1));
     k.put(L"Mol1", Arg(1));
+    k.put(L"Speed", Arg(101));
     k.call(L"ODOn");
+}
+inline constexpr wchar_t FastPacingJs[] = L"k.Atom = 1; k.Mol1 = 1; k.Speed = 101; k.ODOn();\n";
+
+// Deletes `path` and everything below it, read-only files too; links are removed, not followed.
+inline void removeTree(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    const win32::Search search(FindFirstFileW((path + L"\\*").c_str(), &found));
+    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &found)) {
+        const std::wstring name = found.cFileName, inner = path + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        SetFileAttributesW(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
+        const DWORD kind = found.dwFileAttributes;
+        if (!(kind & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW(inner.c_str());
+        else if (kind & FILE_ATTRIBUTE_REPARSE_POINT)
+            RemoveDirectoryW(inner.c_str());
+        else
+            removeTree(inner);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+// A new folder of its own under %TEMP% ("kelmo-<tag>-<process>-<n>"), deleted with everything
+// in it when the object goes.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& tag = L"test") {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        const std::wstring stem =
+            temp + (L"kelmo-" + tag + L"-") + std::to_wstring(GetCurrentProcessId()) + L"-";
+        for (unsigned n = GetTickCount(); path_.empty(); ++n)
+            if (CreateDirectoryW((stem + std::to_wstring(n)).c_str(), nullptr) ||
+                GetLastError() != ERROR_ALREADY_EXISTS)
+                path_ = stem + std::to_wstring(n);
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+    ~TempFolder() { removeTree(path_); }
+
+    const std::wstring& path() const { return path_; } // without a final backslash
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+    // Writes the file `name` with these bytes (text: as UTF-8); gives its full path.
+    std::wstring write(const std::wstring& name, std::string_view bytes) const {
+        const win32::Handle file(CreateFileW((*this / name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                             CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        return *this / name;
+    }
+    std::wstring write(const std::wstring& name, std::wstring_view text) const {
+        return write(name, std::string_view(testtools::toUtf8(text)));
+    }
+
+private:
+    std::wstring path_;
+};
+
+// A process started from a command line; ended, if it still runs, when the object goes.
+class Process {
+public:
+    explicit Process(std::wstring commandLine) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION created{};
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &created))
+            process_.reset(created.hProcess), thread_.reset(created.hThread);
+    }
+    ~Process() {
+        if (process_) TerminateProcess(process_.get(), 1);
+    }
+    bool started() const { return bool(process_); }
+    // True when the process has ended within `timeoutMs`.
+    bool endsWithin(DWORD timeoutMs) const {
+        return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
+    }
+    HANDLE thread() const { return thread_.get(); }
+
+private:
+    win32::Handle process_, thread_;
+};
+
+// A script host running `script` (a .js or .vbs file) with the arguments given.
+inline std::wstring cscript(const std::wstring& script, const std::wstring& arguments = L"") {
+    return L"cscript.exe //nologo \"" + script + L"\" " + arguments;
 }
 
 struct TakenErrorInfo {
@@ -32,17 +133,14 @@ struct TakenErrorInfo {
 // The calling thread's error info, taken (it is cleared by taking it).
 inline TakenErrorInfo takeErrorInfo() {
     TakenErrorInfo taken;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info) return taken;
-    BSTR source = nullptr, description = nullptr;
-    info->GetSource(&source);
-    info->GetDescription(&description);
+    win32::ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, info.put()) != S_OK || !info) return taken;
+    win32::Bstr source, description;
+    info->GetSource(source.put());
+    info->GetDescription(description.put());
     info->GetGUID(&taken.interfaceId);
-    taken.source = source ? source : L"";
-    taken.description = description ? description : L"";
-    SysFreeString(source);
-    SysFreeString(description);
-    info->Release();
+    taken.source = win32::textOf(source.get());
+    taken.description = win32::textOf(description.get());
     return taken;
 }
 
