@@ -1,8 +1,7 @@
 // libFuzzer target for the path routines. Byte 0 = 0xFF repeats a text of up to four characters
-// past 32767; every further byte is one character (0x80 and above: U+3000 onwards). Completion
-// and quoting must not fail; Exec's launcher command is split where the rules say (only a split
-// beyond 16 bits raises) and reads back, by the command-line rules, as its one or two parts,
-// holding every character of the text but blanks and the separator, in order.
+// past 32767; every further byte is one character (0x80 on: U+3000 on). Quoting must not fail;
+// Exec's launcher command is split where the rules say (only a split beyond 16 bits raises) and
+// reads back by the command-line rules as its parts: the text but blanks and separator, in order.
 #include "component/core/paths.h"
 #include "fakes.h"
 
@@ -11,10 +10,6 @@
 namespace {
 
 using namespace kelmo;
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
 
 // The arguments of a command line as the C runtime reads them: 2n backslashes and a quote are
 // n backslashes and a quote that opens or closes, 2n+1 are n and a literal quote; other
@@ -34,10 +29,9 @@ std::vector<std::wstring> argumentsOf(const std::wstring& line) {
                 else
                     inQuotes = !inQuotes;
                 ++i;
-            } else if (slashes > 0) {
-                arg.append(slashes, L'\\');
             } else {
-                arg += line[i++];
+                arg.append(slashes, L'\\');
+                if (slashes == 0) arg += line[i++];
             }
         }
     }
@@ -73,12 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         command = paths.launcherCommand(trimmed);
     } catch (const KelmoError& e) {
-        check(e.number() == errors::Overflow && split != std::wstring::npos && split >= 32767);
+        if (e.number() != errors::Overflow || split == std::wstring::npos || split < 32767)
+            std::abort();
         return 0;
     }
     if (trimmed.find(L'"') != std::wstring::npos) return 0;
     const std::vector<std::wstring> args = argumentsOf(command);
-    check(args.size() == (split == std::wstring::npos ? 1u : 2u));
+    if (args.size() != (split == std::wstring::npos ? 1u : 2u)) std::abort();
     std::wstring read = args[0] + (args.size() > 1 ? args[1] : L""), given = trimmed;
     if (split != std::wstring::npos) given.erase(split, 1);
     std::erase(read, L' ');
@@ -86,6 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t matched = 0;
     for (const wchar_t c : read)
         matched += matched < given.size() && c == given[matched];
-    check(matched == given.size());
+    if (matched != given.size()) std::abort();
     return 0;
 }

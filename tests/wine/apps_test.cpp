@@ -167,31 +167,21 @@ TEST_F(Apps, MarkRegistersTheWindowActivatedWithinFourSecondsOfOk) {
 
 // In a script of its own: the box ends the run, so the host process ends with it.
 TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring tag = std::to_wstring(GetCurrentProcessId());
-    const std::wstring script = temp + (L"kelmo-launch-error-" + tag + L".js");
-    const std::wstring after = temp + (L"kelmo-after-run-" + tag);
-    DeleteFileW(after.c_str());
-    ASSERT_TRUE(pilot::writeUtf8File(
-        script, L"var k = new ActiveXObject(\"Kelmo.CKelmo\");\nk.Atom = 1; k.Mol1 = 1;\n"
-                L"k.Run(\"kelmo-no-such-program.exe\");\n"
-                L"new ActiveXObject(\"Scripting.FileSystemObject\").CreateTextFile(WScript."
-                L"Arguments(0)).Close();\n"));
-    std::wstring command = L"cscript //nologo \"" + script + L"\" \"" + after + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &created));
-    const kelmo::win32::Handle process(created.hProcess), thread(created.hThread);
+    const kelmo::test::TempFolder folder(L"launch");
+    const std::wstring script = folder.write(
+        L"run.js", L"var k = new ActiveXObject(\"Kelmo.CKelmo\");\nk.Atom = 1; k.Mol1 = 1;\n"
+                   L"k.Run(\"kelmo-no-such-program.exe\");\n"
+                   L"new ActiveXObject(\"Scripting.FileSystemObject\").CreateTextFile(WScript."
+                   L"Arguments(0)).Close();\n");
+    const kelmo::test::Process host(
+        kelmo::test::cscript(script, L"\"" + (folder / L"after") + L"\""));
+    ASSERT_TRUE(host.started());
     HWND box = pilot::waitForWindow(L"エラー発生 : -2147024894", BoxTimeoutMs); // no such file
     ASSERT_NE(nullptr, box);
     pilot::clickButton(box, IDOK);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.get(), BoxTimeoutMs));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(after.c_str()))
+    EXPECT_TRUE(host.endsWithin(BoxTimeoutMs));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder / L"after").c_str()))
         << "the script went on after the launch error";
-    DeleteFileW(script.c_str());
 }
 
 // --- The browser ---
@@ -200,10 +190,8 @@ TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) 
 // IEtab are checked against the native tests' fake browser only.
 
 TEST_F(Apps, IEOpensALocalPageInTheBrowserReusesItAndTakesExecsFileAddresses) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring page = temp + std::wstring(L"kelmo-page.htm");
-    ASSERT_TRUE(pilot::writeUtf8File(page, L"<title>Kelmo</title>Kelmo page"));
+    const kelmo::test::TempFolder folder(L"page");
+    const std::wstring page = folder.write(L"kelmo-page.htm", L"<title>Kelmo</title>Kelmo page");
     HWND frame = nullptr;
     {
         LateBound k;
@@ -218,7 +206,6 @@ TEST_F(Apps, IEOpensALocalPageInTheBrowserReusesItAndTakesExecsFileAddresses) {
         EXPECT_NE(nullptr, k.get(L"oIE").value.pdispVal);
     }
     const EndsWithTest ends{frame}; // the browser outlives its last reference
-    DeleteFileW(page.c_str());
 }
 
 using StandInBase = kelmo::win32::ComObject<

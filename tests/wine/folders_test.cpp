@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
 using kelmo::test::Arg;
 using kelmo::test::CallResult;
@@ -26,14 +27,6 @@ const std::wstring ErrorTitle = L"エラー発生 : ";
 
 // --- The user: finds the dialogs and answers them ---
 
-// A visible top-level window that `wanted` accepts; null after the time-out.
-HWND waitForWindowWhere(const std::function<bool(HWND)>& wanted, DWORD timeoutMs) {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (; GetTickCount64() < deadline; Sleep(pilot::kPollIntervalMs))
-        for (HWND window : pilot::topLevelWindows())
-            if (IsWindowVisible(window) && wanted(window)) return window;
-    return nullptr;
-}
 HWND required(HWND window) {
     if (!window) throw std::runtime_error("a dialog did not come up");
     return window;
@@ -42,12 +35,12 @@ HWND waitFor(const std::wstring& caption) {
     return required(pilot::waitForWindow(caption, DialogTimeoutMs));
 }
 HWND errorBox(DWORD timeoutMs = DialogTimeoutMs) {
-    return waitForWindowWhere(
+    return pilot::waitForWindowWhere(
         [](HWND window) { return pilot::captionOf(window).starts_with(ErrorTitle); }, timeoutMs);
 }
 // The browse dialog: a dialog holding a folder tree (its caption is the platform's own).
 HWND browseDialog() {
-    return required(waitForWindowWhere(
+    return required(pilot::waitForWindowWhere(
         [](HWND window) {
             return pilot::classNameOf(window) == L"#32770" &&
                    FindWindowExW(window, nullptr, L"SysTreeView32", nullptr);
@@ -57,8 +50,7 @@ HWND browseDialog() {
 // Presses the button and waits until the dialog has gone, so that no later wait finds it.
 void press(HWND dialog, int button) {
     if (!pilot::clickButton(dialog, button)) throw std::runtime_error("no such button");
-    for (int i = 0; i < 500 && IsWindowVisible(dialog); ++i)
-        Sleep(pilot::kPollIntervalMs);
+    pilot::waitGone(dialog, DialogTimeoutMs);
 }
 void browseTo(const std::wstring& folder) {
     HWND dialog = browseDialog();
@@ -101,23 +93,6 @@ void writeFile(const std::wstring& path, DWORD attributes = FILE_ATTRIBUTE_NORMA
 bool exists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
-void removeTree(const std::wstring& path) {
-    WIN32_FIND_DATAW found;
-    const win32::Search search(FindFirstFileW((path + L"\\*").c_str(), &found));
-    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &found)) {
-        const std::wstring name = found.cFileName, inner = path + L"\\" + name;
-        if (name == L"." || name == L"..") continue;
-        SetFileAttributesW(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW(inner.c_str());
-        else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-            RemoveDirectoryW(inner.c_str());
-        else
-            removeTree(inner);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
 // The host's path for a Windows path under Wine; empty on Windows.
 std::string hostPathOf(const std::wstring& path) {
     using UnixName = char*(CDECL*)(LPCWSTR);
@@ -164,9 +139,7 @@ bool makeLink(const std::wstring& link, const std::wstring& target) {
                        &startup, &started)) {
         const win32::Handle process(started.hProcess), thread(started.hThread);
     }
-    for (int i = 0; i < 100 && !isLink(); ++i)
-        Sleep(50);
-    return isLink();
+    return pilot::waitUntil(isLink, 5000);
 }
 
 // --- The desktop, redirected into the suite's tree ---
@@ -213,12 +186,10 @@ class FolderTasks : public kelmo::test::ComTest {
 protected:
     // One tree and one redirected desktop for the whole suite: the shell keeps the desktop
     // path it read first for the life of the process. The shell writes the path it resolved
-    // under "Shell Folders"; both values are put back afterwards.
+    // under "Shell Folders"; both values are put back afterwards. The tree has a name of its
+    // own: the links Wine cannot remove stay behind, and Wine gives out the same process ids.
     static void SetUpTestSuite() {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        suite_ = std::wstring(temp) + L"kelmo-folders-" + std::to_wstring(GetCurrentProcessId());
-        CreateDirectoryW(suite_.c_str(), nullptr);
+        suite_.emplace(L"folders");
         CreateDirectoryW(home().c_str(), nullptr);
         CreateDirectoryW(desktop().c_str(), nullptr);
         const wchar_t* explorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
@@ -229,14 +200,14 @@ protected:
     static void TearDownTestSuite() {
         userFolders_.restore();
         shellFolders_.restore();
-        removeTree(suite_);
+        suite_.reset();
     }
 
     void SetUp() override {
         ComTest::SetUp();
         ASSERT_TRUE(redirected_) << "the desktop could not be redirected";
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        root_ = suite_ + L"\\" + std::wstring(test->name(), test->name() + strlen(test->name()));
+        root_ = *suite_ / std::wstring(test->name(), test->name() + strlen(test->name()));
         ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
         k_ = std::make_unique<kelmo::test::LateBound>();
         kelmo::test::fastPacing(*k_);
@@ -279,18 +250,19 @@ protected:
         return result;
     }
 
-    static std::wstring home() { return suite_ + L"\\Home"; }
+    static std::wstring home() { return *suite_ / L"Home"; }
     // A long name, so that it also has a short one.
     static std::wstring desktop() { return home() + L"\\My Desktop Folder"; }
 
     std::unique_ptr<kelmo::test::LateBound> k_; // made once COM is initialised
     std::wstring root_;
-    static inline std::wstring suite_;
+    static inline std::optional<kelmo::test::TempFolder> suite_;
     static inline bool redirected_ = false;
     static inline SavedDesktop userFolders_, shellFolders_;
 };
 
-TEST_F(FolderTasks, FldSetCreatesWhatItIsGivenAndACancelledBrowseDialogProposesTheDesktop) {
+// FldDelete then deletes the folder settled on, with what it holds.
+TEST_F(FolderTasks, FldSetCreatesOrLetsTheUserChooseFromTheDesktopAndFldDeleteDeletesIt) {
     EXPECT_EQ(call(L"FldSet", {Arg(L"New")}).asString(), at(L"New\\"));
     std::wstring proposed;
     const auto result = call(L"FldSet", {Arg(L"?")}, [&] {
@@ -298,8 +270,11 @@ TEST_F(FolderTasks, FldSetCreatesWhatItIsGivenAndACancelledBrowseDialogProposesT
         proposed = confirm(L"フォルダの確認", at(L"Chosen"));
     });
     EXPECT_EQ(result.asString(), at(L"Chosen\\"));
-    EXPECT_TRUE(exists(at(L"Chosen")));
     EXPECT_EQ(proposed, desktop());
+    makeFolders({L"Chosen\\sub"});
+    writeFile(at(L"Chosen\\sub\\a.txt"));
+    call(L"FldDelete", {Arg::omitted()});
+    EXPECT_FALSE(exists(at(L"Chosen")));
 }
 
 TEST_F(FolderTasks, FldSetDGathersTheMatchingFilesOnTheDesktopWithoutReadOnlyFlags) {
@@ -345,14 +320,6 @@ TEST_F(FolderTasks, FldCopyAsksBeforeOverwritingAndFldFilesListsTheCopy) {
     ASSERT_EQ(S_OK, files.value.pdispVal->Invoke(count, IID_NULL, 0, DISPATCH_PROPERTYGET, &none,
                                                  value.get(), nullptr, nullptr));
     EXPECT_EQ(1, value.get()->lVal); // a.txt: the files directly inside the copy
-}
-
-TEST_F(FolderTasks, FldDeleteDeletesTheCurrentFolderWithWhatItHolds) {
-    makeFolders({L"Gone", L"Gone\\sub"});
-    writeFile(at(L"Gone\\sub\\a.txt"));
-    EXPECT_EQ(call(L"FldSet", {Arg(L"Gone")}).asString(), at(L"Gone\\"));
-    call(L"FldDelete", {Arg::omitted()});
-    EXPECT_FALSE(exists(at(L"Gone")));
 }
 
 // The desktop reached under other names is never deleted, a link inside a deleted folder is

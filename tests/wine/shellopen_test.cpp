@@ -14,7 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 using kelmo::win32::shellOpen;
 namespace pilot = kelmo::testtools;
@@ -25,25 +24,17 @@ using ShellOpen = kelmo::test::ComTest;
 // expands environment variables in the names it opens (Windows does not), so a variable of the
 // environment would not open here.
 TEST_F(ShellOpen, ADocumentOpensUnderItsOwnNameThatTheCommandInterpreterWouldRewrite) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::filesystem::path folder =
-        std::wstring(temp) + L"kelmo & %CD% ^ " + std::to_wstring(GetCurrentProcessId());
-    const std::wstring name = L"a & %CD% ^b c.txt";
-    std::filesystem::create_directory(folder);
-    ASSERT_TRUE(pilot::writeUtf8File((folder / name).wstring(), L"Kelmo"));
+    const kelmo::test::TempFolder folder(L"& %CD% ^");
+    const std::wstring name = L"a & %CD% ^b c.txt", document = folder.write(name, L"Kelmo");
     const std::vector<HWND> before = pilot::topLevelWindows();
     try {
-        shellOpen(L"\"" + (folder / name).wstring() + L"\"", SW_SHOWNORMAL);
+        shellOpen(L"\"" + document + L"\"", SW_SHOWNORMAL);
     } catch (const kelmo::KelmoError& error) {
         ADD_FAILURE() << pilot::toUtf8(error.description());
     }
-    HWND opened = nullptr;
-    for (int i = 0; i < 750 && !opened; ++i, Sleep(pilot::kPollIntervalMs))
-        for (HWND window : pilot::topLevelWindows())
-            if (IsWindowVisible(window) &&
-                pilot::captionOf(window).find(name) != std::wstring::npos)
-                opened = window;
+    HWND opened = pilot::waitForWindowWhere(
+        [&](HWND window) { return pilot::captionOf(window).find(name) != std::wstring::npos; },
+        15000);
     ASSERT_NE(nullptr, opened);
     EXPECT_EQ(before.end(), std::find(before.begin(), before.end(), opened));
     DWORD process = 0;
@@ -51,7 +42,6 @@ TEST_F(ShellOpen, ADocumentOpensUnderItsOwnNameThatTheCommandInterpreterWouldRew
     const kelmo::win32::Handle program(
         OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process));
     if (program && TerminateProcess(program.get(), 0)) WaitForSingleObject(program.get(), 5000);
-    std::filesystem::remove_all(folder);
 }
 
 TEST_F(ShellOpen, AProgramThatDoesNotExistRaisesTheSystemsError) {
