@@ -161,15 +161,18 @@ TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays)
         Steps activated;
     };
     // Before each: application 3 current, 1 previous; entry i holds window 0x200 + i.
+    // clang-format off
     const Case cases[] = {
-        {6, 0, "515 6", 1, 3, {"513"}}, // minimising the current one returns to the previous
-        {0, 3, "515 0", 1, 3, {"513"}}, {6, 2, "514 6", 3, 1, {"515"}}, // another one: the current
-                                                                        // one is activated again
-        {11, 0, "515 1", 3, 1, {}},                                     // above 10 is 1
-        {10, 2, "514 10", 2, 3, {}},    {9, 99, "515 9", 3, 1, {}},     // clamped to AppNum
-        {-1, 2, "514 -1", 2, 3, {}},    {4, 2, "514 4", 3, 1, {}},      {7, 1, "513 7", 3, 1, {}},
+        {6, 0, "515 6", 1, 3, {"513"}},  // minimising the current one returns to the previous
+        {0, 3, "515 0", 1, 3, {"513"}},
+        {6, 2, "514 6", 3, 1, {"515"}},  // another one: the current one is activated again
+        {11, 0, "515 1", 3, 1, {}},      // above 10 is 1
+        {10, 2, "514 10", 2, 3, {}},     // the largest command is kept
+        {9, 99, "515 9", 3, 1, {}},      // clamped to AppNum
+        {-1, 2, "514 -1", 2, 3, {}}, {4, 2, "514 4", 3, 1, {}}, {7, 1, "513 7", 3, 1, {}},
         {8, 2, "514 8", 3, 1, {}},
     };
+    // clang-format on
     launch(3);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.nCmdShow) + " " + std::to_string(c.AppWnd));
