@@ -113,9 +113,10 @@ TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
         {.call = {L"FldSet", L""}, .result = L"C:\\Work\\"},
         {.call = {L"FldSet", L"New\\"}, .seen = {L"fs create C:\\Work\\New"},
          .result = L"C:\\Work\\New\\"},
-        // A failed creation, then the user chooses; Cancel proposes the desktop.
+        // A failed look-up, the creation tried all the same and failed, then the user chooses;
+        // Cancel proposes the desktop.
         {.call = {L"FldSet", L"D:\\Missing\\New"}, .chosen = {Cancel}, .typed = {Keep},
-         .fail = {{"fs create D:\\Missing", 76}},
+         .fail = {{"fs exists D:\\Missing", 70}, {"fs create D:\\Missing", 76}},
          .seen = {L"fs create D:\\Missing\\New", Failed + L"76 " + PathFailed, Browse,
                   Confirm + Desktop},
          .result = Desktop + L"\\"},
@@ -269,6 +270,7 @@ TEST_F(Folders, TheGuardTellsFoldersByWhatTheyAre) {
     EXPECT_TRUE(guard.liesInside(L"Z:\\s\\New\\Deeper", L"D:\\Src"));
     EXPECT_TRUE(guard.liesInside(L"D:\\Src", L"Z:\\s"));
     EXPECT_FALSE(guard.liesInside(L"D:\\Data", L"Z:\\s"));
+    EXPECT_TRUE(guard.liesInside(L"D:\\Copy", L"D:\\")); // a drive root holds its folders
     EXPECT_FALSE(guard.liesInside(L"D:\\Data", L"Q:\\Missing"));
     EXPECT_TRUE(guard.sameFolder(L"Z:\\s", L"D:\\SRC"));
     EXPECT_FALSE(guard.sameFolder(L"Q:\\Missing", L"Q:\\Missing"));
