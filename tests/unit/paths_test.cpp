@@ -50,6 +50,7 @@ TEST(Paths, CompletionAndQuotingFollowTheirRules) {
         {'P', L"\\bin\\tool.exe", L"\"E:\\\\bin\\tool.exe\""},
         {'P', L"", L"\"\""}, // an empty pair of quotes, never a lone one
         {'P', L"\"", L"\"\""},
+        {'P', L"\"\"", L"\"\""},
         {'D', L"", L"C:\\Work\\"},
         {'D', L"Reports\\", L"C:\\Work\\Reports"},
         {'D', L"\\Reports\\2026\\", L"E:\\Reports\\2026"},
