@@ -25,13 +25,12 @@ bool isDriveRelative(const std::wstring& path) {
     return path.size() >= 2 && path[1] == L':' && (path.size() == 2 || path[2] != L'\\');
 }
 
-// A drive root ("C:\") or a share root ("\\server\share").
+// A drive root ("C:\") or a share root ("\\server\share", with or without its last backslash).
 bool isRootText(const std::wstring& path) {
     if (path.size() <= 3 && path.find(L':') != std::wstring::npos) return true;
-    if (path.rfind(L"\\\\", 0) != 0) return false;
+    if (!path.starts_with(L"\\\\")) return false;
     const auto share = path.find(L'\\', 2);
-    return share == std::wstring::npos || share + 1 >= path.size() ||
-           path.find(L'\\', share + 1) >= path.size() - 1;
+    return share == std::wstring::npos || path.find(L'\\', share + 1) >= path.size() - 1;
 }
 
 // The folder above a full path; nothing above a root.

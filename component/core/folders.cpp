@@ -56,8 +56,9 @@ SameText CKelmo::sameText() {
     };
 }
 
-bool CKelmo::asks(const std::wstring& request) {
-    return asksForFolder(request, sameText());
+// A folder argument of FldSet, FldSetD or FldCopy: trimmed, then a path or the user's choice.
+FolderRequest CKelmo::requestOf(const std::wstring& argument) {
+    return FolderRequest::fromText(text::trimSpaces(argument), sameText());
 }
 
 void CKelmo::failureBox(const std::wstring& text, std::int32_t number) {
@@ -65,8 +66,9 @@ void CKelmo::failureBox(const std::wstring& text, std::int32_t number) {
 }
 
 // The browse dialog, the desktop for a cancelled dialog or a folder titled as the desktop, and
-// the confirmation box. Failures of the platform objects are trapped; the boxes themselves are
-// not, since a box that cannot be shown would make the pass loop forever.
+// the confirmation box, proposing the path (or what `proposal` makes of it). Failures of the
+// platform objects are trapped; the boxes themselves are not, since a box that cannot be shown
+// would make the pass loop forever.
 std::optional<std::wstring> CKelmo::askFolder(FailureTrap& trap, const std::wstring& browseTitle,
                                               const std::wstring& confirmTitle,
                                               const Proposal& proposal) {
@@ -89,30 +91,26 @@ std::optional<std::wstring> CKelmo::askFolder(FailureTrap& trap, const std::wstr
     }
 
     const std::wstring answer =
-        sv_.dialogs.inputBox(ConfirmPrompt, confirmTitle, proposal(proposed));
+        sv_.dialogs.inputBox(ConfirmPrompt, confirmTitle, proposal ? proposal(proposed) : proposed);
     if (answer.empty()) return std::nullopt;
     return text::trimSpaces(answer);
 }
 
-// The head of every pass: the folder the request names, or the one the user chooses when the
-// request asks; nothing when the user gave no answer (the pass starts again).
-std::optional<std::wstring> CKelmo::requestedFolder(FailureTrap& trap, std::wstring& request,
+// The head of every pass: the folder the request names, or the one the user chooses when it
+// asks; nothing when the user gave no answer (the pass starts again).
+std::optional<std::wstring> CKelmo::requestedFolder(FailureTrap& trap, const FolderRequest& request,
                                                     const std::wstring& browseTitle,
-                                                    const std::wstring& confirmTitle) {
-    const auto asProposed = [](const std::wstring& proposed) { return proposed; };
-    request = text::trimSpaces(request);
-    std::wstring path = request;
-    if (asks(request)) {
-        const auto answer = askFolder(trap, browseTitle, confirmTitle, asProposed);
-        if (!answer) return std::nullopt;
-        path = *answer;
-    }
-    return paths_.folderPath(path);
+                                                    const std::wstring& confirmTitle,
+                                                    const Proposal& proposal) {
+    if (!request.asksUser()) return paths_.folderPath(request.path());
+    const auto answer = askFolder(trap, browseTitle, confirmTitle, proposal);
+    if (!answer) return std::nullopt;
+    return paths_.folderPath(*answer);
 }
 
 // The source stage of FldSetD and FldCopy: the requested folder when it exists; otherwise the
-// failure box, the request turned into a question, and nothing.
-std::optional<std::wstring> CKelmo::existingSource(FailureTrap& trap, std::wstring& request,
+// failure box, after which the user chooses the source, and nothing.
+std::optional<std::wstring> CKelmo::existingSource(FailureTrap& trap, FolderRequest& request,
                                                    const SourceStage& stage) {
     const auto source = requestedFolder(trap, request, stage.browseTitle, stage.confirmTitle);
     if (!source) return std::nullopt;
@@ -120,7 +118,7 @@ std::optional<std::wstring> CKelmo::existingSource(FailureTrap& trap, std::wstri
     trap.run([&] { exists = fileSystem().folderExists(*source); });
     if (!exists || trap.failed()) {
         failureBox(exists ? stage.failed : stage.missing, trap.number());
-        request = L"?";
+        request = FolderRequest::askUser();
         return std::nullopt;
     }
     return source;
@@ -129,14 +127,14 @@ std::optional<std::wstring> CKelmo::existingSource(FailureTrap& trap, std::wstri
 std::wstring CKelmo::FldSet(const std::wstring& strSPath) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
-    return settleFolder(strSPath);
+    return settleFolder(requestOf(strSPath));
 }
 
-std::wstring CKelmo::settleFolder(std::wstring strSPath) {
+std::wstring CKelmo::settleFolder(FolderRequest request) {
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
         const auto requested =
-            requestedFolder(trap, strSPath, L"フォルダを選択してください", L"フォルダの確認");
+            requestedFolder(trap, request, L"フォルダを選択してください", L"フォルダの確認");
         if (!requested) continue;
         const std::wstring path = *requested;
 
@@ -145,7 +143,7 @@ std::wstring CKelmo::settleFolder(std::wstring strSPath) {
         if (!exists) trap.run([&] { fileSystem().createFolder(path); });
         if (trap.failed()) {
             failureBox(msg::PathFailed, trap.number());
-            strSPath = L"?";
+            request = FolderRequest::askUser();
             continue;
         }
         curFld_ = withBackslash(path);
@@ -161,7 +159,7 @@ std::wstring CKelmo::FldSetD(const std::vector<std::wstring>& strWC) {
 
 std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
     const std::wstring desktop = scriptShell().specialFolder(L"Desktop");
-    std::wstring request = arguments.source;
+    FolderRequest request = arguments.source;
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
         const auto found = existingSource(trap, request,
@@ -180,7 +178,7 @@ std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
             })) {
             if (guard_.sameFolder(gathering, source)) {
                 refusalBox(msg::GatherFailed, gathering + CrLf + msg::IsTheSource);
-                request = L"?";
+                request = FolderRequest::askUser();
                 continue;
             }
             bool gatheringExists = false;
@@ -195,7 +193,7 @@ std::wstring CKelmo::gatherOntoDesktop(const GatherArguments& arguments) {
         }
         if (trap.failed()) {
             failureBox(msg::GatherFailed, trap.number());
-            request = L"?";
+            request = FolderRequest::askUser();
             continue;
         }
         curFld_ = gathering;
@@ -221,15 +219,15 @@ void CKelmo::clearReadOnlyFlags(const std::wstring& folder) {
 std::wstring CKelmo::FldCopy(const std::wstring& strSPath, const std::wstring& strDPath) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
-    std::wstring sourceGiven = strSPath, destinationGiven = strDPath;
+    FolderRequest source = requestOf(strSPath), destination = requestOf(strDPath);
     for (FailureTrap trap;; trap.forget()) {
         pacer_.guardBreak();
-        const auto source =
-            existingSource(trap, sourceGiven,
+        const auto sourcePath =
+            existingSource(trap, source,
                            {L"コピー元フォルダを選択してください", L"コピー元フォルダの確認",
                             msg::CopySourceMissing, msg::CopySourceFailed});
-        if (!source) continue;
-        const CopyOutcome outcome = copyStage(trap, *source, destinationGiven);
+        if (!sourcePath) continue;
+        const CopyOutcome outcome = copyStage(trap, *sourcePath, destination);
         if (outcome.copiedTo) {
             curFld_ = withBackslash(*outcome.copiedTo);
             return curFld_;
@@ -238,14 +236,15 @@ std::wstring CKelmo::FldCopy(const std::wstring& strSPath, const std::wstring& s
             refusalBox(msg::CopyFailed, *outcome.refusal);
         else
             failureBox(msg::CopyFailed, trap.number());
-        sourceGiven = L"?";
+        source = FolderRequest::askUser();
     }
 }
 
 // The destination stage of FldCopy: its passes run until the copy was made, failed (the failure
-// left in `trap`) or was refused because it would land inside its own source.
+// left in `trap`) or was refused because it would land inside its own source. A chosen folder is
+// the parent: the copy is proposed in it under the source's name.
 CKelmo::CopyOutcome CKelmo::copyStage(FailureTrap& trap, const std::wstring& source,
-                                      std::wstring& strDPath) {
+                                      FolderRequest& destination) {
     const auto underParent = [&](const std::wstring& parent) {
         std::wstring name;
         trap.run([&] { name = fileSystem().folderName(source); });
@@ -253,40 +252,34 @@ CKelmo::CopyOutcome CKelmo::copyStage(FailureTrap& trap, const std::wstring& sou
     };
     for (;; trap.forget()) {
         pacer_.guardBreak();
-        strDPath = text::trimSpaces(strDPath);
-        std::wstring destination = strDPath;
-        if (asks(strDPath)) {
-            const auto answer = askFolder(trap, L"コピー先の親フォルダを選択してください",
-                                          L"コピー先フォルダの確認", underParent);
-            if (!answer) continue;
-            destination = *answer;
-        }
-        destination = paths_.folderPath(destination);
-        if (guard_.liesInside(destination, source))
-            return {std::nullopt, destination + CrLf + msg::InsideTheSource};
+        const auto target =
+            requestedFolder(trap, destination, L"コピー先の親フォルダを選択してください",
+                            L"コピー先フォルダの確認", underParent);
+        if (!target) continue;
+        if (guard_.liesInside(*target, source))
+            return {std::nullopt, *target + CrLf + msg::InsideTheSource};
 
         bool exists = true;
-        trap.run([&] { exists = fileSystem().folderExists(destination); });
+        trap.run([&] { exists = fileSystem().folderExists(*target); });
         if (exists && sv_.dialogs.messageBox(msg::Overwrite, QuestionYesNo, msg::OverwriteTitle) !=
                           AnswerYes) {
-            strDPath = L"?";
+            destination = FolderRequest::askUser();
             continue;
         }
-        trap.run([&] { fileSystem().copyFolder(source, destination); });
+        trap.run([&] { fileSystem().copyFolder(source, *target); });
         if (trap.failed()) return {};
-        return {destination, std::nullopt};
+        return {*target, std::nullopt};
     }
 }
 
 void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
     const MemberCall call(runningCalls_, MemberCall::Kind::Acts);
     pacer_.guardBreak();
-    const std::wstring request = strSPath.value_or(L"");
+    // Not trimmed: " ? " is a path.
+    const FolderRequest request = FolderRequest::fromText(strSPath.value_or(L""), sameText());
     FailureTrap trap;
     std::optional<std::wstring> path;
-    if (request.empty()) {
-        path = withoutBackslash(curFld_);
-    } else if (asks(request)) {
+    if (request.asksUser()) {
         std::unique_ptr<platform::Shell::ChosenFolder> chosen;
         trap.run([&] {
             chosen = shell().browseForFolder(L"削除するフォルダを選択してください",
@@ -294,8 +287,10 @@ void CKelmo::FldDelete(const std::optional<std::wstring>& strSPath) {
         });
         if (!chosen) trap.remember(errors::ObjectNotSet); // cancelled, or the dialog failed
         if (chosen) trap.run([&] { path = chosen->path(); });
+    } else if (request.path().empty()) {
+        path = withoutBackslash(curFld_);
     } else {
-        path = paths_.deletionPath(request);
+        path = paths_.deletionPath(request.path());
     }
     if (path) deleteFolder(trap, *path);
     if (trap.failed()) failureBox(msg::DeleteFailed, trap.number());
@@ -353,7 +348,7 @@ std::shared_ptr<platform::AutomationObject> CKelmo::FldFiles() {
     const MemberCall call(runningCalls_,
                           curFld_.empty() ? MemberCall::Kind::Acts : MemberCall::Kind::Reads);
     pacer_.guardBreak();
-    if (curFld_.empty()) settleFolder(L"?");
+    if (curFld_.empty()) settleFolder(FolderRequest::askUser());
     return fileSystem().folderFiles(curFld_);
 }
 

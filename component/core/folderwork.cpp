@@ -1,12 +1,13 @@
-// FldSetD's argument classification and the folder keywords.
+// Folder requests and FldSetD's argument classification.
 #include "component/core/folderwork.h"
 
 #include "base/text.h"
 
 namespace kelmo {
 
-bool asksForFolder(const std::wstring& request, const SameText& sameText) {
-    return sameText(request, L"?") || sameText(request, L"Browse");
+FolderRequest FolderRequest::fromText(const std::wstring& text, const SameText& sameText) {
+    if (sameText(text, L"?") || sameText(text, L"Browse")) return askUser();
+    return FolderRequest(text);
 }
 
 GatherArguments classifyGatherArguments(const std::vector<std::wstring>& arguments,
@@ -18,7 +19,7 @@ GatherArguments classifyGatherArguments(const std::vector<std::wstring>& argumen
         else if (argument.size() >= 2 && sameText(text::right(argument, 2), L"_D"))
             result.gatherName = argument;
         else
-            result.source = argument;
+            result.source = FolderRequest::fromText(text::trimSpaces(argument), sameText);
     }
     return result;
 }

@@ -142,32 +142,35 @@ private:
     template <typename Paste> void passThroughClipboard(const std::wstring& text, Paste paste);
 
     // Folder choice (folders.cpp). askFolder's answer is nothing when the user gave none (the
-    // pass restarts); `proposal` turns the proposed path into the confirmation box's text.
+    // pass restarts); `proposal`, when given, turns the proposed path into the confirmation
+    // box's text.
     using Proposal = std::function<std::wstring(const std::wstring& proposed)>;
     std::optional<std::wstring> askFolder(FailureTrap& trap, const std::wstring& browseTitle,
                                           const std::wstring& confirmTitle,
                                           const Proposal& proposal);
-    std::optional<std::wstring> requestedFolder(FailureTrap& trap, std::wstring& request,
+    FolderRequest requestOf(const std::wstring& argument);
+    std::optional<std::wstring> requestedFolder(FailureTrap& trap, const FolderRequest& request,
                                                 const std::wstring& browseTitle,
-                                                const std::wstring& confirmTitle);
+                                                const std::wstring& confirmTitle,
+                                                const Proposal& proposal = {});
     struct SourceStage {
         std::wstring browseTitle, confirmTitle, missing, failed; // missing/failed: box texts
     };
-    std::optional<std::wstring> existingSource(FailureTrap& trap, std::wstring& request,
+    std::optional<std::wstring> existingSource(FailureTrap& trap, FolderRequest& request,
                                                const SourceStage& stage);
-    std::wstring settleFolder(std::wstring strSPath);
+    std::wstring settleFolder(FolderRequest request);
     std::wstring gatherOntoDesktop(const GatherArguments& arguments);
     void clearReadOnlyFlags(const std::wstring& folder);
     struct CopyOutcome {
         std::optional<std::wstring> copiedTo; // the destination, when the copy was made
         std::optional<std::wstring> refusal;  // why it was not even tried
     };
-    CopyOutcome copyStage(FailureTrap& trap, const std::wstring& source, std::wstring& strDPath);
+    CopyOutcome copyStage(FailureTrap& trap, const std::wstring& source,
+                          FolderRequest& destination);
     void deleteFolder(FailureTrap& trap, const std::wstring& path);
     std::vector<KeptFolder> keptFolders();
     void failureBox(const std::wstring& text, std::int32_t number);
     void refusalBox(const std::wstring& text, const std::wstring& reason);
-    bool asks(const std::wstring& request);
     SameText sameText();
     // Popups and the viewer (dialogs.cpp).
     std::int32_t timedBox(const std::wstring& text, std::int32_t secondsToWait,

@@ -17,18 +17,6 @@ using namespace kelmo::fakes;
 
 // Entry i registered by launch() holds window AppBase + i.
 constexpr WindowHandle AppBase = 0x200;
-const std::int32_t FileNotFound = static_cast<std::int32_t>(0x80070002u);
-
-// The log with every run of sleeps as one "wait".
-Steps waits(const Steps& steps) {
-    Steps result;
-    for (const std::string& step : steps) {
-        const bool wait = step.rfind("sleep ", 0) == 0;
-        if (wait && !result.empty() && result.back() == "wait") continue;
-        result.push_back(wait ? "wait" : step);
-    }
-    return result;
-}
 
 class AppMembers : public ::testing::Test {
 protected:
@@ -50,63 +38,12 @@ protected:
         k.AppCur(current);
         fake.log.clear();
     }
-    std::string launched() const {
-        const Steps started = fake.log.args("start");
-        return started.empty() ? "" : started.back();
-    }
-    Steps steps(std::initializer_list<std::string_view> kinds) const {
-        return waits(fake.log.only(kinds));
-    }
 
     FakePlatform fake;
     CKelmo k;
 };
 
 // --- Exec and Run ---
-
-TEST_F(AppMembers, ExecHandsTheLauncherTheQuotedCommandSplitAtTheBarOrTheBlankBeforeADrive) {
-    const std::pair<std::wstring, std::string> cases[] = {
-        {L"notepad", R"(start.exe "notepad" 2)"},
-        {L"   notepad  ", R"(start.exe "notepad" 2)"},
-        {L"\"notepad\"", R"(start.exe "notepad" 2)"},
-        {L"memo.txt", R"(start.exe "C:\Work\memo.txt" 2)"},
-        {L"notepad c:\\my docs\\a.txt", R"(start.exe "notepad" "c:\my docs\a.txt" 2)"},
-        {L"notepad|memo.txt", R"(start.exe "notepad" "C:\Work\memo.txt" 2)"},
-        {L"a|b|c", R"(start.exe "a" "C:\Work\b|c" 2)"},
-        {L"c:\\tools\\viewer.exe", R"(start.exe "c:\tools\viewer.exe" 2)"},
-        {L"\"c:\\tools\\viewer.exe\"", R"(start.exe "c:\tools\viewer.exe" 2)"},
-        {L"c:\\x.exe d:\\y.txt", R"(start.exe "c:\x.exe" "d:\y.txt" 2)"}, // k = 9
-        {L"notepad \"c:\\a b.txt\"", R"(start.exe "notepad" "c:\a b.txt" 2)"},
-        {L"abc:def", R"(start.exe "abc:def" 2)"}, // the colon at 4: one item
-        {L"ab c:def", R"(start.exe "ab" "c:def" 2)"},
-        {L"http:/host", R"(start.exe "http:/host" 2)"},
-        {L"https://host.example/", R"(start.exe "https://host.example/" 2)"},
-        {L"\\tools\\a.exe", R"(start.exe "E:\\tools\a.exe" 2)"},
-        // A trailing backslash must not escape the closing quote.
-        {L"notepad|", R"(start.exe "notepad" "C:\Work\\" 2)"},
-        {L"\"C:\\My Tools\\\\\"", R"(start.exe "C:\My Tools\\\\" 2)"},
-    };
-    for (const auto& [text, command] : cases) {
-        SCOPED_TRACE(narrow(text));
-        const std::int16_t before = k.AppNum();
-        EXPECT_EQ(k.Exec(text, 8), before + 1);
-        EXPECT_EQ(launched(), command);
-    }
-}
-
-TEST_F(AppMembers, ExecGivesWebAddressesInAnyCaseToTheBrowser) {
-    const std::pair<std::wstring, std::string> cases[] = {
-        {L"HTTP://host/", "HTTP://host/"},
-        {L"  http://host/", "http://host/"},
-        {L"FILE:///C:/a.htm", "file://C:/a.htm"},
-    };
-    for (const auto& [address, navigated] : cases) {
-        EXPECT_EQ(k.Exec(address, 8), 1); // the browser's entry, registered once
-        EXPECT_EQ(fake.log.args("navigate").back(), navigated);
-    }
-    EXPECT_EQ(fake.log.count("start"), 0u);
-    EXPECT_EQ(fake.objects.browsers.size(), 1u);
-}
 
 // With fast pacing the machine settles long before a program shows its window: the launch
 // goes on waiting for a new window in front, for at most RestMax seconds.
@@ -115,19 +52,27 @@ TEST_F(AppMembers, ExecRegistersTheNewWindowAlsoWhenItComesUpAfterTheMachineSett
     k.Mol1 = 10;
     const std::int64_t started = fake.time.now();
     fake.windows.bringUpAt(started + 3000, 0x777);
-    EXPECT_EQ(k.Exec(L"notepad", 8), 1);
+    EXPECT_EQ(k.Exec(L"  notepad|memo.txt ", 8), 1);
+    EXPECT_EQ(fake.log.args("start"), Steps{R"(start.exe "notepad" "C:\Work\memo.txt" 2)"});
     EXPECT_EQ(k.apps().windows()[1], 0x777u);
     EXPECT_LT(fake.time.now() - started, 3200);
     EXPECT_EQ(fake.log.count("show"), 0u);
 
     // No new window: the one in front is taken after RestMax seconds, then shown as told.
     k.RestMax = 2;
-    const std::int64_t again = fake.time.now();
+    fake.log.clear();
     EXPECT_EQ(k.Exec(L"notepad", 3), 2);
-    EXPECT_GE(fake.time.now() - again, 2000);
+    const Steps slept = fake.log.args("sleep");
+    EXPECT_EQ(std::count(slept.begin(), slept.end(), "50"), 40); // 2 s of polls, not one more
     EXPECT_EQ(fake.log.args("show"), Steps{"1911 3"}); // AppShow(3, 0): the new application
     EXPECT_EQ(k.AppCur(), 2);
     EXPECT_EQ(k.apps().previous(), 1);
+
+    // Web addresses, in any case, go to the browser, which registers once.
+    for (const wchar_t* address : {L"HTTP://host/", L"  FILE:///C:/a.htm", L"http:/host"})
+        k.Exec(address, 8);
+    EXPECT_EQ(fake.log.args("navigate"), (Steps{"HTTP://host/", "file://C:/a.htm"}));
+    EXPECT_EQ(k.AppNum(), 4);
 }
 
 TEST_F(AppMembers, RunStartsThePathWithItsStyleKeepsTheProcessIdAndWaitsForInputIdle) {
@@ -138,10 +83,8 @@ TEST_F(AppMembers, RunStartsThePathWithItsStyleKeepsTheProcessIdAndWaitsForInput
     EXPECT_EQ(fake.log.args("start"), Steps{R"("C:\Work\calc" 3)"});
     EXPECT_EQ(k.apps().processIds(), (std::vector<platform::ProcessId>{0, 4242}));
     EXPECT_EQ(k.apps().windows()[1], 0x4242u);
-    const std::size_t opened = fake.log.find("open 4242");
-    ASSERT_LT(opened, fake.log.entries.size());
-    EXPECT_EQ(Steps(fake.log.entries.begin() + static_cast<std::ptrdiff_t>(opened),
-                    fake.log.entries.begin() + static_cast<std::ptrdiff_t>(opened) + 5),
+    const auto opened = fake.log.entries.begin() + std::ptrdiff_t(fake.log.find("open 4242"));
+    EXPECT_EQ(Steps(opened, opened + 5),
               (Steps{"open 4242", "pump", "sleep 30", "inputidle 4242", "close 4242"}));
 
     // A process that cannot be opened is not waited for; a negative Atom sleeps 0 ms; a style
@@ -153,8 +96,7 @@ TEST_F(AppMembers, RunStartsThePathWithItsStyleKeepsTheProcessIdAndWaitsForInput
     EXPECT_EQ(k.Run(L"\"D:\\bin\\tool.exe\"", 4), 2);
     EXPECT_LT(fake.time.now() - started, 1000);
     EXPECT_EQ(fake.log.count("inputidle"), 1u);
-    EXPECT_EQ(fake.log.find("sleep 0") < fake.log.entries.size(), true);
-    EXPECT_EQ(k.apps().processIds().back(), 7u);
+    EXPECT_LT(fake.log.find("sleep 0"), fake.log.entries.size());
 }
 
 // A program that never takes a message holds Run only until the user steps in: the wait pumps
@@ -162,7 +104,6 @@ TEST_F(AppMembers, RunStartsThePathWithItsStyleKeepsTheProcessIdAndWaitsForInput
 TEST_F(AppMembers, RunsWaitForAProgramThatNeverGetsReadyEndsWithThePauseBox) {
     k.Atom = 1;
     k.Mol1 = 1;
-    fake.processes.nextProcessId = 9;
     fake.processes.readyAtMs = std::numeric_limits<std::int64_t>::max();
     fake.keyboard.pressPauseAt(fake.time.now() + 15000);
     fake.dialogs.answers.queued = {4}; // Retry
@@ -173,25 +114,23 @@ TEST_F(AppMembers, RunsWaitForAProgramThatNeverGetsReadyEndsWithThePauseBox) {
     EXPECT_GT(fake.log.count("pump"), 100u);
 }
 
-TEST_F(AppMembers, ALaunchFailureShowsTheErrorBoxWithItsNumberAndEndsTheRunKeepingTheEntry) {
-    const std::wstring text = L"二重起動できないアプリを二重起動しようとしたか、"
-                              L"存在しない実行ファイルを起動しようとしました";
-    fake.log.failures.emplace("start", KelmoError(FileNotFound, L"not found"));
-    EXPECT_THROW(k.Run(L"calc", 1), RunEnded);
+TEST_F(AppMembers, AFailedLaunchOrAStyleOtherThan0To6ShowsTheErrorBoxAndEndsTheRunKeepingTheEntry) {
+    for (const std::int16_t style : {0, 6}) // hidden; minimised without focus
+        EXPECT_NO_THROW(k.Run(L"calc", style));
+    for (const std::int16_t style : {-1, 5, 7})
+        EXPECT_THROW(k.Run(L"calc", style), RunEnded);
+    fake.log.failures.emplace("start", KelmoError(static_cast<std::int32_t>(0x80070002u), L""));
     EXPECT_THROW(k.Exec(L"nothing.exe", 8), RunEnded);
-    EXPECT_EQ(k.AppNum(), 1); // Exec had registered before it started the launcher
-    fake.log.failures.clear();
-    EXPECT_THROW(k.Run(L"calc", 5), RunEnded); // no such window style
-
-    ASSERT_EQ(fake.dialogs.boxes.size(), 3u);
+    EXPECT_EQ(k.AppNum(), 3); // Exec had registered before it started the launcher
+    ASSERT_EQ(fake.dialogs.boxes.size(), 4u);
     for (const auto& box : fake.dialogs.boxes) {
-        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.text, L"二重起動できないアプリを二重起動しようとしたか、"
+                            L"存在しない実行ファイルを起動しようとしました");
         EXPECT_EQ(box.flags, 0x10u);
     }
-    EXPECT_EQ(fake.dialogs.boxes[0].title, L"エラー発生 : -2147024894");
-    EXPECT_EQ(fake.dialogs.boxes[2].title, L"エラー発生 : 5");
-    EXPECT_EQ(fake.log.count("endRun"), 3u);
-    EXPECT_EQ(fake.log.count("start"), 2u);
+    EXPECT_EQ(fake.dialogs.boxes[0].title, L"エラー発生 : 5");
+    EXPECT_EQ(fake.dialogs.boxes[3].title, L"エラー発生 : -2147024894");
+    EXPECT_EQ(fake.log.count("endRun"), 4u);
 }
 
 // --- The table ---
@@ -224,19 +163,18 @@ TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays)
         Steps activated;
     };
     // Before each: application 3 current, 1 previous; entry i holds window 0x200 + i.
+    // clang-format off
     const Case cases[] = {
-        {6, 0, "515 6", 1, 3, {"513"}}, // minimising the current one returns to the previous
+        {6, 0, "515 6", 1, 3, {"513"}},  // minimising the current one returns to the previous
         {0, 3, "515 0", 1, 3, {"513"}},
-        {6, 2, "514 6", 3, 1, {"515"}}, // another one: the current
-                                        // one is activated again
-        {11, 0, "515 1", 3, 1, {}},     // above 10 is 1
-        {1, 2, "514 1", 2, 3, {}},
-        {9, 99, "515 9", 3, 1, {}}, // clamped to AppNum
-        {-1, 2, "514 -1", 2, 3, {}},
-        {4, 2, "514 4", 3, 1, {}},
-        {7, 1, "513 7", 3, 1, {}},
+        {6, 2, "514 6", 3, 1, {"515"}},  // another one: the current one is activated again
+        {11, 0, "515 1", 3, 1, {}},      // above 10 is 1
+        {10, 2, "514 10", 2, 3, {}},     // the largest command is kept
+        {9, 99, "515 9", 3, 1, {}},      // clamped to AppNum
+        {-1, 2, "514 -1", 2, 3, {}}, {4, 2, "514 4", 3, 1, {}}, {7, 1, "513 7", 3, 1, {}},
         {8, 2, "514 8", 3, 1, {}},
     };
+    // clang-format on
     launch(3);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.nCmdShow) + " " + std::to_string(c.AppWnd));
@@ -259,29 +197,22 @@ TEST_F(AppMembers, MarkAsksWaitsFourSecondsAndRegistersTheWindowTheUserActivated
         if (entry == "box Kelmo_Mark") fake.windows.bringUpAt(fake.time.now() + 3500, 0x500);
     };
     EXPECT_EQ(k.Mark(L"メモ帳を選んで"), 1);
-    const std::wstring ideographic19(19, L'\u3000');
     ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
     EXPECT_EQ(fake.dialogs.boxes[0].text,
               L"Kelmoは一時中断されています。\r\n"
               L"新たにKelmoからコントロールしたいアプリを起動し終わった後で\r\n"
               L"（タスクバーの Kelmo_Mark をクリックして）\r\n" +
-                  ideographic19 +
+                  std::wstring(19, L'\u3000') +
                   L"[OK]を押してください。\r\n"
                   L"その後、3秒以内に目的のアプリをアクティブにしてください。\r\n\r\n"
                   L"メモ帳を選んで");
     EXPECT_EQ(fake.dialogs.boxes[0].flags, 0x10020u);
-    EXPECT_EQ(steps({"key", "sleep", "activate", "box", "foreground"}),
-              (Steps{"key 19 0", "wait", "activate 256", "wait", "box Kelmo_Mark", "wait",
-                     "foreground 1280"}));
+    EXPECT_EQ(fake.log.only({"activate", "box", "foreground"}),
+              (Steps{"activate 256", "box Kelmo_Mark", "foreground 1280"}));
     EXPECT_EQ(fake.log.find("sleep 4000"), fake.log.find("box Kelmo_Mark") + 1);
     EXPECT_EQ(k.apps().windows()[1], 0x500u);
-
-    fake.log.onEntry = nullptr;
     EXPECT_EQ(k.Mark(L""), 2);
-    EXPECT_EQ(k.AppCur(), 2);
     EXPECT_EQ(k.apps().previous(), 1);
-    EXPECT_EQ(fake.dialogs.boxes[1].text.substr(fake.dialogs.boxes[1].text.size() - 5),
-              L"。\r\n\r\n");
 }
 
 TEST_F(AppMembers, AdjustTTypesIntoTheTaskbarKeepsTheWindowAfterwardsAndReturnsToTheCurrentOne) {
@@ -289,30 +220,37 @@ TEST_F(AppMembers, AdjustTTypesIntoTheTaskbarKeepsTheWindowAfterwardsAndReturnsT
     fake.windows.classes[L"Shell_TrayWnd"] = Taskbar;
     launch(2);
     select(1, 2);
-    fake.windows.front = AppBase + 1;
     fake.log.onEntry = [&](const std::string& entry) {
-        if (entry.rfind("type ", 0) == 0 &&
-            entry != "type " + renderKeys(parseKeyScript(L"+{f10}")))
-            fake.windows.bringUp(Opened); // the menu command opens a window
+        if (entry == "type p") fake.windows.bringUp(Opened); // the menu command opens a window
     };
     EXPECT_EQ(k.AdjustT(L"p"), 3);
-    EXPECT_EQ(k.AppNum(), 3);
     EXPECT_EQ(k.AppCur(), 1);
     EXPECT_EQ(k.apps().previous(), 2);
     EXPECT_EQ(k.apps().windows()[3], Opened);
     EXPECT_EQ(fake.log.args("type"), (Steps{renderKeys(parseKeyScript(L"+{f10}")), "p"}));
     // The taskbar is activated before the keys (and by Send), the earlier application after.
     EXPECT_EQ(fake.log.args("activate"), (Steps{"2304", "2304", "513"}));
-    EXPECT_EQ(fake.log.args("find"), Steps{"Shell_TrayWnd"});
 
     // No taskbar: the entry starts as 0, nothing is activated for it, the keys go to the front.
     fake.log.onEntry = nullptr;
     fake.windows.classes.clear();
     fake.log.clear();
     EXPECT_EQ(k.AdjustT(L""), 4);
-    EXPECT_EQ(fake.log.args("type"), Steps{renderKeys(parseKeyScript(L"+{f10}"))});
     EXPECT_EQ(fake.log.args("activate"), Steps{"513"});
     EXPECT_EQ(k.apps().windows()[4], AppBase + 1);
+}
+
+TEST(AppTable, The32768thRegistrationOverflowsAndLeavesTheTableAsItWas) {
+    FakePlatform fake;
+    AppTable apps{fake.windows, fake.clock};
+    for (int i = 1; i <= 32767; ++i)
+        apps.registerApplication();
+    apps.select(5);
+    EXPECT_EQ(errorNumberOf([&] { apps.registerApplication(); }), errors::Overflow);
+    EXPECT_EQ(apps.count(), 32767);
+    EXPECT_EQ(apps.current(), 5);
+    EXPECT_EQ(apps.windows().size(), 32768u);
+    EXPECT_EQ(errorNumberOf([&] { apps.processId(-1); }), errors::SubscriptOutOfRange);
 }
 
 } // namespace

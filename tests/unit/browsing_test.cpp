@@ -106,4 +106,10 @@ TEST_F(Browsing, IEtabMeasuresWithThreeButtonsOnceThenPressesTabThatManyTimes) {
     EXPECT_EQ(fake.log.args("addressbar"), Steps(3, "1"));
 }
 
+TEST_F(Browsing, AnObjectGoneDisconnectsItsBrowser) {
+    auto browser = std::make_shared<FakeBrowser>(fake.log);
+    std::make_unique<CKelmo>(fake.services())->IEC(browser);
+    EXPECT_FALSE(browser->connected());
+}
+
 } // namespace

@@ -152,156 +152,133 @@ template <typename T> struct Answers {
     }
 };
 
-// The folders and files the fake file system works on: paths are compared without regard to
-// case and to one trailing backslash.
-struct FakeDisk {
-    struct File {
-        std::wstring name;
-        std::int32_t attributes = 32;
-    };
-    static std::wstring key(std::wstring path) {
-        while (path.size() > 3 && path.back() == L'\\')
-            path.pop_back();
-        for (auto& c : path)
-            c = static_cast<wchar_t>(std::towlower(c));
-        return path;
-    }
-    static std::wstring parentOf(const std::wstring& path) {
-        const auto k = key(path);
-        const auto slash = k.find_last_of(L'\\');
-        return slash == std::wstring::npos ? std::wstring() : key(k.substr(0, slash + 1));
-    }
-    static std::wstring join(const std::wstring& folder, const std::wstring& name) {
-        return folder.empty() || folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
-    }
-    void addFolder(const std::wstring& path) { folders[key(path)] = path; }
-    void addFile(const std::wstring& folder, const std::wstring& name,
-                 std::int32_t attributes = 32) {
-        files[key(join(folder, name))] = {name, attributes};
-    }
-    bool hasFolder(const std::wstring& path) const { return folders.count(key(path)) > 0; }
-    bool hasFile(const std::wstring& path) const { return files.count(key(path)) > 0; }
-    // The names of the files directly inside `folder`.
-    std::vector<std::wstring> filesIn(const std::wstring& folder) const {
-        std::vector<std::wstring> names;
-        for (const auto& [path, file] : files)
-            if (parentOf(path) == key(folder)) names.push_back(file.name);
-        return names;
-    }
-    std::map<std::wstring, std::wstring> folders; // key -> path as created
-    std::map<std::wstring, File> files;           // key of the full path -> file
-};
-
-// A wildcard match of a file name (* any run, ? one character), ignoring case.
-inline bool wildcardMatch(std::wstring_view pattern, std::wstring_view name) {
-    if (pattern.empty()) return name.empty();
-    if (pattern[0] == L'*')
-        return wildcardMatch(pattern.substr(1), name) ||
-               (!name.empty() && wildcardMatch(pattern, name.substr(1)));
-    return !name.empty() &&
-           (pattern[0] == L'?' || std::towlower(pattern[0]) == std::towlower(name[0])) &&
-           wildcardMatch(pattern.substr(1), name.substr(1));
+// Logs a call and gives its answer: the body of most fakes of the folder and launch services.
+template <typename T, typename... Args>
+T logged(EventLog& log, T answer, std::string_view kind, const Args&... args) {
+    log.add(kind, args...);
+    return answer;
 }
 
-// The file collection FldFiles hands on: the names it held when it was made.
-struct FakeFiles : platform::AutomationObject {
-    explicit FakeFiles(std::vector<std::wstring> names) : names(std::move(names)) {}
-    std::vector<std::wstring> names;
+// The folders, files and links of the fake file system by key (the path in lower case without
+// a last backslash, but a root's), and the folder tree they make: a link is a name that reaches
+// another folder (a junction, a short name, another drive letter), and a path through it what
+// that folder holds. Removals are logged as "remove <path>".
+class FakeDisk : public platform::FolderTree {
+public:
+    explicit FakeDisk(EventLog& log) : log_(log) {}
+    static std::wstring key(std::wstring path) {
+        if (path.size() > 3 && path.back() == L'\\') path.pop_back();
+        return text::lower(path);
+    }
+    void addFolder(const std::wstring& path) { nodes[key(path)] = {Kind::Folder, 32, {}}; }
+    void addFile(const std::wstring& path, std::int32_t attributes = 32) {
+        nodes[key(path)] = {Kind::File, attributes, {}};
+    }
+    void addLink(const std::wstring& name, const std::wstring& target) {
+        nodes[key(name)] = {Kind::Link, 0, key(target)};
+    }
+    bool holds(const std::wstring& path, Kind kind) const {
+        const auto node = nodes.find(resolved(path));
+        return node != nodes.end() && node->second.kind == kind;
+    }
+
+    // Resolves a last ".." only; the fake has no current folder.
+    std::wstring fullPath(const std::wstring& path) override {
+        if (!path.ends_with(L"\\..")) return path;
+        return path.substr(0, path.rfind(L'\\', path.size() - 4));
+    }
+    Reached reach(const std::wstring& path) override {
+        const std::wstring k = resolved(path);
+        if (!holds(k, Kind::Folder)) errors::raise(errors::PathNotFound, path);
+        return {{1, std::hash<std::wstring>{}(k)},
+                k,
+                k.size() <= 3,
+                nodes.count(key(path)) > 0 && nodes.at(key(path)).kind == Kind::Link};
+    }
+    std::vector<Entry> entries(const std::wstring& folder) override {
+        const std::wstring k = resolved(folder) + (resolved(folder).ends_with(L'\\') ? L"" : L"\\");
+        std::vector<Entry> found;
+        for (const auto& [path, node] : nodes)
+            if (path.size() > k.size() && path.starts_with(k) &&
+                path.find(L'\\', k.size()) == std::wstring::npos)
+                found.push_back({path.substr(k.size()), node.kind});
+        return found;
+    }
+    void remove(const std::wstring& path, Kind) override {
+        nodes.erase(logged(log_, key(path), "remove", path));
+    }
+
+    struct Node {
+        Kind kind;
+        std::int32_t attributes = 32;
+        std::wstring target; // of a link
+    };
+    std::map<std::wstring, Node> nodes;
+
+private:
+    // The key of `path` with a link on its way followed.
+    std::wstring resolved(const std::wstring& path) const {
+        const std::wstring k = key(path);
+        for (const auto& [name, node] : nodes)
+            if (node.kind == Kind::Link && (k == name || k.starts_with(name + L"\\")))
+                return node.target + k.substr(name.size());
+        return k;
+    }
+    EventLog& log_;
 };
 
-// Scripting.FileSystemObject on a FakeDisk, failing with the numbers the real one reports
-// (53 file not found, 58 already exists, 76 path not found). Each call is logged as
-// "fs <member> <arguments>", so a test makes one fail through the log's failures.
+// Scripting.FileSystemObject on a FakeDisk: every call is logged as "fs <member> <arguments>",
+// so that a test makes one fail through the log's failures. Folders are looked up and created
+// on the disk; copies and attribute changes are only logged.
 class FakeFileSystem : public platform::FileSystem {
 public:
-    static constexpr std::int32_t FileNotFound = 53, AlreadyExists = 58, PathNotFound = 76;
+    using Kind = platform::FolderTree::Kind;
     FakeFileSystem(EventLog& log, FakeDisk& disk, std::wstring windowsFolder)
         : log_(log), disk_(disk), windowsFolder_(std::move(windowsFolder)) {}
 
     std::wstring specialFolderPath(std::int32_t which) override {
-        log_.add("fs specialFolderPath", which);
-        return which == 0 ? windowsFolder_ : std::wstring();
+        return logged(log_, which == 0 ? windowsFolder_ : L"", "fs specialFolderPath", which);
     }
     bool folderExists(const std::wstring& path) override {
-        log_.add("fs exists", path);
-        return disk_.hasFolder(path);
+        return logged(log_, disk_.holds(path, Kind::Folder), "fs exists", path);
     }
     void createFolder(const std::wstring& path) override {
         log_.add("fs create", path);
-        if (disk_.hasFolder(path) || disk_.hasFile(path)) errors::raise(AlreadyExists);
-        requireFolder(FakeDisk::parentOf(path));
         disk_.addFolder(path);
     }
     std::wstring folderName(const std::wstring& path) override {
-        log_.add("fs name", path);
-        requireFolder(path);
-        const auto k = FakeDisk::key(disk_.folders[FakeDisk::key(path)]);
-        return disk_.folders[k].substr(disk_.folders[k].find_last_of(L'\\') + 1);
+        return logged(log_, fileName(path), "fs name", path);
     }
     std::vector<std::wstring> folderFileNames(const std::wstring& path) override {
-        log_.add("fs files", path);
-        requireFolder(path);
-        return disk_.filesIn(path);
+        std::vector<std::wstring> names;
+        for (const auto& entry : disk_.entries(logged(log_, path, "fs files", path)))
+            if (entry.kind == Kind::File) names.push_back(entry.name);
+        return names;
     }
-    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring& path) override {
-        return std::make_shared<FakeFiles>(folderFileNames(path));
+    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring&) override {
+        return std::make_shared<platform::AutomationObject>();
     }
     std::int32_t fileAttributes(const std::wstring& path) override {
-        log_.add("fs attributes", path);
-        return file(path).attributes;
+        return logged(log_, disk_.nodes.at(FakeDisk::key(path)).attributes, "fs attributes", path);
     }
     void setFileAttributes(const std::wstring& path, std::int32_t attributes) override {
         log_.add("fs setAttributes", path, attributes);
-        file(path).attributes = attributes;
     }
     void copyFile(const std::wstring& source, const std::wstring& destination) override {
         log_.add("fs copyFile", source, destination);
-        const auto slash = source.find_last_of(L'\\');
-        const std::wstring folder = source.substr(0, slash), pattern = source.substr(slash + 1);
-        requireFolder(folder);
-        requireFolder(destination);
-        bool matched = false;
-        for (const std::wstring& name : disk_.filesIn(folder))
-            if (wildcardMatch(pattern == L"*.*" ? L"*" : pattern, name)) {
-                disk_.files[FakeDisk::key(FakeDisk::join(destination, name))] =
-                    disk_.files[FakeDisk::key(FakeDisk::join(folder, name))];
-                matched = true;
-            }
-        if (!matched) errors::raise(FileNotFound);
     }
     void copyFolder(const std::wstring& source, const std::wstring& destination) override {
         log_.add("fs copyFolder", source, destination);
-        requireFolder(source);
-        std::wstring target = destination;
-        if (!target.empty() && target.back() == L'\\') target += folderName(source);
-        if (!disk_.hasFolder(target)) createFolder(target);
-        const std::wstring from = FakeDisk::key(source) + L"\\";
-        const auto folders = disk_.folders;
-        for (const auto& [k, path] : folders)
-            if (k.rfind(from, 0) == 0) disk_.addFolder(target + L"\\" + path.substr(from.size()));
-        const auto files = disk_.files;
-        for (const auto& [k, file] : files)
-            if (k.rfind(from, 0) == 0)
-                disk_.files[FakeDisk::key(target + L"\\" + k.substr(from.size()))] = file;
     }
     std::wstring fileName(const std::wstring& path) override {
         return path.substr(path.find_last_of(L"\\/") + 1);
     }
     std::wstring extensionName(const std::wstring& path) override {
         const std::wstring name = fileName(path);
-        const std::size_t dot = name.rfind(L'.');
-        return dot == std::wstring::npos ? std::wstring() : name.substr(dot + 1);
+        return name.find(L'.') == std::wstring::npos ? L"" : name.substr(name.rfind(L'.') + 1);
     }
 
 private:
-    void requireFolder(const std::wstring& path) {
-        if (!disk_.hasFolder(path)) errors::raise(PathNotFound);
-    }
-    FakeDisk::File& file(const std::wstring& path) {
-        if (!disk_.hasFile(path)) errors::raise(FileNotFound);
-        return disk_.files[FakeDisk::key(path)];
-    }
-
     EventLog& log_;
     FakeDisk& disk_;
     std::wstring windowsFolder_;
@@ -502,13 +479,9 @@ class FakeWindows : public platform::Windows, FakeBase {
 public:
     using FakeBase::FakeBase;
 
-    WindowHandle foreground() override {
-        log.add("foreground", front);
-        return front;
-    }
+    WindowHandle foreground() override { return logged(log, front, "foreground", front); }
     WindowHandle lastActivePopup(WindowHandle window) override {
-        log.add("popup", window);
-        return popups.count(window) ? popups[window] : window;
+        return logged(log, popups.count(window) ? popups[window] : window, "popup", window);
     }
     bool setForeground(WindowHandle window) override {
         log.add("activate", window);
@@ -516,16 +489,13 @@ public:
         return true;
     }
     std::int32_t show(WindowHandle window, std::int32_t command) override {
-        log.add("show", window, command);
-        return 0;
+        return logged(log, 0, "show", window, command);
     }
     std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) override {
-        log.add("caption", window, maxAnsiBytes);
-        return captions.count(window) ? captions[window] : L"";
+        return logged(log, captions[window], "caption", window, maxAnsiBytes);
     }
     WindowHandle findWindowByClass(const std::wstring& className) override {
-        log.add("find", className);
-        return classes.count(className) ? classes[className] : 0;
+        return logged(log, classes[className], "find", className);
     }
     // Another program or the user brings `window` to the front.
     void bringUp(WindowHandle window) {
@@ -584,8 +554,7 @@ class FakeProcesses : public platform::Processes, FakeBase {
 public:
     using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
-        log.add("start", commandLine, style);
-        return nextProcessId;
+        return logged(log, nextProcessId, "start", commandLine, style);
     }
     void startLauncher(const std::wstring& command, std::int32_t style) override {
         log.add("start", L"start.exe " + command, style);
@@ -596,16 +565,13 @@ public:
     std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
         log.add("open", process);
         if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
-        return std::make_unique<Opened>(log, time, process, readyAtMs);
+        return std::make_unique<Opened>(*this, process);
     }
     [[noreturn]] void endRun() override {
         log.add("endRun");
         throw RunEnded{};
     }
-    std::wstring currentDirectory() override {
-        log.add("curdir");
-        return directory;
-    }
+    std::wstring currentDirectory() override { return logged(log, directory, "curdir"); }
     std::wstring directory = L"C:\\Work";
     platform::ProcessId nextProcessId = 0;
     std::vector<platform::ProcessId> unopenable;
@@ -613,17 +579,14 @@ public:
 
 private:
     struct Opened : OpenedProcess {
-        Opened(EventLog& log, VirtualClock& time, platform::ProcessId id, std::int64_t readyAtMs)
-            : log(log), time(time), id(id), readyAtMs(readyAtMs) {}
-        ~Opened() override { log.add("close", id); }
+        Opened(FakeProcesses& processes, platform::ProcessId id) : processes(processes), id(id) {}
+        ~Opened() override { processes.log.add("close", id); }
         bool inputIdleWithin(std::int32_t) override {
-            log.add("inputidle", id);
-            return time.now() >= readyAtMs;
+            return logged(processes.log, processes.time.now() >= processes.readyAtMs, "inputidle",
+                          id);
         }
-        EventLog& log;
-        VirtualClock& time;
+        FakeProcesses& processes;
         platform::ProcessId id;
-        std::int64_t readyAtMs;
     };
 };
 
@@ -666,9 +629,9 @@ private:
     };
 };
 
-// Shell.Application: each browse dialog is logged as "browse <title>" and answered in turn
-// from `chosen` (nothing: Cancel). Reading a chosen folder's title or path is logged as
-// "folder title" / "folder path", so a test can make either fail.
+// Shell.Application: each browse dialog is logged as "browse <title> <options>" and answered
+// in turn from `chosen` (nothing: Cancel). Reading a chosen folder's title or path is logged as
+// "folder title" / "folder path", so that a test can make either fail.
 class FakeShell : public platform::Shell {
 public:
     struct Choice {
@@ -681,22 +644,15 @@ public:
         if (chosen.empty()) throw NoMoreAnswers{};
         const auto choice = chosen.front();
         chosen.pop_front();
-        if (!choice) return nullptr;
-        return std::make_unique<Folder>(log_, *choice);
+        return choice ? std::make_unique<Folder>(log_, *choice) : nullptr;
     }
     std::deque<std::optional<Choice>> chosen;
 
 private:
     struct Folder : ChosenFolder {
         Folder(EventLog& log, Choice choice) : log(log), choice(std::move(choice)) {}
-        std::wstring title() override {
-            log.add("folder title");
-            return choice.title;
-        }
-        std::wstring path() override {
-            log.add("folder path");
-            return choice.path;
-        }
+        std::wstring title() override { return logged(log, choice.title, "folder title"); }
+        std::wstring path() override { return logged(log, choice.path, "folder path"); }
         EventLog& log;
         Choice choice;
     };
@@ -715,8 +671,7 @@ public:
         return answers_.next();
     }
     std::wstring specialFolder(const std::wstring& name) override {
-        log_.add("specialFolder", name);
-        return name == L"Desktop" ? desktop : std::wstring();
+        return logged(log_, name == L"Desktop" ? desktop : L"", "specialFolder", name);
     }
     std::wstring shortcutTarget(const std::wstring&) override { return {}; }
     std::wstring expandEnvironment(const std::wstring& text) override {
@@ -730,11 +685,11 @@ private:
     Answers<std::int32_t>& answers_;
 };
 
-// Letter case does not count (ASCII and the rest as towlower sees it).
+// Letter case does not count (as text::lower sees it).
 class FakeCollation : public platform::Collation {
 public:
     bool sameText(const std::wstring& a, const std::wstring& b) override {
-        return FakeDisk::key(a) == FakeDisk::key(b) || (a.empty() && b.empty());
+        return text::lower(a) == text::lower(b);
     }
 };
 
@@ -762,97 +717,15 @@ public:
 
     std::wstring windowsFolder = L"E:\\WINDOWS";
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
-    FakeDisk disk;
+    FakeDisk disk{log};
     std::shared_ptr<FakeShell> shell = std::make_shared<FakeShell>(log);
     std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
     std::vector<std::shared_ptr<FakeBrowser>> browsers;
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
 
-// The folders of the FakeDisk as the file system knows them. `links` maps a name to the folder
-// it reaches (a link, a short name, another drive letter for the same place): every path under
-// the name is resolved to the folder's own. A link whose name lies in a folder of the disk is
-// listed there. Removals are logged as "remove <path>".
-class FakeFolderTree : public platform::FolderTree {
-public:
-    FakeFolderTree(EventLog& log, FakeDisk& disk) : log_(log), disk_(disk) {}
-
-    // Resolves "." and ".." only; the fake has no current folder.
-    std::wstring fullPath(const std::wstring& path) override {
-        std::vector<std::wstring> parts;
-        for (std::size_t start = 0;;) {
-            const auto end = path.find(L'\\', start);
-            const std::wstring part = path.substr(start, end - start);
-            if (part == L"..") {
-                if (parts.size() > 1) parts.pop_back();
-            } else if (part != L"." && !part.empty()) {
-                parts.push_back(part);
-            }
-            if (end == std::wstring::npos) break;
-            start = end + 1;
-        }
-        std::wstring result;
-        for (const auto& part : parts)
-            result += (result.empty() ? L"" : L"\\") + part;
-        return parts.size() == 1 ? result + L"\\" : result;
-    }
-    Reached reach(const std::wstring& path) override {
-        const std::wstring real = resolved(path);
-        if (!disk_.hasFolder(real)) errors::raise(errors::PathNotFound, path);
-        const std::wstring k = FakeDisk::key(real);
-        const auto id = ids_.emplace(k, ids_.size() + 1).first->second;
-        return {{1, id}, disk_.folders.at(k), k.size() <= 3, links.count(FakeDisk::key(path)) > 0};
-    }
-    std::vector<Entry> entries(const std::wstring& folder) override {
-        const std::wstring real = FakeDisk::key(resolved(folder));
-        if (!disk_.hasFolder(real)) errors::raise(errors::PathNotFound, folder);
-        std::vector<Entry> found;
-        // The name as created, of an entry directly inside the folder.
-        const auto nameIn = [&](const std::wstring& k,
-                                const std::wstring& path) -> std::optional<std::wstring> {
-            if (k.size() <= real.size() + 1 || k.rfind(real, 0) != 0 || k[real.size()] != L'\\' ||
-                k.find(L'\\', real.size() + 1) != std::wstring::npos)
-                return std::nullopt;
-            return path.substr(path.size() - (k.size() - real.size() - 1));
-        };
-        for (const auto& [k, path] : disk_.folders)
-            if (auto name = nameIn(k, path)) found.push_back({*name, Kind::Folder});
-        for (const auto& [k, target] : links)
-            if (auto name = nameIn(k, k)) found.push_back({*name, Kind::Link});
-        for (const auto& [k, file] : disk_.files)
-            if (auto name = nameIn(k, file.name)) found.push_back({*name, Kind::File});
-        return found;
-    }
-    void remove(const std::wstring& path, Kind kind) override {
-        log_.add("remove", path);
-        const std::wstring k = FakeDisk::key(path);
-        if (kind == Kind::Link) {
-            links.erase(k);
-        } else if (kind == Kind::File) {
-            if (disk_.files.at(k).attributes & 1) errors::raise(errors::PermissionDenied, path);
-            disk_.files.erase(k);
-        } else {
-            if (!entries(path).empty()) errors::raise(errors::PermissionDenied, L"not empty");
-            disk_.folders.erase(FakeDisk::key(resolved(path)));
-        }
-    }
-    std::map<std::wstring, std::wstring> links; // key of the name -> the folder it reaches
-
-private:
-    std::wstring resolved(const std::wstring& path) const {
-        const std::wstring k = FakeDisk::key(path);
-        for (const auto& [name, target] : links)
-            if (k == name || k.rfind(name + L"\\", 0) == 0)
-                return FakeDisk::join(target, k.substr(std::min(k.size(), name.size() + 1)));
-        return path;
-    }
-    EventLog& log_;
-    FakeDisk& disk_;
-    std::map<std::wstring, std::size_t> ids_;
-};
-
-// Text files by path, read in the pieces asked for; a missing one cannot be opened, and reading
-// fails after `unreadableAfter` bytes. Bytes become text one for one.
+// Text files by path, their bytes read in the pieces asked for; a missing one cannot be opened,
+// and reading fails once `unreadableAfter` bytes have been read. Bytes become text one for one.
 class FakeTextFiles : public platform::TextFiles, FakeBase {
 public:
     using FakeBase::FakeBase;
@@ -956,7 +829,7 @@ struct FakePlatform {
     FakeDesktopLock desktopLock{log, time};
     FakeConversions conversions;
     FakeCollation collation;
-    FakeFolderTree folderTree{log, objects.disk};
+    FakeDisk& folderTree = objects.disk;
 
     platform::Services& services() { return services_; }
 

@@ -1,7 +1,7 @@
-// The folder members against a fake disk, browse dialog and boxes: the passes of FldSet,
-// FldSetD and FldCopy (which box follows which failure, what the next pass asks), the desktop
-// substitution, FldSetD's argument classes, and what FldDelete deletes and refuses to delete.
-// DefFld is C:\Work\, WinDrv E:\, the desktop C:\Users\me\Desktop.
+// The folder members against a fake disk, browse dialog and boxes. One row a call: what the
+// user answers and which platform calls fail, then what the user and the disk see, in order,
+// and what the call returns. Then what FldDelete refuses to delete under any name, how it
+// deletes a tree, and FldSetD's argument classes. DefFld is C:\Work\, WinDrv E:\.
 #include "component/core/object.h"
 #include "fakes.h"
 
@@ -12,318 +12,291 @@ namespace {
 using namespace kelmo;
 using namespace kelmo::fakes;
 
-const std::wstring Desktop = L"C:\\Users\\me\\Desktop";
-const std::wstring ErrorTitle = L"エラー発生 : ";
+const std::wstring Desktop = L"C:\\Users\\me\\Desktop", Keep = FakeDialogs::KeepProposed;
+const std::wstring Failed = L"box 16 エラー発生 : ";
+const std::wstring PathFailed = L"フォルダのパス指定に失敗しました。手動で選択してください ";
+const std::wstring Browse = L"browse フォルダを選択してください 1";
+const std::wstring Confirm = L"input フォルダの確認 ";
+const std::wstring SourceBrowse = L"browse 元フォルダを選択してください 1";
+const std::wstring SourceConfirm = L"input 元フォルダの確認 ";
+const std::wstring CopyFrom = L"browse コピー元フォルダを選択してください 1";
+const std::wstring CopyFromConfirm = L"input コピー元フォルダの確認 ";
+const std::wstring CopyFailed = L"フォルダのコピーに失敗しました。やり直してください ";
+const std::wstring GatherFailed = L"デスクトップへのコピーに失敗しました。やり直してください ";
+const std::wstring DeleteFailed = L"フォルダの削除に失敗しました。";
+const std::wstring DeleteBrowse = L"browse 削除するフォルダを選択してください 1";
+const std::wstring CopySourceMissing =
+    L"そのフォルダは存在しません。コピー元フォルダを選択し直してください ";
+const std::wstring Overwrite =
+    L"box 36 上書きの確認  そのフォルダはすでに存在します。上書きコピーしますか ";
+const std::wstring WorkD = Desktop + L"\\Work_D", Unflagged = L"fs setAttributes " + WorkD + L"\\";
+using Choice = std::optional<FakeShell::Choice>;
+const Choice Cancel = std::nullopt, Data = Choice{{L"Data", L"D:\\Data"}},
+             Src = Choice{{L"Src", L"D:\\Src"}};
+constexpr std::int32_t Unspecified = -2147467259;
+
+// A call (the member and its arguments), what the user answers and which platform calls fail,
+// then what the user and the disk see in order, and what it returns (FldDelete: CurFld).
+struct Case {
+    std::vector<std::wstring> call;
+    std::vector<Choice> chosen;               // the browse dialogs' answers in turn
+    std::vector<std::wstring> typed;          // the confirmation boxes' answers in turn
+    std::vector<std::int32_t> answered;       // the message boxes' answers in turn
+    std::map<std::string, std::int32_t> fail; // log entries that fail, with their number
+    std::vector<std::wstring> seen;
+    std::wstring result;
+};
 
 class Folders : public ::testing::Test {
 protected:
     Folders() : k(fake.services()) {
-        for (const wchar_t* folder : {L"C:\\", L"C:\\Work", L"C:\\Users", L"C:\\Users\\me",
-                                      L"C:\\Users\\me\\Desktop", L"D:\\", L"E:\\", L"E:\\WINDOWS"})
+        for (const std::wstring& folder :
+             std::vector<std::wstring>{L"C:\\", L"C:\\Work", L"C:\\Work\\ Old ", L"C:\\Users",
+                                       L"C:\\Users\\me", Desktop, L"D:\\", L"D:\\Data", L"D:\\Src",
+                                       L"D:\\Copy", L"E:\\", L"E:\\Backup", L"E:\\WINDOWS", WorkD})
             disk().addFolder(folder);
-        fake.log.clear();
+        disk().addFile(WorkD + L"\\a.txt", 1 | 32);
+        disk().addFile(WorkD + L"\\b.txt", 1 | 2 | 256);
     }
     FakeDisk& disk() { return fake.objects.disk; }
-    void choose(const std::wstring& title, const std::wstring& path) {
-        fake.objects.shell->chosen.push_back(FakeShell::Choice{title, path});
+
+    std::wstring call(const std::vector<std::wstring>& call) {
+        const std::vector<std::wstring> args(call.begin() + 1, call.end());
+        if (call[0] == L"FldSet") return k.FldSet(args.at(0));
+        if (call[0] == L"FldSetD") return k.FldSetD(args);
+        if (call[0] == L"FldCopy") return k.FldCopy(args.at(0), args.at(1));
+        k.FldDelete(args.empty() ? std::nullopt : std::optional(args[0]));
+        return k.currentFolder();
     }
-    void cancelBrowsing() { fake.objects.shell->chosen.push_back(std::nullopt); }
-    void type(std::initializer_list<std::wstring> answers) {
-        fake.dialogs.typed.insert(fake.dialogs.typed.end(), answers);
+    // The dialogs shown ("browse <title> 1", "input <title> <proposed>", "box <flags> <title>
+    // <text>") and what was written or removed, in order.
+    void expect(const Case& c) {
+        SCOPED_TRACE(narrow(c.call[0] + L" " + (c.call.size() > 1 ? c.call[1] : L"")));
+        fake.log.clear();
+        fake.log.failures.clear();
+        for (const auto& [entry, number] : c.fail)
+            fake.log.failures.emplace(entry, KelmoError(number, L"failed"));
+        fake.objects.shell->chosen.assign(c.chosen.begin(), c.chosen.end());
+        fake.dialogs.typed.assign(c.typed.begin(), c.typed.end());
+        fake.dialogs.answers.queued.assign(c.answered.begin(), c.answered.end());
+        fake.dialogs.boxes.clear();
+        EXPECT_EQ(call(c.call), c.result);
+        Steps seen, expected;
+        std::size_t box = 0;
+        for (const std::string& e : fake.log.entries)
+            if (e.starts_with("box ")) {
+                const auto& shown = fake.dialogs.boxes.at(box++);
+                seen.push_back("box " + std::to_string(shown.flags) + " " +
+                               narrow(shown.title + L" " + shown.text));
+            } else if (e.starts_with("browse") || e.starts_with("input") ||
+                       e.starts_with("remove") || e.starts_with("fs c") ||
+                       e.starts_with("fs set")) {
+                seen.push_back(e);
+            }
+        for (const std::wstring& step : c.seen)
+            expected.push_back(narrow(step));
+        EXPECT_EQ(seen, expected);
+        EXPECT_TRUE(fake.objects.shell->chosen.empty() && fake.dialogs.typed.empty());
     }
-    // The dialogs in order: "browse <title> 1", "input <title> <proposed>", "box <title>".
-    Steps dialogs() const { return fake.log.only({"browse", "input", "box"}); }
-    std::wstring boxText(std::size_t i) const { return fake.dialogs.boxes.at(i).text; }
 
     FakePlatform fake;
     CKelmo k;
 };
 
-using Classified = std::tuple<std::wstring, std::wstring, std::vector<std::wstring>>;
-
-Classified classified(const std::vector<std::wstring>& arguments) {
-    FakeCollation collation;
-    const GatherArguments a =
-        classifyGatherArguments(arguments, [&](const std::wstring& x, const std::wstring& y) {
-            return collation.sameText(x, y);
-        });
-    return {a.source, a.gatherName, a.patterns};
-}
-
-TEST(GatherArguments, ADotMakesAPatternAnEndingInUnderscoreDTheGatherNameTheRestTheSource) {
-    using V = std::vector<std::wstring>;
-    EXPECT_EQ(classified({}), Classified(L"?", L"", V{}));
-    EXPECT_EQ(classified({L"*.txt", L"Work_D", L"*.csv"}),
-              Classified(L"?", L"Work_D", V{L"*.txt", L"*.csv"}));
-    EXPECT_EQ(classified({L"C:\\Data", L"work_d"}), Classified(L"C:\\Data", L"work_d", V{}));
-    // A folder name with a dot is a pattern; a lone asterisk is a source; the last one wins.
-    EXPECT_EQ(classified({L"C:\\v1.2", L"*", L"Browse"}),
-              Classified(L"Browse", L"", V{L"C:\\v1.2"}));
-    EXPECT_EQ(classified({L"a_D", L"b_D", L"_D"}), Classified(L"?", L"_D", V{}));
-    EXPECT_EQ(classified({L"D", L""}), Classified(L"", L"", V{}));
-}
-
-TEST_F(Folders, FldSetReportsAFailedCreationWithItsNumberThenLetsTheUserChoose) {
-    disk().addFile(L"C:\\Work", L"notes");
-    cancelBrowsing();
-    type({FakeDialogs::KeepProposed});
-    EXPECT_EQ(k.FldSet(L"D:\\Missing\\New"), Desktop + L"\\");
-    EXPECT_EQ(dialogs(), (Steps{"box " + narrow(ErrorTitle) + "76",
-                                "browse " + narrow(L"フォルダを選択してください") + " 1",
-                                "input " + narrow(L"フォルダの確認") + " " + narrow(Desktop)}));
-    EXPECT_EQ(boxText(0), L"フォルダのパス指定に失敗しました。手動で選択してください ");
-    EXPECT_EQ(fake.dialogs.boxes[0].flags, 16u);
+// One object makes the calls in turn.
+TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
+    // clang-format off
+    const Case cases[] = {
+        // Before any folder was settled on, FldDelete asks the platform for nothing.
+        {.call = {L"FldDelete"}, .seen = {Failed + L"76 " + DeleteFailed}},
+        {.call = {L"FldSet", L" D:\\Data "}, .result = L"D:\\Data\\"},
+        {.call = {L"FldSet", L""}, .result = L"C:\\Work\\"},
+        {.call = {L"FldSet", L"New\\"}, .seen = {L"fs create C:\\Work\\New"},
+         .result = L"C:\\Work\\New\\"},
+        // A failed look-up, the creation tried all the same and failed, then the user chooses;
+        // Cancel proposes the desktop.
+        {.call = {L"FldSet", L"D:\\Missing\\New"}, .chosen = {Cancel}, .typed = {Keep},
+         .fail = {{"fs exists D:\\Missing", 70}, {"fs create D:\\Missing", 76}},
+         .seen = {L"fs create D:\\Missing\\New", Failed + L"76 " + PathFailed, Browse,
+                  Confirm + Desktop},
+         .result = Desktop + L"\\"},
+        // An empty answer asks again; a folder titled as the desktop is the desktop.
+        {.call = {L"FldSet", L"browse"}, .chosen = {Data, Choice{{L"DESKTOP", L"D:\\Elsewhere"}}},
+         .typed = {L"", Keep}, .seen = {Browse, Confirm + L"D:\\Data", Browse, Confirm + Desktop},
+         .result = Desktop + L"\\"},
+        // A failure reading the choice is forgotten for the desktop, else reported after the pass.
+        {.call = {L"FldSet", L"?"}, .chosen = {Choice{{L"ﾃﾞｽｸﾄｯﾌﾟ", L""}}},
+         .typed = {L"  Reports "}, .fail = {{"folder path", Unspecified}},
+         .seen = {Browse, Confirm + Desktop, L"fs create C:\\Work\\Reports"},
+         .result = L"C:\\Work\\Reports\\"},
+        {.call = {L"FldSet", L"?"}, .chosen = {Choice{{L"x", L""}}, Cancel},
+         .typed = {L"Other", L"Other"}, .fail = {{"folder path", Unspecified}},
+         .seen = {Browse, Confirm, L"fs create C:\\Work\\Other",
+                  Failed + L"-2147467259 " + PathFailed, Browse, Confirm + Desktop},
+         .result = L"C:\\Work\\Other\\"},
+        // FldSetD: the patterns into the named folder, whose files then lose their read-only flag.
+        {.call = {L"FldSetD", L"*.txt", L"D:\\Data", L"*.csv", L"Work_D"},
+         .seen = {L"fs copyFile D:\\Data\\*.txt " + WorkD + L"\\",
+                  L"fs copyFile D:\\Data\\*.csv " + WorkD + L"\\", Unflagged + L"a.txt 32",
+                  Unflagged + L"b.txt 2"},
+         .result = WorkD + L"\\"},
+        {.call = {L"FldSetD", L"D:\\Data"},
+         .seen = {L"fs create " + Desktop + L"\\Data_D",
+                  L"fs copyFile D:\\Data\\*.* " + Desktop + L"\\Data_D\\"},
+         .result = Desktop + L"\\Data_D\\"},
+        // A missing source (0), a failed copy: the box, then the user chooses the source.
+        {.call = {L"FldSetD", L"D:\\Nowhere", L"*.doc", L"Out_D"}, .chosen = {Data, Src},
+         .typed = {Keep, Keep}, .fail = {{"fs copyFile D:\\Data", 53}},
+         .seen = {Failed + L"0 そのフォルダは存在しません。選択し直してください ", SourceBrowse,
+                  SourceConfirm + L"D:\\Data", L"fs create " + Desktop + L"\\Out_D",
+                  L"fs copyFile D:\\Data\\*.doc " + Desktop + L"\\Out_D\\",
+                  Failed + L"53 " + GatherFailed, SourceBrowse, SourceConfirm + L"D:\\Src",
+                  L"fs copyFile D:\\Src\\*.doc " + Desktop + L"\\Out_D\\"},
+         .result = Desktop + L"\\Out_D\\"},
+        // The gathering folder as the source is refused.
+        {.call = {L"FldSetD", L"Work_D", L"*.csv"}, .chosen = {Choice{{L"Work_D", WorkD}}, Data},
+         .typed = {Keep, Keep},
+         .seen = {SourceBrowse, SourceConfirm + WorkD,
+                  Failed + L"70 " + GatherFailed + L"\r\n\r\n" + WorkD +
+                      L"\r\nは元フォルダそのもののため、コピーしません。",
+                  SourceBrowse, SourceConfirm + L"D:\\Data",
+                  L"fs copyFile D:\\Data\\*.csv " + WorkD + L"\\", Unflagged + L"a.txt 32",
+                  Unflagged + L"b.txt 2"},
+         .result = WorkD + L"\\"},
+        // FldCopy: No to overwriting lets the user choose the parent, the copy keeping its name;
+        // only Yes overwrites.
+        {.call = {L"FldCopy", L"D:\\Src", L"D:\\Copy"},
+         .chosen = {Choice{{L"Backup", L"E:\\Backup"}}}, .typed = {Keep}, .answered = {7},
+         .seen = {Overwrite, L"browse コピー先の親フォルダを選択してください 1",
+                  L"input コピー先フォルダの確認 E:\\Backup\\Src",
+                  L"fs copyFolder D:\\Src E:\\Backup\\Src"},
+         .result = L"E:\\Backup\\Src\\"},
+        {.call = {L"FldCopy", L"D:\\Src", L"D:\\Copy\\"}, .answered = {6},
+         .seen = {Overwrite, L"fs copyFolder D:\\Src D:\\Copy\\"}, .result = L"D:\\Copy\\"},
+        // A missing source (0), a failed copy: the user chooses the source, not the destination.
+        {.call = {L"FldCopy", L"Q:\\Missing", L"D:\\Dest"}, .chosen = {Src, Data},
+         .typed = {Keep, Keep}, .fail = {{"fs copyFolder D:\\Src", 70}},
+         .seen = {Failed + L"0 " + CopySourceMissing, CopyFrom, CopyFromConfirm + L"D:\\Src",
+                  L"fs copyFolder D:\\Src D:\\Dest", Failed + L"70 " + CopyFailed, CopyFrom,
+                  CopyFromConfirm + L"D:\\Data", L"fs copyFolder D:\\Data D:\\Dest"},
+         .result = L"D:\\Dest\\"},
+        // A source that cannot be looked up counts as missing.
+        {.call = {L"FldCopy", L"D:\\Data", L"E:\\Out"}, .chosen = {Src}, .typed = {Keep},
+         .fail = {{"fs exists D:\\Data", 70}},
+         .seen = {Failed + L"70 " + CopySourceMissing, CopyFrom, CopyFromConfirm + L"D:\\Src",
+                  L"fs copyFolder D:\\Src E:\\Out"},
+         .result = L"E:\\Out\\"},
+        // A source that exists after a failure.
+        {.call = {L"FldCopy", L"?", L"E:\\Out"}, .chosen = {Src, Choice{{L"Desktop", L""}}},
+         .typed = {L"D:\\Src", L"D:\\Src"}, .fail = {{"folder path", Unspecified}},
+         .seen = {CopyFrom, CopyFromConfirm,
+                  Failed + L"-2147467259 コピー元フォルダのパス指定に失敗しました。"
+                           L"手動で選択してください ",
+                  CopyFrom, CopyFromConfirm + Desktop, L"fs copyFolder D:\\Src E:\\Out"},
+         .result = L"E:\\Out\\"},
+        // A copy into its own source is refused before anything is written.
+        {.call = {L"FldCopy", L"D:\\Src", L"D:\\Src\\Sub"}, .chosen = {Data}, .typed = {Keep},
+         .seen = {Failed + L"70 " + CopyFailed + L"\r\n\r\nD:\\Src\\Sub\r\n"
+                           L"はコピー元フォルダそのものか、その中にあるため、コピーしません。",
+                  CopyFrom, CopyFromConfirm + L"D:\\Data", L"fs copyFolder D:\\Data D:\\Src\\Sub"},
+         .result = L"D:\\Src\\Sub\\"},
+        // FldDelete: an untrimmed name in DefFld, the current folder (which stays current) and a
+        // chosen one, without asking; no folder chosen, whether cancelled or failed, is 91.
+        {.call = {L"FldSet", L"D:\\Copy"}, .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L" Old "}, .seen = {L"remove C:\\Work\\ Old "},
+         .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L""}, .seen = {L"remove D:\\Copy"}, .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L"?"}, .chosen = {Src}, .seen = {DeleteBrowse, L"remove D:\\Src"},
+         .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L"Browse"}, .chosen = {Cancel},
+         .seen = {DeleteBrowse, Failed + L"91 " + DeleteFailed}, .result = L"D:\\Copy\\"},
+        {.call = {L"FldDelete", L"?"}, .fail = {{"browse", Unspecified}},
+         .seen = {DeleteBrowse, Failed + L"91 " + DeleteFailed}, .result = L"D:\\Copy\\"},
+    };
+    // clang-format on
+    for (const Case& c : cases)
+        expect(c);
     EXPECT_EQ(fake.dialogs.prompts.at(0), L"正しいフォルダならそのまま [ OK ]\r\n\r\n      "
                                           L"または修正・追加して [ OK ]\r\n\r\nやり直すなら [ "
                                           L"ｷｬﾝｾﾙ ] を押してください");
-
-    // A file of that name: error 58 from the creation.
-    fake.log.clear();
-    fake.dialogs.boxes.clear();
-    cancelBrowsing();
-    type({L"D:\\"});
-    EXPECT_EQ(k.FldSet(L"notes"), L"D:\\");
-    EXPECT_EQ(fake.dialogs.boxes.at(0).title, ErrorTitle + L"58");
 }
 
-TEST_F(Folders, AskFolderRestartsOnAnEmptyAnswerAndSubstitutesTheDesktopByTitle) {
-    disk().addFolder(L"D:\\Elsewhere");
-    disk().addFolder(L"D:\\Chosen");
-    choose(L"Chosen", L"D:\\Chosen");
-    choose(L"DESKTOP", L"D:\\Elsewhere"); // titled as the desktop, wherever it lies
-    type({L"", FakeDialogs::KeepProposed});
-    EXPECT_EQ(k.FldSet(L"browse"), Desktop + L"\\");
-    EXPECT_EQ(fake.log.args("input").at(0), narrow(L"フォルダの確認") + " D:\\Chosen");
-    EXPECT_EQ(fake.log.args("input").at(1), narrow(L"フォルダの確認") + " " + narrow(Desktop));
-
-    // A folder whose path cannot be read: the failure is forgotten when the title is the
-    // desktop's, and kept (shown after the pass) when it is not.
-    fake.log.clear();
-    fake.log.failures.emplace("folder path", KelmoError(-2147467259, L"path"));
-    choose(L"ﾃﾞｽｸﾄｯﾌﾟ", L"");
-    type({L"  Reports "});
-    EXPECT_EQ(k.FldSet(L"?"), L"C:\\Work\\Reports\\");
-    EXPECT_TRUE(fake.dialogs.boxes.empty());
-    choose(L"Chosen", L"");
-    cancelBrowsing();
-    type({L"Reports", L"Reports"});
-    EXPECT_EQ(k.FldSet(L"?"), L"C:\\Work\\Reports\\");
-    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(fake.dialogs.boxes[0].title, ErrorTitle + L"-2147467259");
-}
-
-TEST_F(Folders, FldSetDCopiesTheMatchingFilesIntoTheDesktopFolderAndClearsReadOnly) {
-    disk().addFolder(L"D:\\Data");
-    disk().addFile(L"D:\\Data", L"a.txt", 1 | 32);
-    disk().addFile(L"D:\\Data", L"b.TXT", 1 | 2 | 256);
-    disk().addFile(L"D:\\Data", L"c.csv");
-    EXPECT_EQ(k.FldSetD({L"*.txt", L"D:\\Data", L"Work_D"}), Desktop + L"\\Work_D\\");
-    EXPECT_EQ(disk().filesIn(Desktop + L"\\Work_D"),
-              (std::vector<std::wstring>{L"a.txt", L"b.TXT"}));
-    EXPECT_EQ(disk().files.at(FakeDisk::key(Desktop + L"\\Work_D\\a.txt")).attributes, 32);
-    EXPECT_EQ(disk().files.at(FakeDisk::key(Desktop + L"\\Work_D\\b.TXT")).attributes, 2);
-    EXPECT_EQ(disk().files.at(FakeDisk::key(L"D:\\Data\\a.txt")).attributes, 33); // source kept
-    EXPECT_EQ(k.currentFolder(), Desktop + L"\\Work_D\\");
-
-    // No pattern: every file, into the source's name with "_D".
-    EXPECT_EQ(k.FldSetD({L"D:\\Data"}), Desktop + L"\\Data_D\\");
-    EXPECT_EQ(disk().filesIn(Desktop + L"\\Data_D").size(), 3u);
-    EXPECT_EQ(dialogs(), Steps{});
-}
-
-TEST_F(Folders, FldSetDShowsEachFailureThenAsksForTheSourceAndKeepsTheGatheringFolder) {
-    disk().addFolder(L"D:\\Data");
-    disk().addFile(L"D:\\Data", L"a.txt");
-    // A missing source (number 0), then a pattern that matches nothing (53), then success.
-    choose(L"Data", L"D:\\Data");
-    choose(L"Data", L"D:\\Data");
-    type({FakeDialogs::KeepProposed, FakeDialogs::KeepProposed});
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry.rfind("box", 0) == 0 && fake.dialogs.boxes.size() == 2)
-            disk().addFile(L"D:\\Data", L"b.doc");
-    };
-    EXPECT_EQ(k.FldSetD({L"D:\\Nowhere", L"*.doc", L"Out_D"}), Desktop + L"\\Out_D\\");
-    const std::string browse = "browse " + narrow(L"元フォルダを選択してください") + " 1";
-    const std::string confirm = "input " + narrow(L"元フォルダの確認") + " D:\\Data";
-    EXPECT_EQ(dialogs(), (Steps{"box " + narrow(ErrorTitle) + "0", browse, confirm,
-                                "box " + narrow(ErrorTitle) + "53", browse, confirm}));
-    EXPECT_EQ(boxText(0), L"そのフォルダは存在しません。選択し直してください ");
-    EXPECT_EQ(boxText(1), L"デスクトップへのコピーに失敗しました。やり直してください ");
-    EXPECT_EQ(fake.log.args("fs create").size(),
-              1u); // the gathering folder stayed for the second pass
-    EXPECT_EQ(disk().filesIn(Desktop + L"\\Out_D"), std::vector<std::wstring>{L"b.doc"});
-}
-
-TEST_F(Folders, FldCopyAsksBeforeOverwritingAndNoLeadsToTheDestinationBrowseDialog) {
-    disk().addFolder(L"D:\\Src");
-    disk().addFolder(L"D:\\Src\\Sub");
-    disk().addFile(L"D:\\Src\\Sub", L"x.txt");
-    disk().addFolder(L"D:\\Copy");
-    disk().addFolder(L"E:\\Backup");
-    fake.dialogs.answers.queued = {7}; // No
-    choose(L"Backup", L"E:\\Backup");
-    type({FakeDialogs::KeepProposed});
-    EXPECT_EQ(k.FldCopy(L"D:\\Src", L"D:\\Copy"), L"E:\\Backup\\Src\\");
-    EXPECT_EQ(dialogs(),
-              (Steps{"box " + narrow(L"上書きの確認 "),
-                     "browse " + narrow(L"コピー先の親フォルダを選択してください") + " 1",
-                     "input " + narrow(L"コピー先フォルダの確認") + " E:\\Backup\\Src"}));
-    EXPECT_EQ(fake.dialogs.boxes[0].flags, 36u);
-    EXPECT_EQ(boxText(0), L"そのフォルダはすでに存在します。上書きコピーしますか ");
-    EXPECT_TRUE(disk().hasFile(L"E:\\Backup\\Src\\Sub\\x.txt"));
-    EXPECT_TRUE(disk().filesIn(L"D:\\Copy").empty());
-    EXPECT_EQ(k.currentFolder(), L"E:\\Backup\\Src\\");
-    // Only a Yes overwrites.
-    fake.dialogs.answers.queued = {6};
-    EXPECT_EQ(k.FldCopy(L"D:\\Src", L"D:\\Copy\\"), L"D:\\Copy\\");
-    EXPECT_TRUE(disk().hasFile(L"D:\\Copy\\Src\\Sub\\x.txt"));
-}
-
-TEST_F(Folders, AFailedCopyAsksForTheSourceAgainAndKeepsTheGivenDestination) {
-    disk().addFolder(L"D:\\Src");
-    disk().addFolder(L"D:\\Other");
-    choose(L"Other", L"D:\\Other");
-    type({FakeDialogs::KeepProposed});
-    fake.log.failures.emplace("fs copyFolder D:\\Src", KelmoError(70, L"denied"));
-    EXPECT_EQ(k.FldCopy(L"Q:\\Missing", L"D:\\Dest"), L"D:\\Dest\\");
-    EXPECT_EQ(fake.log.only({"box", "browse", "fs"}),
-              (Steps{"fs exists Q:\\Missing", "box " + narrow(ErrorTitle) + "0",
-                     "browse " + narrow(L"コピー元フォルダを選択してください") + " 1",
-                     "fs exists D:\\Other", "fs exists D:\\Dest",
-                     "fs copyFolder D:\\Other D:\\Dest", "fs create D:\\Dest"}));
-    EXPECT_EQ(boxText(0), L"そのフォルダは存在しません。コピー元フォルダを選択し直してください ");
-
-    fake.log.clear();
-    fake.dialogs.boxes.clear();
-    choose(L"Other", L"D:\\Other");
-    type({FakeDialogs::KeepProposed});
-    EXPECT_EQ(k.FldCopy(L"D:\\Src", L"D:\\Dest2"), L"D:\\Dest2\\");
-    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(fake.dialogs.boxes[0].title, ErrorTitle + L"70");
-    EXPECT_EQ(boxText(0), L"フォルダのコピーに失敗しました。やり直してください ");
-    EXPECT_EQ(fake.log.args("fs copyFolder").back(), "D:\\Other D:\\Dest2");
-}
-
-TEST_F(Folders, FldDeleteDeletesWhatItIsGivenWithoutAskingAndReportsFailuresOnce) {
-    disk().addFolder(L"C:\\Work\\ Old ");
-    disk().addFolder(L"D:\\Cur");
-    disk().addFile(L"D:\\Cur", L"a.txt");
-    k.FldDelete(std::nullopt); // no CurFld yet
-    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(boxText(0), L"フォルダの削除に失敗しました。");
-    EXPECT_EQ(fake.log.count("remove"), 0u);
-
-    k.FldDelete(L" Old ");
-    EXPECT_FALSE(disk().hasFolder(L"C:\\Work\\ Old "));
-    k.FldSet(L"D:\\Cur");
-    k.FldDelete(L"");
-    EXPECT_FALSE(disk().hasFolder(L"D:\\Cur"));
-    EXPECT_FALSE(disk().hasFile(L"D:\\Cur\\a.txt"));
-    EXPECT_EQ(k.currentFolder(), L"D:\\Cur\\");
-    k.FldDelete(L"D:\\Cur");
-    EXPECT_EQ(fake.dialogs.boxes.back().title, ErrorTitle + L"76");
-
-    // No folder chosen: 91, whether the user cancelled or the dialog itself failed.
-    cancelBrowsing();
-    k.FldDelete(L"?");
-    EXPECT_EQ(fake.dialogs.boxes.back().title, ErrorTitle + L"91");
-    const std::string browse = "browse " + narrow(L"削除するフォルダを選択してください");
-    fake.log.failures.emplace(browse, KelmoError(-2147467259, L"browse"));
-    k.FldDelete(L"?");
-    EXPECT_EQ(fake.dialogs.boxes.back().title, ErrorTitle + L"91");
-    EXPECT_EQ(fake.dialogs.boxes.size(), 4u);
-    EXPECT_EQ(fake.log.args("browse").back(), narrow(L"削除するフォルダを選択してください") + " 1");
-}
-
-// Kept folders are known by what they are: another name for the desktop or for a folder
-// that holds it (a link, another drive letter, a short name) is refused like the desktop.
+// Kept folders are known by what they are: another name for the desktop or for a folder that
+// holds it (a link, another drive letter, a short name) is refused as the desktop is.
 TEST_F(Folders, FldDeleteRefusesKeptFoldersAndRootsUnderEveryNameAndNeverFollowsALink) {
-    auto& links = fake.folderTree.links;
-    links[L"z:\\host\\desk"] = L"c:\\users\\me\\desktop"; // another drive for the same place
-    links[L"c:\\users\\me\\music"] = L"c:\\users\\me";    // a profile folder linking home
-    links[L"c:\\work\\deskln"] = L"c:\\users\\me\\desktop";
-    links[L"c:\\work\\root"] = L"d:\\";
-    disk().addFolder(L"C:\\Users\\me\\Desktop\\Keep");
-    disk().addFolder(L"C:\\Users\\me\\Desktop\\Keep\\Deep");
+    disk().addLink(L"Z:\\host\\desk", Desktop);                // another drive for the same place
+    disk().addLink(L"C:\\Users\\me\\Music", L"C:\\Users\\me"); // a profile folder linking home
+    disk().addLink(L"C:\\Work\\deskln", Desktop);
+    disk().addLink(L"C:\\Work\\root", L"D:\\");
+    disk().addFolder(Desktop + L"\\Keep");
     disk().addFolder(L"D:\\Holder");
-    links[L"d:\\holder\\winlink"] = L"e:\\windows"; // only a link inside: deletable
-    disk().addFolder(L"C:\\Work\\Tree");
-    disk().addFolder(L"C:\\Work\\Tree\\Sub");
-    disk().addFile(L"C:\\Work\\Tree\\Sub", L"a.txt");
-    links[L"c:\\work\\tree\\sub\\out"] = L"c:\\users\\me\\desktop\\keep";
-    links[L"e:\\boxed\\inner"] = L"c:\\users\\me\\desktop"; // a real folder on another name
-
-    const std::wstring refused[] = {
-        L"C:\\",
-        L"D:",
-        L"C:.",
-        L"C:Work",
-        L"c:\\work\\root",
-        L"C:\\Users\\me\\Desktop\\",
-        L"c:\\users\\ME",
-        L"C:\\Users",
-        L"E:\\WINDOWS",
-        L"C:\\Users\\me\\Desktop\\Keep\\..",
-        L"C:\\Users\\me\\Desktop\\K*",
-        L"Z:\\host\\desk",
-        L"C:\\Users\\me\\Music",
-        L"C:\\Work\\deskln",
-    };
-    for (const std::wstring& path : refused) {
+    disk().addLink(L"D:\\Holder\\winlink", L"E:\\WINDOWS"); // only a link inside: deletable
+    for (const wchar_t* path :
+         {L"C:\\", L"D:", L"C:.", L"C:Work", L"c:\\work\\root", L"C:\\Users\\me\\Desktop\\",
+          L"c:\\users\\ME", L"C:\\Users", L"E:\\WINDOWS", L"C:\\Users\\me\\Desktop\\Keep\\..",
+          L"C:\\Users\\me\\Desktop\\K*", L"Z:\\host\\desk", L"C:\\Users\\me\\Music",
+          L"C:\\Work\\deskln"}) {
         SCOPED_TRACE(narrow(path));
+        CKelmo k(fake.services());
         fake.dialogs.boxes.clear();
         k.FldDelete(path);
         ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-        EXPECT_EQ(fake.dialogs.boxes[0].title, ErrorTitle + L"70");
-        EXPECT_EQ(boxText(0).rfind(L"フォルダの削除に失敗しました。\r\n\r\n", 0), 0u);
+        EXPECT_EQ(fake.dialogs.boxes[0].title, L"エラー発生 : 70");
+        EXPECT_TRUE(fake.dialogs.boxes[0].text.starts_with(DeleteFailed + L"\r\n\r\n"));
     }
     EXPECT_EQ(fake.log.count("remove"), 0u);
-    EXPECT_NE(boxText(0).find(L"デスクトップ"), std::wstring::npos);
+    EXPECT_NE(fake.dialogs.boxes[0].text.find(L"デスクトップ"), std::wstring::npos);
 
-    // A link inside the tree, or the target itself, is removed as a link.
-    k.FldDelete(L"C:\\Work\\Tree");
-    EXPECT_FALSE(disk().hasFolder(L"C:\\Work\\Tree"));
-    EXPECT_TRUE(disk().hasFolder(L"C:\\Users\\me\\Desktop\\Keep\\Deep"));
-    EXPECT_EQ(fake.log.args("remove"),
-              (Steps{"C:\\Work\\Tree\\Sub\\a.txt", "C:\\Work\\Tree\\Sub\\out",
-                     "C:\\Work\\Tree\\Sub", "C:\\Work\\Tree"}));
-    k.FldDelete(L"D:\\Holder");
-    EXPECT_TRUE(disk().hasFolder(L"E:\\WINDOWS"));
-    EXPECT_FALSE(disk().hasFolder(L"D:\\Holder"));
-    k.FldDelete(L"C:\\Users\\me\\Desktop\\Keep");
-    EXPECT_FALSE(disk().hasFolder(L"C:\\Users\\me\\Desktop\\Keep"));
+    // A link inside the tree, or the folder itself when it is one, is removed as a link.
+    disk().addFolder(L"C:\\Work\\tree");
+    disk().addFolder(L"C:\\Work\\tree\\sub");
+    disk().addFile(L"C:\\Work\\tree\\sub\\a.txt");
+    disk().addLink(L"C:\\Work\\tree\\sub\\out", Desktop + L"\\Keep");
+    disk().addLink(L"C:\\Work\\keepln", Desktop + L"\\Keep");
+    fake.log.clear();
+    CKelmo k(fake.services());
+    for (const wchar_t* path : {L"C:\\Work\\tree", L"D:\\Holder", L"C:\\Work\\keepln"})
+        k.FldDelete(path);
+    EXPECT_EQ(
+        fake.log.args("remove"),
+        (Steps{"C:\\Work\\tree\\sub\\out", "C:\\Work\\tree\\sub\\a.txt", "C:\\Work\\tree\\sub",
+               "C:\\Work\\tree", "D:\\Holder\\winlink", "D:\\Holder", "C:\\Work\\keepln"}));
+    EXPECT_TRUE(disk().holds(Desktop + L"\\Keep", FakeDisk::Kind::Folder));
 }
 
-// A copy that would land in its own source (and fill the disk copying itself) is refused
-// before anything is written, and the source is asked for again; the source may be reached
-// under another name.
-TEST_F(Folders, FldCopyIntoItsOwnSourceIsRefusedBeforeAnythingIsWritten) {
-    disk().addFolder(L"D:\\Src");
-    disk().addFolder(L"D:\\Other");
-    choose(L"Other", L"D:\\Other");
-    type({FakeDialogs::KeepProposed});
-    EXPECT_EQ(k.FldCopy(L"D:\\Src", L"D:\\Src\\Sub"), L"D:\\Src\\Sub\\");
-    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(fake.dialogs.boxes[0].title, ErrorTitle + L"70");
-    EXPECT_EQ(boxText(0).rfind(L"フォルダのコピーに失敗しました。やり直してください \r\n\r\n", 0),
-              0u);
-    EXPECT_EQ(fake.log.args("fs copyFolder"), (Steps{"D:\\Other D:\\Src\\Sub"}));
-    fake.folderTree.links[L"z:\\d"] = L"d:\\";
-    FolderGuard guard(fake.folderTree);
-    EXPECT_TRUE(guard.liesInside(L"Z:\\d\\Src\\New\\Deeper", L"D:\\Src"));
-    EXPECT_TRUE(guard.liesInside(L"D:\\Src", L"Z:\\d\\Src"));
-    EXPECT_FALSE(guard.liesInside(L"D:\\Other", L"Z:\\d\\Src"));
+TEST_F(Folders, TheGuardTellsFoldersByWhatTheyAre) {
+    disk().addLink(L"Z:\\s", L"D:\\Src");
+    FolderGuard guard(disk());
+    EXPECT_TRUE(guard.liesInside(L"Z:\\s\\New\\Deeper", L"D:\\Src"));
+    EXPECT_TRUE(guard.liesInside(L"D:\\Src", L"Z:\\s"));
+    EXPECT_FALSE(guard.liesInside(L"D:\\Data", L"Z:\\s"));
+    EXPECT_TRUE(guard.liesInside(L"D:\\Copy", L"D:\\")); // a drive root holds its folders
+    EXPECT_FALSE(guard.liesInside(L"D:\\Data", L"Q:\\Missing"));
+    EXPECT_TRUE(guard.sameFolder(L"Z:\\s", L"D:\\SRC"));
+    EXPECT_FALSE(guard.sameFolder(L"Q:\\Missing", L"Q:\\Missing"));
+    // A share's root, which FldDelete reaches through the browse dialog.
+    disk().addFolder(L"\\\\server\\share");
+    for (const wchar_t* root : {L"\\\\server\\share", L"\\\\server\\share\\"})
+        EXPECT_TRUE(guard.deleteFolder(root, {}).has_value()) << narrow(root);
+    EXPECT_EQ(fake.log.count("remove"), 0u);
+}
 
-    // Gathering into the source folder itself is refused as well.
-    fake.dialogs.boxes.clear();
-    disk().addFolder(Desktop + L"\\Work_D");
-    disk().addFile(L"D:\\Other", L"a.txt");
-    choose(L"Work_D", Desktop + L"\\Work_D");
-    choose(L"Other", L"D:\\Other");
-    type({FakeDialogs::KeepProposed, FakeDialogs::KeepProposed});
-    EXPECT_EQ(k.FldSetD({L"Work_D"}), Desktop + L"\\Work_D\\");
-    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-    EXPECT_EQ(fake.log.args("fs copyFile").size(), 1u);
+TEST(GatherArguments, ADotMakesAPatternAnEndingInUnderscoreDTheGatherNameTheRestTheSource) {
+    FakeCollation collation;
+    const auto classified = [&](const std::vector<std::wstring>& arguments) {
+        const GatherArguments a = classifyGatherArguments(
+            arguments, [&](const auto& x, const auto& y) { return collation.sameText(x, y); });
+        const std::wstring source = a.source.asksUser() ? L"<ask>" : a.source.path();
+        return std::tuple(source, a.gatherName, a.patterns);
+    };
+    using V = std::vector<std::wstring>;
+    EXPECT_EQ(classified({}), std::tuple(L"<ask>", L"", V{}));
+    EXPECT_EQ(classified({L"*.txt", L"Work_D", L" C:\\Data ", L"*.csv"}),
+              std::tuple(L"C:\\Data", L"Work_D", V{L"*.txt", L"*.csv"}));
+    // A folder name with a dot is a pattern; a lone asterisk is a source; the last one wins.
+    EXPECT_EQ(classified({L"C:\\v1.2", L"*", L" bRowse ", L"work_d", L"_D"}),
+              std::tuple(L"<ask>", L"_D", V{L"C:\\v1.2"}));
+    EXPECT_EQ(classified({L"D", L""}), std::tuple(L"", L"", V{}));
 }
 
 } // namespace

@@ -1,11 +1,12 @@
-// The application table for real: Exec and Run start notepad and register its window, Send
-// types into it, AppCur switches between windows, AppShow(6) minimises, Title reads captions in
-// Unicode cut to 127 ANSI bytes, Mark registers the window the user activated, a program
-// that cannot be started shows the launch error box and ends the script, and IE opens pages in
-// the platform's browser and follows the browser the script assigns to IEC.
+// The application table for real: Exec and Run start notepad and register its window, AppCur
+// and AppShow switch between windows, Title reads captions in Unicode cut to 127 ANSI bytes,
+// Mark registers the window the user activated, a program that cannot be started shows the
+// launch error box and ends the script, and IE opens pages in the platform's browser and
+// follows the browser the script assigns to IEC.
 #include "fixture.h"
 #include "pilot.h"
 #include "platform/win32/module/comobject.h"
+#include "platform/win32/owned.h"
 
 #include "toolio.h"
 
@@ -18,27 +19,14 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include <filesystem>
-#include <fstream>
-#include <string>
-
 using kelmo::test::Arg;
 using kelmo::test::fastPacing;
 using kelmo::test::LateBound;
-using kelmo::testtools::BackgroundPilot;
+namespace pilot = kelmo::testtools;
 
 namespace {
 
 constexpr DWORD BoxTimeoutMs = 30000;
-
-// Pacing by the clock alone (every sample counts as idle): 300 ms between actions, time enough
-// for X to hand the focus to another program's window.
-void switchPacing(const LateBound& k) {
-    k.put(L"Atom", Arg(10));
-    k.put(L"Mol1", Arg(300));
-    k.put(L"Speed", Arg(101));
-    k.call(L"ODOn");
-}
 
 // A top-level window of this thread, in front once made.
 class OwnWindow {
@@ -69,32 +57,23 @@ private:
     HWND window_ = nullptr;
 };
 
-// Ends the process of a window another program made, when the test ends.
-class EndsWithTest {
-public:
-    explicit EndsWithTest(HWND window) : window_(window) {}
-    EndsWithTest(const EndsWithTest&) = delete;
-    EndsWithTest& operator=(const EndsWithTest&) = delete;
+// Ends the process of a window another program made (no "save changes?" question) when the
+// test ends.
+struct EndsWithTest {
     ~EndsWithTest() {
         DWORD process = 0;
-        GetWindowThreadProcessId(window_, &process);
-        if (process == 0 || process == GetCurrentProcessId()) return;
-        kelmo::win32::Handle handle(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process));
-        if (!handle) return;
-        TerminateProcess(handle.get(), 0); // no "save changes?" question
-        WaitForSingleObject(handle.get(), 5000);
+        GetWindowThreadProcessId(window, &process);
+        const kelmo::win32::Handle handle(
+            process && process != GetCurrentProcessId()
+                ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process)
+                : nullptr);
+        if (handle && TerminateProcess(handle.get(), 0)) WaitForSingleObject(handle.get(), 5000);
     }
-
-private:
-    HWND window_;
+    HWND window;
 };
 
 bool isNotepad(HWND window) {
     return window && FindWindowExW(window, nullptr, L"Edit", nullptr) != nullptr;
-}
-
-std::wstring editText(HWND notepad) {
-    return kelmo::testtools::windowText(FindWindowExW(notepad, nullptr, L"Edit", nullptr));
 }
 
 using Apps = kelmo::test::ComTest;
@@ -111,65 +90,57 @@ TEST_F(Apps, ExecStartsNotepadRegistersItTitleIsItsCaptionAndSendTypesIntoIt) {
     ASSERT_EQ(S_OK, launched.hr) << std::hex << launched.scode;
     EXPECT_EQ(1, launched.asLong());
     const HWND notepad = GetForegroundWindow();
-    const EndsWithTest ends(notepad);
+    const EndsWithTest ends{notepad};
     ASSERT_TRUE(isNotepad(notepad));
-    EXPECT_EQ(1, k.get(L"AppCur").asLong());
     Sleep(1500); // a new notepad names its document a moment after it starts
-    EXPECT_EQ(kelmo::testtools::captionOf(notepad), k.get(L"Title").asString());
-
+    EXPECT_EQ(pilot::captionOf(notepad), k.get(L"Title").asString());
     ASSERT_EQ(S_OK, k.call(L"Send", {Arg(L"Kelmo~")}).hr);
-    EXPECT_EQ(L"Kelmo\r\n", editText(notepad));
+    EXPECT_EQ(L"Kelmo\r\n", pilot::windowText(FindWindowExW(notepad, nullptr, L"Edit", nullptr)));
 }
 
+// Pacing by the clock alone (every sample idle): 300 ms between actions, time enough for X to
+// hand the focus to another program's window.
 TEST_F(Apps, RunStartsAProgramByItsFullPathAndAppCurAndAppShowSwitchBetweenWindows) {
     const OwnWindow own(L"Kelmo application zero");
     LateBound k; // own window in front: application 0
-    switchPacing(k);
+    k.put(L"Atom", Arg(10));
+    k.put(L"Mol1", Arg(300));
+    k.put(L"Speed", Arg(101));
+    k.call(L"ODOn");
     wchar_t system[MAX_PATH] = {};
     GetSystemDirectoryW(system, MAX_PATH);
     auto launched = k.call(L"Run", {Arg((std::wstring(system) + L"\\notepad.exe").c_str())});
     ASSERT_EQ(S_OK, launched.hr) << std::hex << launched.scode;
     EXPECT_EQ(1, launched.asLong());
     const HWND notepad = GetForegroundWindow();
-    const EndsWithTest ends(notepad);
+    const EndsWithTest ends{notepad};
     ASSERT_TRUE(isNotepad(notepad));
 
     ASSERT_EQ(S_OK, k.put(L"AppCur", Arg(0)).hr);
     EXPECT_EQ(own.get(), GetForegroundWindow());
     ASSERT_EQ(S_OK, k.put(L"AppCur", Arg(1)).hr);
     EXPECT_EQ(notepad, GetForegroundWindow());
-
     // Minimising the current application makes the previous one current and active.
-    auto shown = k.call(L"AppShow", {Arg(6)});
-    ASSERT_EQ(S_OK, shown.hr);
-    EXPECT_NE(0, shown.asLong()); // it was visible
+    EXPECT_NE(0, k.call(L"AppShow", {Arg(6)}).asLong()); // it was visible
     EXPECT_TRUE(IsIconic(notepad));
     EXPECT_EQ(0, k.get(L"AppCur").asLong());
     OwnWindow::pump();
     EXPECT_EQ(own.get(), GetForegroundWindow());
 }
 
+// Characters outside the ANSI code page arrive as they are, not as "?".
 TEST_F(Apps, TitleReadsTheCaptionInUnicodeUpTo127AnsiBytes) {
-    const std::wstring digits = L"0123456789";
-    std::wstring longCaption;
-    for (int i = 0; i < 20; ++i)
-        longCaption += digits;
-    struct Case {
-        std::wstring caption, title;
-    };
-    std::vector<Case> cases = {
-        {longCaption, longCaption.substr(0, 127)},
-        // Characters outside the ANSI code page arrive as they are, not as "?".
+    std::vector<std::pair<std::wstring, std::wstring>> cases = {
+        {std::wstring(200, L'7'), std::wstring(127, L'7')},
         {L"Kelmo \U0001F600 \u00FC\u00DF \u0416", L"Kelmo \U0001F600 \u00FC\u00DF \u0416"},
-        {L"", L""},
     };
     if (GetACP() == 932)
         cases.push_back({std::wstring(100, L'\u3042'), std::wstring(63, L'\u3042')});
-    for (const Case& c : cases) {
-        const OwnWindow own(c.caption);
+    for (const auto& [caption, title] : cases) {
+        const OwnWindow own(caption);
         LateBound k;
-        kelmo::test::fastPacing(k);
-        EXPECT_EQ(c.title, k.get(L"Title").asString());
+        fastPacing(k);
+        EXPECT_EQ(title, k.get(L"Title").asString());
     }
 }
 
@@ -177,31 +148,17 @@ TEST_F(Apps, MarkRegistersTheWindowActivatedWithinFourSecondsOfOk) {
     const OwnWindow marked(L"Kelmo marked window");
     const OwnWindow zero(L"Kelmo application zero");
     LateBound k;
-    kelmo::test::fastPacing(k);
-    std::wstring text;
-    bool seen = false;
-    auto mark = [&] {
-        BackgroundPilot pilot([&] {
-            HWND box = kelmo::testtools::waitForWindow(L"Kelmo_Mark", BoxTimeoutMs);
-            if (!box) return;
-            seen = true;
-            text = kelmo::testtools::messageBoxText(box);
-            kelmo::testtools::clickButton(box, IDOK);
-            Sleep(1000);
-            SetForegroundWindow(marked.get());
-        });
-        return k.call(L"Mark", {Arg(L"x")});
-    };
-    auto result = mark();
-    ASSERT_TRUE(seen);
-    EXPECT_EQ(1, result.asLong());
-    const std::wstring crlf = L"\r\n";
-    EXPECT_EQ(L"Kelmoは一時中断されています。" + crlf +
-                  L"新たにKelmoからコントロールしたいアプリを起動し終わった後で" + crlf +
-                  L"（タスクバーの Kelmo_Mark をクリックして）" + crlf +
-                  std::wstring(19, L'\u3000') + L"[OK]を押してください。" + crlf +
-                  L"その後、3秒以内に目的のアプリをアクティブにしてください。" + crlf + crlf + L"x",
-              text);
+    fastPacing(k);
+    pilot::BackgroundPilot user([&] {
+        HWND box = pilot::waitForWindow(L"Kelmo_Mark", BoxTimeoutMs);
+        if (!box) throw std::runtime_error("no Kelmo_Mark box");
+        pilot::clickButton(box, IDOK);
+        Sleep(1000);
+        SetForegroundWindow(marked.get());
+    });
+    EXPECT_EQ(1, k.call(L"Mark", {Arg(L"x")}).asLong());
+    user.join();
+    EXPECT_EQ("", user.failure());
     k.put(L"AppCur", Arg(0));
     EXPECT_EQ(zero.get(), GetForegroundWindow());
     k.put(L"AppCur", Arg(1));
@@ -210,39 +167,21 @@ TEST_F(Apps, MarkRegistersTheWindowActivatedWithinFourSecondsOfOk) {
 
 // In a script of its own: the box ends the run, so the host process ends with it.
 TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring folder = temp, tag = std::to_wstring(GetCurrentProcessId());
-    const std::wstring script = folder + L"kelmo-launch-error-" + tag + L".js";
-    const std::wstring after = folder + L"kelmo-after-run-" + tag;
-    DeleteFileW(after.c_str());
-    {
-        std::ofstream file{std::filesystem::path(script)};
-        file << "var k = new ActiveXObject(\"Kelmo.CKelmo\");\n"
-                "k.Atom = 1; k.Mol1 = 1;\n"
-                "k.Run(\"kelmo-no-such-program.exe\");\n"
-                "new ActiveXObject(\"Scripting.FileSystemObject\")"
-                ".CreateTextFile(WScript.Arguments(0)).Close();\n";
-    }
-    std::wstring command = L"cscript //nologo \"" + script + L"\" \"" + after + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created{};
-    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &created));
-    const kelmo::win32::Handle process(created.hProcess), thread(created.hThread);
-
-    const std::wstring title = L"エラー発生 : -2147024894"; // the file was not found
-    HWND box = kelmo::testtools::waitForWindow(title, BoxTimeoutMs);
+    const kelmo::test::TempFolder folder(L"launch");
+    const std::wstring script = folder.write(
+        L"run.js", L"var k = new ActiveXObject(\"Kelmo.CKelmo\");\nk.Atom = 1; k.Mol1 = 1;\n"
+                   L"k.Run(\"kelmo-no-such-program.exe\");\n"
+                   L"new ActiveXObject(\"Scripting.FileSystemObject\").CreateTextFile(WScript."
+                   L"Arguments(0)).Close();\n");
+    const kelmo::test::Process host(
+        kelmo::test::cscript(script, L"\"" + (folder / L"after") + L"\""));
+    ASSERT_TRUE(host.started());
+    HWND box = pilot::waitForWindow(L"エラー発生 : -2147024894", BoxTimeoutMs); // no such file
     ASSERT_NE(nullptr, box);
-    EXPECT_EQ(L"二重起動できないアプリを二重起動しようとしたか、"
-              L"存在しない実行ファイルを起動しようとしました",
-              kelmo::testtools::messageBoxText(box));
-    kelmo::testtools::clickButton(box, IDOK);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process.get(), BoxTimeoutMs));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(after.c_str()))
+    pilot::clickButton(box, IDOK);
+    EXPECT_TRUE(host.endsWithin(BoxTimeoutMs));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((folder / L"after").c_str()))
         << "the script went on after the launch error";
-    DeleteFileW(script.c_str());
 }
 
 // --- The browser ---
@@ -251,27 +190,22 @@ TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) 
 // IEtab are checked against the native tests' fake browser only.
 
 TEST_F(Apps, IEOpensALocalPageInTheBrowserReusesItAndTakesExecsFileAddresses) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring page = temp + std::wstring(L"kelmo-page.htm");
-    ASSERT_TRUE(kelmo::testtools::writeUtf8File(page, L"<title>Kelmo</title>Kelmo page"));
+    const kelmo::test::TempFolder folder(L"page");
+    const std::wstring page = folder.write(L"kelmo-page.htm", L"<title>Kelmo</title>Kelmo page");
     HWND frame = nullptr;
     {
         LateBound k;
-        kelmo::test::fastPacing(k);
+        fastPacing(k);
         auto opened = k.call(L"IE", {Arg((L"file:///" + page).c_str())});
         ASSERT_EQ(S_OK, opened.hr) << std::hex << opened.scode;
         EXPECT_EQ(1, opened.asLong());
         frame = FindWindowW(L"IEFrame", nullptr);
         ASSERT_NE(nullptr, frame);
         EXPECT_TRUE(IsWindowVisible(frame));
-        EXPECT_EQ(1, k.call(L"IE", {Arg(L"about:blank")}).asLong());
         EXPECT_EQ(1, k.call(L"Exec", {Arg((L"  FILE:///" + page).c_str())}).asLong());
-        EXPECT_EQ(1, k.get(L"AppNum").asLong());
         EXPECT_NE(nullptr, k.get(L"oIE").value.pdispVal);
     }
-    const EndsWithTest ends(frame); // the browser outlives its last reference
-    DeleteFileW(page.c_str());
+    const EndsWithTest ends{frame}; // the browser outlives its last reference
 }
 
 using StandInBase = kelmo::win32::ComObject<
