@@ -111,6 +111,9 @@ test_dll_imports_system_libraries_and_exports_the_server_functions() {
     done
 }
 
+source "$ROOT/tests/install.sh"  # the installer, in a prefix of its own
+source "$ROOT/tests/examples.sh" # the examples, run as a user runs them
+
 echo "Running Kelmo's tests"
 "$BUILD/native/kelmo_unit" >"$OUT/unit.log" 2>&1
 count_gtest "native unit tests" $? "$OUT/unit.log"

@@ -2,7 +2,8 @@
 // by forwarding every entry to kelmo::CKelmo, IDispatch through the type library embedded in
 // the DLL, and ISupportErrorInfo. This is the dispatch boundary: every entry runs through the
 // module's guard, so that whatever a member throws becomes an automation error (error info,
-// EXCEPINFO for late-bound callers, and a line in the debugger's output). Also the class factory
+// EXCEPINFO for late-bound callers, and a line in the debugger's output), and where a trace is
+// asked for (tracefile.h), each call through IDispatch is written there. Also the class factory
 // of CKelmo.
 #include <initguid.h>
 
@@ -10,6 +11,7 @@
 
 #include "component/com/dispatch.h"
 
+#include "component/com/tracefile.h"
 #include "component/core/object.h"
 #include "platform/win32/failures.h"
 #include "platform/win32/module/classfactory.h"
@@ -178,7 +180,8 @@ public:
         return store(core_.RestMax, v);
     }
     HRESULT STDMETHODCALLTYPE get_IEC(IDispatch** v) noexcept override {
-        return member(L"IEC", [&] { *v = dispatchOut(core_.IEC()); }, v);
+        return member(
+            L"IEC", [&] { *v = dispatchOut(core_.IEC()); }, v);
     }
     HRESULT STDMETHODCALLTYPE putref_IEC(IDispatch* v) noexcept override {
         return member(L"IEC", [&] {
@@ -188,16 +191,20 @@ public:
 
     // _CKelmo: the members.
     HRESULT STDMETHODCALLTYPE get_Title(BSTR* v) noexcept override {
-        return member(L"Title", [&] { *v = bstrOut(core_.Title()); }, v);
+        return member(
+            L"Title", [&] { *v = bstrOut(core_.Title()); }, v);
     }
     HRESULT STDMETHODCALLTYPE Mark(BSTR s, short* r) noexcept override {
-        return member(L"Mark", [&] { *r = core_.Mark(text(s)); }, r);
+        return member(
+            L"Mark", [&] { *r = core_.Mark(text(s)); }, r);
     }
     HRESULT STDMETHODCALLTYPE AdjustT(BSTR s, short* r) noexcept override {
-        return member(L"AdjustT", [&] { *r = core_.AdjustT(text(s)); }, r);
+        return member(
+            L"AdjustT", [&] { *r = core_.AdjustT(text(s)); }, r);
     }
     HRESULT STDMETHODCALLTYPE Break(BSTR s, short* r) noexcept override {
-        return member(L"Break", [&] { *r = core_.Break(text(s)); }, r);
+        return member(
+            L"Break", [&] { *r = core_.Break(text(s)); }, r);
     }
     HRESULT STDMETHODCALLTYPE Sound(BSTR s) noexcept override {
         return member(L"Sound", [&] { core_.Sound(text(s)); });
@@ -209,13 +216,16 @@ public:
         return member(L"ODOn", [&] { core_.ODOn(); });
     }
     HRESULT STDMETHODCALLTYPE FldSet(BSTR s, BSTR* r) noexcept override {
-        return member(L"FldSet", [&] { *r = bstrOut(core_.FldSet(text(s))); }, r);
+        return member(
+            L"FldSet", [&] { *r = bstrOut(core_.FldSet(text(s))); }, r);
     }
     HRESULT STDMETHODCALLTYPE FldSetD(SAFEARRAY** list, BSTR* r) noexcept override {
-        return member(L"FldSetD", [&] { *r = bstrOut(core_.FldSetD(patterns(list))); }, r);
+        return member(
+            L"FldSetD", [&] { *r = bstrOut(core_.FldSetD(patterns(list))); }, r);
     }
     HRESULT STDMETHODCALLTYPE FldCopy(BSTR s, BSTR d, BSTR* r) noexcept override {
-        return member(L"FldCopy", [&] { *r = bstrOut(core_.FldCopy(text(s), text(d))); }, r);
+        return member(
+            L"FldCopy", [&] { *r = bstrOut(core_.FldCopy(text(s), text(d))); }, r);
     }
     HRESULT STDMETHODCALLTYPE FldDelete(BSTR s) noexcept override {
         return member(L"FldDelete", [&] { core_.FldDelete(text(s)); });
@@ -224,31 +234,39 @@ public:
         return member(L"Update", [&] { core_.Update(); });
     }
     HRESULT STDMETHODCALLTYPE get_FldFiles(IDispatch** v) noexcept override {
-        return member(L"FldFiles", [&] { *v = dispatchOut(core_.FldFiles()); }, v);
+        return member(
+            L"FldFiles", [&] { *v = dispatchOut(core_.FldFiles()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_oShell(IDispatch** v) noexcept override {
-        return member(L"oShell", [&] { *v = dispatchOut(core_.oShell()); }, v);
+        return member(
+            L"oShell", [&] { *v = dispatchOut(core_.oShell()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_oIE(IDispatch** v) noexcept override {
-        return member(L"oIE", [&] { *v = dispatchOut(core_.oIE()); }, v);
+        return member(
+            L"oIE", [&] { *v = dispatchOut(core_.oIE()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_FS(IDispatch** v) noexcept override {
-        return member(L"FS", [&] { *v = dispatchOut(core_.FS()); }, v);
+        return member(
+            L"FS", [&] { *v = dispatchOut(core_.FS()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_AppNum(short* v) noexcept override {
-        return member(L"AppNum", [&] { *v = core_.AppNum(); }, v);
+        return member(
+            L"AppNum", [&] { *v = core_.AppNum(); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_DefFld(BSTR* v) noexcept override {
-        return member(L"DefFld", [&] { *v = bstrOut(core_.DefFld()); }, v);
+        return member(
+            L"DefFld", [&] { *v = bstrOut(core_.DefFld()); }, v);
     }
     HRESULT STDMETHODCALLTYPE put_DefFld(BSTR v) noexcept override {
         return member(L"DefFld", [&] { core_.DefFld(text(v)); });
     }
     HRESULT STDMETHODCALLTYPE get_WinDrv(BSTR* v) noexcept override {
-        return member(L"WinDrv", [&] { *v = bstrOut(core_.WinDrv()); }, v);
+        return member(
+            L"WinDrv", [&] { *v = bstrOut(core_.WinDrv()); }, v);
     }
     HRESULT STDMETHODCALLTYPE get_AppCur(short* v) noexcept override {
-        return member(L"AppCur", [&] { *v = core_.AppCur(); }, v);
+        return member(
+            L"AppCur", [&] { *v = core_.AppCur(); }, v);
     }
     HRESULT STDMETHODCALLTYPE put_AppCur(short v) noexcept override {
         return member(L"AppCur", [&] { core_.AppCur(v); });
@@ -257,7 +275,8 @@ public:
         return member(L"FrmShow", [&] { core_.FrmShow(text(path), seconds); });
     }
     HRESULT STDMETHODCALLTYPE AppShow(LONG show, short app, LONG* r) noexcept override {
-        return member(L"AppShow", [&] { *r = core_.AppShow(show, app); }, r);
+        return member(
+            L"AppShow", [&] { *r = core_.AppShow(show, app); }, r);
     }
     HRESULT STDMETHODCALLTYPE RestOld(LONG sec, VARIANT_BOOL wait) noexcept override {
         return member(L"RestOld", [&] { core_.RestOld(sec, wait != VARIANT_FALSE); });
@@ -266,19 +285,24 @@ public:
         return member(L"Rest", [&] { core_.Rest(sec, wait != VARIANT_FALSE); });
     }
     HRESULT STDMETHODCALLTYPE IEver(float* r) noexcept override {
-        return member(L"IEver", [&] { *r = core_.IEver(); }, r);
+        return member(
+            L"IEver", [&] { *r = core_.IEver(); }, r);
     }
     HRESULT STDMETHODCALLTYPE IEtab(short* r) noexcept override {
-        return member(L"IEtab", [&] { *r = core_.IEtab(); }, r);
+        return member(
+            L"IEtab", [&] { *r = core_.IEtab(); }, r);
     }
     HRESULT STDMETHODCALLTYPE IE(BSTR url, LONG show, short* r) noexcept override {
-        return member(L"IE", [&] { *r = core_.IE(text(url), show); }, r);
+        return member(
+            L"IE", [&] { *r = core_.IE(text(url), show); }, r);
     }
     HRESULT STDMETHODCALLTYPE Exec(BSTR s, LONG show, short* r) noexcept override {
-        return member(L"Exec", [&] { *r = core_.Exec(text(s), show); }, r);
+        return member(
+            L"Exec", [&] { *r = core_.Exec(text(s), show); }, r);
     }
     HRESULT STDMETHODCALLTYPE Run(BSTR s, short style, short* r) noexcept override {
-        return member(L"Run", [&] { *r = core_.Run(text(s), style); }, r);
+        return member(
+            L"Run", [&] { *r = core_.Run(text(s), style); }, r);
     }
     HRESULT STDMETHODCALLTYPE Send(BSTR s) noexcept override {
         return member(L"Send", [&] { core_.Send(text(s)); });
@@ -291,13 +315,16 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Popup(BSTR s, LONG secs, BSTR title, LONG type,
                                     short* r) noexcept override {
-        return member(L"Popup", [&] { *r = core_.Popup(text(s), secs, text(title), type); }, r);
+        return member(
+            L"Popup", [&] { *r = core_.Popup(text(s), secs, text(title), type); }, r);
     }
     HRESULT STDMETHODCALLTYPE Popup2(BSTR s, LONG secs, short button, short* r) noexcept override {
-        return member(L"Popup2", [&] { *r = core_.Popup2(text(s), secs, button); }, r);
+        return member(
+            L"Popup2", [&] { *r = core_.Popup2(text(s), secs, button); }, r);
     }
     HRESULT STDMETHODCALLTYPE Popup3(BSTR s, LONG secs, short button, short* r) noexcept override {
-        return member(L"Popup3", [&] { *r = core_.Popup3(text(s), secs, button); }, r);
+        return member(
+            L"Popup3", [&] { *r = core_.Popup3(text(s), secs, button); }, r);
     }
 
 private:
@@ -356,12 +383,15 @@ private:
                            EXCEPINFO* exception, UINT* argError) noexcept;
     HRESULT invokeEntry(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                         EXCEPINFO* exception, UINT* argError) noexcept;
+    HRESULT invokeCall(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
+                       EXCEPINFO* exception, UINT* argError) noexcept;
     void fillException(EXCEPINFO* exception) const noexcept;
     // The interface's name of an entry, for the failure's report; null when it has none.
     win32::Bstr entryName(DISPID id) const noexcept;
 
     win32::ComPtr<ITypeInfo> typeInfo_;
     std::vector<EntryShape> shapes_;
+    std::unique_ptr<TraceFile> trace_ = TraceFile::fromSettings();
     win32::Win32Services services_;
     CKelmo core_{services_.services()};
     std::optional<KelmoError> lastError_;
@@ -453,10 +483,8 @@ win32::Bstr KelmoObject::entryName(DISPID id) const noexcept {
 // this call is ever freed. Arguments that DispInvoke cannot pass on (a type mismatch, an
 // overflow, a wrong number of them) fail before the member runs, as the run-time errors script
 // languages know them by.
-HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID lcid, WORD flags,
-                                              DISPPARAMS* params, VARIANT* result,
-                                              EXCEPINFO* exception, UINT* argError) noexcept {
-    if (!params) return E_INVALIDARG;
+HRESULT KelmoObject::invokeCall(DISPID id, LCID lcid, WORD flags, DISPPARAMS* params,
+                                VARIANT* result, EXCEPINFO* exception, UINT* argError) noexcept {
     if (exception) *exception = EXCEPINFO{};
     lastError_.reset();
     HRESULT hr;
@@ -476,6 +504,20 @@ HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID lcid, WORD
         fillException(exception);
         return DISP_E_EXCEPTION;
     }
+    return hr;
+}
+
+// Every call through IDispatch, and with a trace its line once it has ended.
+HRESULT STDMETHODCALLTYPE KelmoObject::Invoke(DISPID id, REFIID, LCID lcid, WORD flags,
+                                              DISPPARAMS* params, VARIANT* result,
+                                              EXCEPINFO* exception, UINT* argError) noexcept {
+    if (!params) return E_INVALIDARG;
+    if (!trace_) return invokeCall(id, lcid, flags, params, result, exception, argError);
+    const TraceFile::Start start = TraceFile::begin();
+    const HRESULT hr = invokeCall(id, lcid, flags, params, result, exception, argError);
+    const win32::Bstr name = entryName(id);
+    trace_->write(start, name ? win32::textOf(name.get()) : L"DISPID " + std::to_wstring(id), flags,
+                  *params, result, hr, lastError_);
     return hr;
 }
 

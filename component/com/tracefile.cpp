@@ -21,10 +21,11 @@ std::wstring environmentText(const wchar_t* name) {
     return value;
 }
 
-// A REG_SZ or REG_EXPAND_SZ value of HKCU, expanded.
+// A REG_SZ or REG_EXPAND_SZ value of HKCU, expanded (asked for as REG_SZ: the system expands
+// the other kind and then reports it as that).
 std::wstring registryText(const wchar_t* key, const wchar_t* name) {
     DWORD bytes = 0;
-    constexpr DWORD Types = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+    constexpr DWORD Types = RRF_RT_REG_SZ;
     if (RegGetValueW(HKEY_CURRENT_USER, key, name, Types, nullptr, nullptr, &bytes) !=
         ERROR_SUCCESS)
         return {};
