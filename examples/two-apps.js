@@ -4,8 +4,8 @@
 var k = new ActiveXObject("Kelmo.CKelmo");
 
 var notes = k.Exec("notepad");   // entry 1, current
-var draft = k.Exec("wordpad");   // entry 2, current now
-WScript.Echo("Launched notepad as " + notes + " and wordpad as " + draft + ".");
+var draft = k.Exec("write");     // WordPad (on Windows without it, use "notepad" again)
+WScript.Echo("Launched notepad as " + notes + " and WordPad as " + draft + ".");
 
 for (var round = 1; round <= 2; ++round) {
     k.AppCur = notes;            // brings notepad to the front; Send types there
