@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Runs every test: native unit tests, fuzzers, the shell-level checks of the DLL (registration
-# round trip, imports, exports), the C++ late-bound tests under Wine and the JScript/VBScript
-# tests through cscript. Called by `./kelmo test` inside the Wine environment (prefix, display,
-# registered DLL). Ends with "N passed, N failed" and a non-zero status when anything failed.
+# Runs every test: native unit tests, fuzzers, shell-level checks of the DLL (registration round
+# trip, imports, exports), the C++ tests under Wine and the script tests through cscript, inside
+# ./kelmo's Wine environment. Ends with "N passed, N failed" (non-zero status on a failure).
 set -uo pipefail
 
 ROOT="$KELMO_ROOT"

@@ -29,7 +29,7 @@ inline std::string toUtf8(std::wstring_view text) {
 }
 
 inline std::wstring fromAscii(std::string_view text) {
-    return std::wstring(text.begin(), text.end());
+    return {text.begin(), text.end()};
 }
 
 // Writes to STD_OUTPUT_HANDLE or STD_ERROR_HANDLE: UTF-8 bytes into a pipe or file, UTF-16 into
@@ -87,7 +87,7 @@ inline std::wstring hexHandle(const void* handle) {
 inline bool writeFileBytes(const std::wstring& path, std::string_view bytes) {
     const win32::Handle file(CreateFileW(path.c_str(), GENERIC_WRITE,
                                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                         CREATE_ALWAYS, 0, nullptr));
     DWORD written = 0;
     return file && WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
            written == bytes.size();

@@ -146,17 +146,12 @@ TEST_F(RunnerProgram, DropsShowTheShortcutTargetOrTheMessage) {
     const std::wstring target = programFolder() + L"tools\\KeyRec.exe",
                        shortcut = folder / L"a.lnk";
     const std::wstring textFile = folder.write(L"a.txt", "not a shortcut");
-    const auto makeShortcut = [&](std::wstring to) {
-        for (size_t at = 0; (at = to.find(L'\\', at)) != std::wstring::npos; at += 2)
-            to.insert(at, 1, L'\\');
+    const std::wstring linkJs = folder.write(
+        L"link.js", L"var link = WScript.CreateObject('WScript.Shell').CreateShortcut("
+                    L"WScript.Arguments(0)); link.TargetPath = WScript.Arguments(1); link.Save();");
+    const auto makeShortcut = [&](const std::wstring& to) {
         return kelmo::test::Process(
-                   kelmo::test::cscript(
-                       folder.write(
-                           L"link.js",
-                           L"var link = WScript.CreateObject('WScript.Shell').CreateShortcut("
-                           L"WScript.Arguments(0)); link.TargetPath = '" +
-                               to + L"'; link.Save();"),
-                       L"\"" + shortcut + L"\""))
+                   kelmo::test::cscript(linkJs, L"\"" + shortcut + L"\" \"" + to + L"\""))
             .endsWithin(60000);
     };
     ASSERT_TRUE(makeShortcut(target));
