@@ -1,7 +1,7 @@
 // The application table's members against the fakes: the command lines Exec hands to the
 // launcher, Run's start and wait, the launch error box, the table arithmetic of AppCur,
 // AppShow, Mark and AdjustT. DefFld is C:\Work\, WinDrv E:\. The browser's are in
-// browsing_test.cpp.
+// object_test.cpp.
 #include "component/core/keyscript.h"
 #include "component/core/object.h"
 #include "fakes.h"

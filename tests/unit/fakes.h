@@ -291,21 +291,14 @@ public:
     explicit FakeBrowser(EventLog& log) : log_(log) {}
 
     void onQuit(std::function<void()> quit) override { quit_ = std::move(quit); }
-    bool busy() override {
-        log_.add("busy");
-        return isBusy.next();
-    }
+    bool busy() override { return log_.add("busy"), isBusy.next(); }
     void navigate(const std::wstring& address) override { log_.add("navigate", address); }
     void setVisible(bool shown) override { log_.add("visible", shown); }
     void setAddressBar(bool shown) override { log_.add("addressbar", shown); }
     void writeDocument(const std::wstring& markup) override { log_.add("write", markup); }
-    std::wstring documentTitle() override {
-        log_.add("title");
-        return title;
-    }
+    std::wstring documentTitle() override { return log_.add("title"), title; }
     void goBack() override { log_.add("back"); }
     void refresh() override { log_.add("refresh"); }
-
     bool connected() const { return quit_ != nullptr; }
     void quit() const { quit_(); }
 

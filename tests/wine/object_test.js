@@ -1,5 +1,5 @@
-// The object from JScript: values both ways, Japanese included, folders, boxes that close
-// themselves, and errors as exceptions carrying the run-time number.
+// The object from JScript: values both ways, Japanese included, IEC emptied by null or undefined,
+// and errors as exceptions carrying the run-time number.
 test("variables store what is assigned", function () {
     var k = newKelmo();
     k.Atom = -5; k.Mol2 = 2147483647; k.Speed = 0; k.Repeat = -32768; k.RestMax = 0; k.ODflag = false;
@@ -18,20 +18,6 @@ test("IEC takes an object and is emptied by null or undefined", function () {
     k.IEC = dictionary; eq("IEC gives back the object assigned", "value", k.IEC.Item("key"));
     k.IEC = null; eq("null empties IEC", null, k.IEC);
     k.IEC = dictionary; k.IEC = undefined; eq("undefined empties IEC", null, k.oIE);
-});
-test("a folder of its own, its files shown, deleted", function () {
-    var k = newKelmo(), folder = k.FS.GetSpecialFolder(2).Path + "\\kelmo-js";
-    eq("FldSet creates it", folder + "\\", k.FldSet(folder));
-    k.FS.CreateTextFile(folder + "\\a.txt").Close();
-    eq("FldFiles", 1, k.FldFiles.Count);
-    k.FrmShow(folder + "\\a.txt", 1);
-    k.FldDelete(folder); eq("FldDelete", false, k.FS.FolderExists(folder));
-});
-test("the boxes close themselves", function () {
-    var k = newKelmo();
-    eq("Popup, -1 on time-out", -1, k.Popup("x", 1));
-    eq("Popup2, the given button", 2, k.Popup2("x", 1, 2));
-    eq("Popup3, the given button", 3, k.Popup3("x", 1, 3));
 });
 raises("overflow reaches JScript", 6, function () { newKelmo().RestOld(-2147483648); });
 raises("IEver without a browser", 91, function () { newKelmo().IEver(); });

@@ -1,6 +1,14 @@
-' The object from VBScript: Set and Nothing, the platform objects, the pacing modes, the table's
-' own members, and errors in Err.
+' The object from VBScript: the defaults in their variant types, Set and Nothing, the platform
+' objects, the pacing modes, the table's own members, and errors in Err.
 Dim k, other
+Function Typed(value)
+    Typed = value & "/" & VarType(value) & " "
+End Function
+Set k = CreateObject("Kelmo.CKelmo")
+Eq "defaults and their types", "25/3 100/3 1000/3 90/3 True/11 5/2 10/3 9", Typed(k.Atom) & _
+    Typed(k.Mol1) & Typed(k.Mol2) & Typed(k.Speed) & Typed(k.ODflag) & Typed(k.Repeat) & _
+    Typed(k.RestMax) & VarType(k.IEC)
+Check "IEC is Nothing at first", k.IEC Is Nothing, "an object"
 Set k = NewKelmo()
 Check "FS is the same object each time", k.FS Is k.FS, "another object"
 Check "oShell is a Shell object", Not (k.oShell.NameSpace(k.WinDrv) Is Nothing), "no folder"
