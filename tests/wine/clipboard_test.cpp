@@ -102,16 +102,14 @@ TEST_F(Paste, AHeldClipboardOrAWindowBusyForTwelveSecondsStillGetsThePassedTextA
 TEST_F(Paste, TwoHostsTypeAndPasteEachIntoItsOwnWindowAndLeaveTheClipboardIntact) {
     put(User);
     const TempFolder folder(L"hosts");
-    const std::wstring go = folder / L"go",
-                       script = folder.write(
-                           L"host.js",
-                           L"var k = new ActiveXObject('Kelmo.CKelmo');\n" +
-                               std::wstring(FastPacingJs) +
-                               L"var fs = new ActiveXObject('Scripting.FileSystemObject'), tag = "
-                               L"WScript.Arguments(0), go = WScript.Arguments(1);\n"
-                               L"fs.CreateTextFile(go + '.' + tag).Close();\n"
-                               L"while (!fs.FileExists(go)) {}\nfor (var i = 0; i < 20; ++i) { "
-                               L"k.Send(tag + i + '~'); k.Pass('<' + tag + i + '>'); }\n");
+    const std::wstring go = folder / L"go", host = LR"(
+var fs = new ActiveXObject('Scripting.FileSystemObject'), tag = WScript.Arguments(0);
+fs.CreateTextFile(WScript.Arguments(1) + '.' + tag).Close();
+while (!fs.FileExists(WScript.Arguments(1))) {}
+for (var i = 0; i < 20; ++i) { k.Send(tag + i + '~'); k.Pass('<' + tag + i + '>'); })";
+    const std::wstring script =
+        folder.write(L"host.js", L"var k = new ActiveXObject('Kelmo.CKelmo');\n" +
+                                     std::wstring(FastPacingJs) + host);
     std::optional<KeyRecorder> windows[2];
     std::optional<Process> hosts[2];
     const std::wstring tags[] = {L"a", L"b"};
