@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 using namespace kelmo::testtools;
@@ -35,19 +36,11 @@ struct Recorder {
 
 // Logs a keyboard message and returns its name; nothing for other messages.
 const char* record(UINT message, WPARAM wParam, LPARAM lParam) {
-    static const std::pair<UINT, const char*> names[] = {{WM_KEYDOWN, "WM_KEYDOWN"},
-                                                         {WM_KEYUP, "WM_KEYUP"},
-                                                         {WM_SYSKEYDOWN, "WM_SYSKEYDOWN"},
-                                                         {WM_SYSKEYUP, "WM_SYSKEYUP"},
-                                                         {WM_CHAR, "WM_CHAR"},
-                                                         {WM_SYSCHAR, "WM_SYSCHAR"},
-                                                         {WM_DEADCHAR, "WM_DEADCHAR"},
-                                                         {WM_UNICHAR, "WM_UNICHAR"},
-                                                         {WM_SYSDEADCHAR, "WM_SYSDEADCHAR"}};
-    const char* name = nullptr;
-    for (const auto& [id, text] : names)
-        if (id == message) name = text;
-    if (!name) return nullptr;
+    static const char* const names[] = {"WM_KEYDOWN",  "WM_KEYUP",      "WM_CHAR",
+                                        "WM_DEADCHAR", "WM_SYSKEYDOWN", "WM_SYSKEYUP",
+                                        "WM_SYSCHAR",  "WM_SYSDEADCHAR"};
+    if (message < WM_KEYFIRST || message >= WM_KEYFIRST + std::size(names)) return nullptr;
+    const char* name = names[message - WM_KEYFIRST];
     char vk[8] = "--", ch[16] = "-", line[96];
     if (std::strstr(name, "CHAR"))
         snprintf(ch, sizeof ch, "U+%04lX", static_cast<unsigned long>(wParam));
@@ -144,8 +137,7 @@ int main() {
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     rec.window = createWindow(positional.size() == 2 ? positional[1] : L"Kelmo KeyRec", edit);
-    if (!rec.file || !rec.window ||
-        !writeUtf8File(rec.log + L".hwnd", hexHandle(rec.window))) {
+    if (!rec.file || !rec.window || !writeUtf8File(rec.log + L".hwnd", hexHandle(rec.window))) {
         printError(L"KeyRec: cannot open " + rec.log + L" or create the window");
         return 1;
     }

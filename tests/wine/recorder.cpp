@@ -17,11 +17,6 @@ std::string field(const std::string& line, const std::string& name) {
     const auto start = at + name.size() + 2;
     return line.substr(start, line.find(' ', start) - start);
 }
-bool startsWith(const std::string& line, std::initializer_list<const char*> names) {
-    for (const char* name : names)
-        if (line.rfind(name, 0) == 0) return true;
-    return false;
-}
 } // namespace
 
 std::wstring programFolder() {
@@ -84,10 +79,10 @@ std::string KeyRecorder::keys(bool scans) const {
     std::string result;
     std::istringstream lines(readFileBytes(log_));
     for (std::string line; std::getline(lines, line);) {
-        const bool down = startsWith(line, {"WM_KEYDOWN", "WM_SYSKEYDOWN"});
-        if ((!down && !startsWith(line, {"WM_KEYUP", "WM_SYSKEYUP"})) || field(line, "vk") == "87")
-            continue; // no key, or the injector's sentinel
-        result += (result.empty() ? "" : " ") + std::string(down ? "v" : "^") + field(line, "vk");
+        const std::string name = line.substr(0, line.find(' ')), vk = field(line, "vk");
+        const bool down = name.ends_with("KEYDOWN");
+        if ((!down && !name.ends_with("KEYUP")) || vk == "87") continue; // the sentinel: F24
+        result += (result.empty() ? "" : " ") + std::string(down ? "v" : "^") + vk;
         if (scans) result += ":" + field(line, "scan") + (field(line, "ext") == "1" ? "e" : "");
     }
     return result;
@@ -97,7 +92,7 @@ std::wstring KeyRecorder::text() const {
     std::wstring result;
     std::istringstream lines(readFileBytes(log_));
     for (std::string line; std::getline(lines, line);)
-        if (startsWith(line, {"WM_CHAR", "WM_SYSCHAR"}))
+        if (line.starts_with("WM_CHAR ") || line.starts_with("WM_SYSCHAR "))
             result += static_cast<wchar_t>(std::stoul(field(line, "ch").substr(2), nullptr, 16));
     return result;
 }

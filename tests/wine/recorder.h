@@ -1,6 +1,6 @@
 // KeyRecorder: runs KeyRec.exe (tests/tools) for one test and reads back what it received: key
-// downs and ups as "v41" / "^41" (virtual key in hex), and the characters. The injector's
-// sentinel key (F24) is left out.
+// downs and ups ("v41" / "^41", virtual key in hex; the injector's sentinel F24 left out) and
+// the characters.
 #pragma once
 
 #include "fixture.h"
@@ -26,8 +26,7 @@ public:
     bool ready() const { return window_ != nullptr; }
     HWND window() const { return window_; }
     void settle() const; // until the log has not grown for a while: raw key events are paced
-    // Key downs and ups: "v10 v41 ^41 ^10"; with `scans` each as "v41:1E", an "e" after an
-    // extended key's scan.
+    // "v10 v41 ^41 ^10"; with `scans` each as "v41:1E", an "e" after an extended key's scan.
     std::string keys(bool scans = false) const;
     std::wstring text() const; // the characters received
     std::wstring stop();       // ends the recorder; in edit mode returns the edit's final text
