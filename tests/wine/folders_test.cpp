@@ -57,11 +57,10 @@ void browseTo(const std::wstring& folder) {
     if (!pilot::selectFolder(dialog, folder)) throw std::runtime_error("folder not selectable");
     press(dialog, IDOK);
 }
-// Answers the confirmation box `title` with `answer` (empty: as proposed); the proposed text.
-std::wstring confirm(const std::wstring& title, const std::wstring& answer = L"") {
+// Accepts what the confirmation box `title` proposes; the proposed text.
+std::wstring confirm(const std::wstring& title) {
     HWND input = waitFor(title);
     const std::wstring proposed = pilot::windowText(GetDlgItem(input, InputEditId));
-    if (!answer.empty()) pilot::setControlText(input, InputEditId, answer);
     press(input, IDOK);
     return proposed;
 }
@@ -262,7 +261,7 @@ protected:
 };
 
 // FldSetD gathers onto the desktop without read-only flags, FldCopy asks before overwriting and
-// copies the tree where the user chose, and FldDelete deletes it with what it holds.
+// copies the tree where the user chose, and FldDelete deletes a folder with what it holds.
 TEST_F(FolderTasks, FilesAreGatheredCopiedAndDeletedWhereTheUserAnswered) {
     makeFolders({L"Src", L"Src\\sub", L"Dest", L"Parent"});
     writeFile(at(L"Src\\a.txt"), FILE_ATTRIBUTE_READONLY);
@@ -289,8 +288,8 @@ TEST_F(FolderTasks, FilesAreGatheredCopiedAndDeletedWhereTheUserAnswered) {
     EXPECT_EQ(proposed, at(L"Parent\\Src"));
     EXPECT_TRUE(exists(at(L"Parent\\Src\\sub\\b.txt")));
     EXPECT_FALSE(exists(at(L"Dest\\a.txt")));
-    call(L"FldDelete", {Arg(at(L"Parent\\Src").c_str())});
-    EXPECT_FALSE(exists(at(L"Parent\\Src")));
+    call(L"FldDelete", {Arg(at(L"Parent\\Src\\sub").c_str())});
+    EXPECT_FALSE(exists(at(L"Parent\\Src\\sub")));
 }
 
 // The desktop reached under other names is never deleted, a link inside a deleted folder is
