@@ -223,13 +223,9 @@ protected:
             ASSERT_TRUE(CreateDirectoryW(at(folder).c_str(), nullptr));
     }
 
+    // Calls `member` while `user` answers its dialogs, under a watchdog.
     CallResult call(
         const wchar_t* member, std::vector<Arg> args, const std::function<void()>& user = [] {}) {
-        return asUser(user, [&] { return k_->call(member, std::move(args)); });
-    }
-    // Runs `member` while `user` answers its dialogs, under a watchdog.
-    CallResult asUser(const std::function<void()>& user,
-                      const std::function<CallResult()>& member) {
         pilot::BackgroundPilot answering([user] {
             try {
                 user();
@@ -242,7 +238,7 @@ protected:
             if (WaitForSingleObject(returned.get(), MemberTimeoutMs) != WAIT_OBJECT_0)
                 giveUp("the member did not return");
         });
-        CallResult result = member();
+        CallResult result = k_->call(member, std::move(args));
         SetEvent(returned.get());
         watchdog.join();
         answering.join();
