@@ -474,7 +474,7 @@ public:
 
     WindowHandle foreground() override { return logged(log, front, "foreground", front); }
     WindowHandle lastActivePopup(WindowHandle window) override {
-        return logged(log, popups.count(window) ? popups[window] : window, "popup", window);
+        return logged(log, window, "popup", window);
     }
     bool setForeground(WindowHandle window) override {
         log.add("activate", window);
@@ -485,7 +485,7 @@ public:
         return logged(log, 0, "show", window, command);
     }
     std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) override {
-        return logged(log, captions[window], "caption", window, maxAnsiBytes);
+        return logged(log, std::wstring(), "caption", window, maxAnsiBytes);
     }
     WindowHandle findWindowByClass(const std::wstring& className) override {
         return logged(log, classes[className], "find", className);
@@ -499,9 +499,7 @@ public:
         time.at(timeMs, [this, window] { bringUp(window); });
     }
 
-    WindowHandle front = 0x100; // the application the script works with
-    std::map<WindowHandle, WindowHandle> popups;
-    std::map<WindowHandle, std::wstring> captions;
+    WindowHandle front = 0x100;                   // the application the script works with
     std::map<std::wstring, WindowHandle> classes; // top-level windows by class name
 };
 
