@@ -4,6 +4,9 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "recorder.h"
+#include "toolio.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -15,21 +18,8 @@
 
 namespace {
 
-std::string utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
-    result.pop_back();
-    return result;
-}
-
-std::wstring besideThisProgram(const std::wstring& relative) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1) + relative;
-}
+using kelmo::test::programFolder;
+using kelmo::testtools::toUtf8;
 
 std::string typeName(VARTYPE type) {
     switch (type & VT_TYPEMASK) {
@@ -51,7 +41,7 @@ std::string typeName(VARTYPE type) {
 }
 
 std::string defaultText(const VARIANT& value, VARTYPE parameterType) {
-    if (value.vt == VT_BSTR) return "\"" + utf8(value.bstrVal) + "\"";
+    if (value.vt == VT_BSTR) return "\"" + toUtf8(value.bstrVal) + "\"";
     VARIANT number;
     VariantInit(&number);
     VariantChangeType(&number, const_cast<VARIANT*>(&value), 0, VT_I4);
@@ -62,7 +52,8 @@ std::string defaultText(const VARIANT& value, VARTYPE parameterType) {
 // The heading each member of the interface must have, by member name.
 std::map<std::string, std::string> headingsFromTypeLibrary() {
     ITypeLib* library = nullptr;
-    EXPECT_EQ(S_OK, LoadTypeLibEx(besideThisProgram(L"Kelmo.dll").c_str(), REGKIND_NONE, &library));
+    EXPECT_EQ(S_OK,
+              LoadTypeLibEx((programFolder() + L"Kelmo.dll").c_str(), REGKIND_NONE, &library));
     ITypeInfo* dual = nullptr;
     for (UINT i = 0; library && i < library->GetTypeInfoCount(); ++i) {
         BSTR name = nullptr;
@@ -84,13 +75,13 @@ std::map<std::string, std::string> headingsFromTypeLibrary() {
         BSTR names[32] = {};
         UINT count = 0;
         vtable->GetNames(function->memid, names, 32, &count);
-        const std::string name = utf8(names[0]);
+        const std::string name = toUtf8(names[0]);
         std::string parameters, result;
         for (SHORT p = 0; p < function->cParams; ++p) {
             const ELEMDESC& element = function->lprgelemdescParam[p];
             const USHORT flags = element.paramdesc.wParamFlags;
             const std::string parameter =
-                static_cast<UINT>(p + 1) < count ? utf8(names[p + 1]) : "";
+                static_cast<UINT>(p + 1) < count ? toUtf8(names[p + 1]) : "";
             const VARTYPE type =
                 element.tdesc.vt == VT_PTR ? element.tdesc.lptdesc->vt : element.tdesc.vt;
             if (flags & PARAMFLAG_FRETVAL) {
@@ -126,7 +117,7 @@ std::map<std::string, std::string> headingsFromTypeLibrary() {
 
 // A file of the checkout (the tests run from build/<tree>/).
 std::ifstream checkoutFile(const std::wstring& relative) {
-    return std::ifstream(std::filesystem::path(besideThisProgram(L"..\\..\\" + relative)));
+    return std::ifstream(std::filesystem::path(programFolder() + L"..\\..\\" + relative));
 }
 
 // The items of the section "## Departures from the written behaviour", up to the next section.
