@@ -606,7 +606,12 @@ void typeActions(const std::vector<KeyAction>& actions, platform::KeyInjector::P
         if (canWait) {
             waitForSentinel(true, typing);
             limit = nextChunkLimit(batch.size(), Clock::now() - start);
-            releaseSentinel(typing);
+            // After the last chunk the key-up is not waited for: the next typing releases a
+            // sentinel still down before it sends anything.
+            if (writer.done())
+                sendSentinel(false, typing.sent, typing.writer, typing.target);
+            else
+                releaseSentinel(typing);
         } else {
             syncWithTarget(typing.target);
         }
@@ -614,8 +619,11 @@ void typeActions(const std::vector<KeyAction>& actions, platform::KeyInjector::P
         typing.pauseIfWanted();
         typing.retarget();
     }
+    // A sentinel seen in the shared key state proves every key handled; without that state
+    // (the attachment failed, or was lost in a pause) the target is waited for once more.
+    const bool handled = typing.attachment->followsTarget();
     typing.attachment.reset();
-    syncWithTarget(typing.target);
+    if (!handled) syncWithTarget(typing.target);
 }
 
 class Win32KeyInjector final : public platform::KeyInjector {
