@@ -12,6 +12,15 @@
 //   burst <text> <log>             the text as one bare SendInput burst into KeyRec
 //   watch <log> [count]            waits for characters another program types into KeyRec
 //   verify <text> <log> [--edit]   what KeyRec received against the text
+//   objects [count]                creating the object and a first call, from C++
+//   host <script> [count]          the same from cscript, and the host's private bytes
+//   viewer <folder> [runs]         FrmShow of a picture and a text until painted
+//   start [runs]                   Exec and Run beyond their waits and the launch itself
+//   copy <folder> [runs]           FldCopy against xcopy: many small files, one big file
+//   popup [runs]                   Popup's 1-second time-out
+//   restatoms [runs]               Rest(1, True) with Atom 1 against Atom 25
+//   bits                           which build this is: "32-bit" or "64-bit"
+// Lines starting with RECORD are the rows of BENCHMARKS.md (see record() in common.h).
 #include "common.h"
 
 #include "toolio.h"
@@ -24,6 +33,11 @@ using namespace kelmo::bench;
 
 namespace {
 
+int buildBits(const Arguments&) {
+    emit(std::to_wstring(sizeof(void*) * 8) + L"-bit");
+    return 0;
+}
+
 struct Command {
     const wchar_t* name;
     int (*run)(const Arguments&);
@@ -33,7 +47,10 @@ constexpr Command Commands[] = {
     {L"sleep", clockSleep},    {L"pace", paceWait},         {L"launch", launchWait},
     {L"restcpu", restCpu},     {L"send", sendOverhead},     {L"usage", usageWindows},
     {L"maketext", makeText},   {L"type", typeWithInjector}, {L"burst", sendBurst},
-    {L"watch", watchRecorder}, {L"verify", verifyReceived},
+    {L"watch", watchRecorder}, {L"verify", verifyReceived}, {L"objects", objectCreation},
+    {L"host", hostMemory},     {L"viewer", viewerPainted},  {L"start", launchOwnTime},
+    {L"bits", buildBits},      {L"copy", folderCopy},       {L"popup", popupTimeout},
+    {L"restatoms", restAtoms},
 };
 
 int usage() {

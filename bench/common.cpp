@@ -8,6 +8,7 @@
 #include "platform/win32/perfcounter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cwchar>
 #include <tuple>
@@ -74,6 +75,26 @@ double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t middle = values.size() / 2;
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+Spread spreadOf(std::vector<double> values) {
+    if (values.empty()) return {};
+    std::sort(values.begin(), values.end());
+    const auto rank = [&](double share) {
+        const auto index = static_cast<std::size_t>(std::ceil(share * double(values.size())));
+        return values[std::clamp<std::size_t>(index, 1, values.size()) - 1];
+    };
+    return {median(values), rank(0.1), rank(0.9), values.size()};
+}
+
+void record(const std::wstring& figure, const std::wstring& row, const std::wstring& unit,
+            const std::vector<double>& values, int decimals, const std::wstring& goal,
+            const std::wstring& verdict) {
+    const Spread spread = spreadOf(values);
+    emit(L"RECORD\t" + figure + L"\t" + row + L"\t" + unit + L"\t" +
+         fixed(spread.median, decimals) + L"\t" + fixed(spread.p10, decimals) + L"\t" +
+         fixed(spread.p90, decimals) + L"\t" + std::to_wstring(spread.count) + L"\t" + goal +
+         L"\t" + verdict);
 }
 
 double minimum(const std::vector<double>& values) {

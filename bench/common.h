@@ -41,6 +41,12 @@ private:
 };
 
 double median(std::vector<double> values);
+// The median and the 10th and 90th percentiles (nearest rank) of the values.
+struct Spread {
+    double median = 0, p10 = 0, p90 = 0;
+    std::size_t count = 0;
+};
+Spread spreadOf(std::vector<double> values);
 double minimum(const std::vector<double>& values);
 double maximum(const std::vector<double>& values);
 
@@ -49,6 +55,13 @@ std::wstring fixed(double value, int decimals);
 std::wstring verdict(bool met);
 // One line on stdout at once (the shell script reads the output as it comes).
 void emit(const std::wstring& line);
+
+// One row of a figure's table in BENCHMARKS.md, on stdout for bench/run.sh to collect:
+// "RECORD <figure> <row> <unit> <median> <p10> <p90> <count> <goal> <verdict>", tab-separated.
+// A peer's row has the goal "-" and the verdict "peer".
+void record(const std::wstring& figure, const std::wstring& row, const std::wstring& unit,
+            const std::vector<double>& values, int decimals, const std::wstring& goal,
+            const std::wstring& verdict);
 
 // The argument at `index` as a whole number, or `fallback` when it is absent.
 long numberArgument(const Arguments& args, std::size_t index, long fallback);
@@ -69,5 +82,12 @@ int typeWithInjector(const Arguments& args);
 int sendBurst(const Arguments& args);
 int watchRecorder(const Arguments& args);
 int verifyReceived(const Arguments& args);
+int objectCreation(const Arguments& args);
+int hostMemory(const Arguments& args);
+int viewerPainted(const Arguments& args);
+int launchOwnTime(const Arguments& args);
+int folderCopy(const Arguments& args);
+int popupTimeout(const Arguments& args);
+int restAtoms(const Arguments& args);
 
 } // namespace kelmo::bench

@@ -3,12 +3,10 @@
 // and the time Send spends beyond the waits it is told to make; and the platform clock's sleep,
 // the step the pace waits are made of. The waits count idleness, so each line also gives the
 // machine's busy share while it was measured.
-#include "common.h"
+#include "component.h"
 #include "recorder_log.h"
 
 #include "base/error.h"
-#include "platform/win32/automation.h"
-#include "platform/win32/failures.h"
 #include "platform/win32/implementations.h"
 
 #include <cmath>
@@ -18,52 +16,6 @@ namespace kelmo::bench {
 
 namespace {
 
-using win32::Variant;
-
-// A single-threaded COM apartment on this thread while it lives, as in a script host.
-class Apartment {
-public:
-    Apartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
-        win32::throwIfFailed(result_, L"CoInitializeEx");
-    }
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-    ~Apartment() {
-        if (SUCCEEDED(result_)) CoUninitialize();
-    }
-
-private:
-    HRESULT result_;
-};
-
-// The registered component with its defaults, and the calls the figures time.
-class Component {
-public:
-    Component() : object_(win32::createObject(L"Kelmo.CKelmo")) {}
-
-    long number(const wchar_t* property) const {
-        return win32::get(object_.get(), property).asLong();
-    }
-    void setNumber(const wchar_t* property, long value) const {
-        win32::put(object_.get(), property, Variant(value));
-    }
-    void call(const wchar_t* member) const { win32::call(object_.get(), member); }
-    void rest(long seconds) const { win32::call(object_.get(), L"Rest", {Variant(seconds)}); }
-    void send(const std::wstring& script) const {
-        win32::call(object_.get(), L"Send", {Variant(script)});
-    }
-    void readAppNum() const { win32::get(object_.get(), L"AppNum"); }
-
-private:
-    win32::ComPtr<IDispatch> object_;
-};
-
-template <typename Action> double timedMs(Action action) {
-    const Stopwatch watch;
-    action();
-    return watch.elapsedMs();
-}
-
 std::int64_t processCpu100ns() {
     FILETIME created{}, exited{}, kernel{}, user{};
     GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
@@ -71,18 +23,6 @@ std::int64_t processCpu100ns() {
         return (std::int64_t(t.dwHighDateTime) << 32) | std::int64_t(t.dwLowDateTime);
     };
     return ticks(kernel) + ticks(user);
-}
-
-// Runs `action` up to `runs` times, but starts no new run once `budgetMs` has passed and an odd
-// number of runs is done (the waits stretch on a busy machine; an odd count has a true median,
-// which one disturbed run cannot move far). Returns the time of each run.
-template <typename Action>
-std::vector<double> timedRuns(long runs, double budgetMs, Action action) {
-    const Stopwatch total;
-    std::vector<double> ms;
-    for (long done = 0; done < runs && (done % 2 == 0 || total.elapsedMs() < budgetMs); ++done)
-        ms.push_back(timedMs(action));
-    return ms;
 }
 
 std::wstring count(std::size_t n) {
@@ -111,6 +51,8 @@ int paceWait(const Arguments& args) {
     const std::vector<double> ms = timedRuns(reads, 15000, [&] { kelmo.readAppNum(); });
     const double typical = median(ms);
     const bool met = std::abs(typical - nominal) <= nominal * 0.03;
+    record(L"pace-wait", L"AppNum read (one pace wait of Mol1 " + fixed(nominal, 0) + L" ms)",
+           L"ms", ms, 1, fixed(nominal, 0) + L" ms ±3%", verdict(met));
     emit(L"pace-wait median " + fixed(typical, 1) + L" ms (goal " + fixed(nominal, 0) +
          L" ms ±3%) " + verdict(met) + L"   [" + count(ms.size()) + L" AppNum reads, " +
          range(ms, 1) + L" ms; " + machineBusy(usage) + L"]");
@@ -141,6 +83,8 @@ int launchWait(const Arguments& args) {
         differences.push_back(full[i] - finalOnly[i]);
     const double typical = median(differences);
     const bool met = std::abs(typical - nominal) <= nominal * 0.03;
+    record(L"launch-wait", L"Rest(1) minus Rest(1) with Repeat=0", L"ms", differences, 0,
+           fixed(nominal, 0) + L" ms ±3%", verdict(met));
     emit(L"launch-wait OD-off median " + fixed(typical, 0) + L" ms (goal " + fixed(nominal, 0) +
          L" ms ±3%) " + verdict(met) + L"   [Rest(1) " + fixed(median(full), 0) +
          L" ms - Rest(1) with Repeat=0 " + fixed(median(finalOnly), 0) + L" ms; " +
@@ -165,6 +109,8 @@ int restCpu(const Arguments& args) {
         percent.push_back(cpuMs * 100.0 / watch.elapsedMs());
     });
     const double typical = median(percent);
+    record(L"rest-cpu", L"Rest(10), own processor time", L"% of a core", percent, 3, L"< 0.5%",
+           verdict(typical < 0.5));
     emit(L"rest-cpu median " + fixed(typical, 3) + L"% of one core during Rest(10) (goal < 0.5%) " +
          verdict(typical < 0.5) + L"   [" + count(wallMs.size()) + L" runs of " +
          fixed(median(wallMs) / 1000.0, 1) + L" s, " + range(percent, 3) + L"%; " +
@@ -184,10 +130,8 @@ int sendOverhead(const Arguments& args) {
     waitForRecorderInFront(log);
     const Apartment com;
     const Component kelmo;
-    constexpr long FastMs = 1;
-    kelmo.setNumber(L"Atom", FastMs);
-    kelmo.setNumber(L"Mol1", FastMs);
-    kelmo.call(L"ODOn"); // after Mol1: OD on takes Mol1 as its settle time
+    kelmo.paceFast();
+    constexpr long FastMs = Component::FastMs;
 
     const wchar_t* const cycle[] = {L"a", L"+b", L"{%}", L"7", L"{(}"};
     const wchar_t typed[] = L"aB%7(";
@@ -206,6 +150,11 @@ int sendOverhead(const Arguments& args) {
     for (std::size_t i = 0; i < ms.size(); ++i)
         all += expected;
     const bool received = loggedCharacters(log) == all;
+    std::vector<double> perPieceRuns;
+    for (const double run : ms)
+        perPieceRuns.push_back((run - waits) / double(pieces));
+    record(L"send-overhead", L"Send, per piece beyond its waits", L"ms", perPieceRuns, 2, L"< 2 ms",
+           verdict(perPiece < 2.0 && received));
     emit(L"send-overhead " + fixed(perPiece, 2) + L" ms per piece beyond its waits (goal < 2 ms) " +
          verdict(perPiece < 2.0 && received) + L"   [Send of " + count(std::size_t(pieces)) +
          L" pieces: median " + fixed(typical, 0) + L" ms (" + range(ms, 0) +
@@ -221,6 +170,7 @@ int clockSleep(const Arguments& args) {
     const auto clock = win32::makeClock();
     const MachineUsage usage;
     const std::vector<double> ms = timedRuns(sleeps, 1e9, [&] { clock->sleep(25); });
+    record(L"clock-sleep", L"Sleep of 25 ms on the platform clock", L"ms", ms, 2, L"-", L"info");
     emit(L"clock-sleep(25 ms) median " + fixed(median(ms), 2) + L" ms (info, no goal)   [" +
          count(ms.size()) + L" sleeps, " + range(ms, 2) + L" ms; " + machineBusy(usage) + L"]");
     return 0;

@@ -16,6 +16,17 @@
 #   inject-*        the key injector into KeyRec (bare window, edit control) against
 #                   `xdotool type --delay 0` (the peer) and a bare SendInput burst (the target's
 #                   own limit), each verified character for character
+#   objects         creating the object and a first call from C++ and from cscript, against
+#                   Scripting.Dictionary; the hosts' private bytes after 10,000 objects
+#   viewer          FrmShow of a picture and of a 100-line text until painted
+#   launch          Exec and Run beyond their waits and the launch itself
+#   copy            FldCopy against xcopy /e: 1,000 small files, one file of 200 MB
+#   popup           Popup's 1-second time-out
+#   rest-atoms      Rest(1, True) with Atom 1 against Atom 25
+#
+# The figures' rows (RECORD lines, see record() in bench/common.h) are gathered and written to
+# BENCHMARKS.md (KELMO_BENCH_REPORT names another file), each table with the paragraph of
+# bench/figures.md on what limits it.
 set -uo pipefail
 
 BUILD="$KELMO_BUILD"
@@ -27,9 +38,13 @@ EDIT_CHARS="${KELMO_BENCH_EDIT_CHARS:-1000}"
 USAGE_WINDOWS=8
 SEND_PIECES=300
 
+REPORT="${KELMO_BENCH_REPORT:-$KELMO_ROOT/BENCHMARKS.md}"
+RECORDS="$OUT/records.tsv"
+
 rm -rf "$OUT"
 mkdir -p "$OUT"
 cd "$OUT" || exit 1
+: >"$RECORDS"
 
 passes=0
 misses=0
@@ -40,24 +55,46 @@ winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 now_us() { printf '%s' "${EPOCHREALTIME//[!0-9]/}"; }
 bench() { wine "$TOOLS/KelmoBench.exe" "$@"; }
 
-# Prints a figure line and counts its verdict.
+# Prints a figure line and counts its verdict; RECORD lines go to the records instead.
 report() {
-    printf '%s\n' "$1"
-    case "$1" in
-    *" PASS"*) passes=$((passes + 1)) ;;
-    *" MISS"*) misses=$((misses + 1)) ;;
-    esac
+    local line
+    while IFS= read -r line; do
+        case "$line" in
+        RECORD*) printf '%s\n' "$line" >>"$RECORDS"; continue ;;
+        esac
+        printf '%s\n' "$line"
+        case "$line" in
+        *" PASS"*) passes=$((passes + 1)) ;;
+        *" MISS"*) misses=$((misses + 1)) ;;
+        esac
+    done <<<"$1"
 }
 
-# A KelmoBench command whose output is one report line; a failure is a missed figure.
+# A KelmoBench command whose output is its report line and its records; a failure is a missed
+# figure.
 bench_figure() { # bench_figure <label> <command...>
-    local label=$1 line
+    local label=$1 output
     shift
-    if line=$(bench "$@" 2>"$OUT/$label.err") && [ -n "$line" ]; then
-        report "$line"
+    if output=$(bench "$@" 2>"$OUT/$label.err") && [ -n "$output" ]; then
+        report "$output"
     else
         report "$label: could not be measured ($(tail -1 "$OUT/$label.err")) MISS"
+        printf 'RECORD\t%s\t(could not be measured: %s)\t-\t-\t-\t-\t0\t-\tMISS\n' "$label" \
+            "$(tail -1 "$OUT/$label.err" | tr '\t' ' ')" >>"$RECORDS"
     fi
+}
+
+# The values on stdin (one per line) as a RECORD row: median, p10 and p90 (nearest rank).
+spread_record() { # spread_record <figure> <row> <unit> <decimals> <goal> <verdict>
+    sort -g | awk -v f="$1" -v r="$2" -v u="$3" -v d="$4" -v g="$5" -v v="$6" '
+        { x[NR] = $1 }
+        function rank(p,  i) { i = int(p * NR); if (i < p * NR) i++; if (i < 1) i = 1; return x[i] }
+        END {
+            if (NR == 0) { printf "RECORD\t%s\t%s\t%s\t-\t-\t-\t0\t%s\t%s\n", f, r, u, g, v; exit }
+            m = (NR % 2) ? x[(NR + 1) / 2] : (x[NR / 2] + x[NR / 2 + 1]) / 2
+            fmt = "%." d "f"
+            printf "RECORD\t%s\t%s\t%s\t" fmt "\t" fmt "\t" fmt "\t%d\t%s\t%s\n", f, r, u, m, rank(0.1), rank(0.9), NR, g, v
+        }'
 }
 
 stop_busy_loop() {
@@ -118,6 +155,17 @@ sample_proc_stat() { # sample_proc_stat <count>
     done
 }
 
+# The gap of each window, in percentage points, one per line.
+usage_gaps() { # usage_gaps <procstat file> <windows file>
+    awk 'FNR == NR { for (i = 2; i <= 9; i++) { t[$1] += $i } idle[$1] = $5 + $6; next }
+        $1 == "WINDOW" && ($2 in t) && (($2 + 1) in t) {
+            total = t[$2 + 1] - t[$2]
+            if (total <= 0) next
+            d = $3 - 100 * (total - (idle[$2 + 1] - idle[$2])) / total
+            print (d < 0 ? -d : d)
+        }' "$1" "$2"
+}
+
 # KelmoBench's WINDOW lines against /proc/stat over the same seconds. /proc/stat's busy share:
 # everything but idle and iowait, of user..steal.
 usage_figure() { # usage_figure <label>
@@ -130,6 +178,11 @@ usage_figure() { # usage_figure <label>
     sleep 0.3
     kill "$sampler" 2>/dev/null
     wait "$sampler" 2>/dev/null
+    usage_gaps "$stat" "$windows" >"$OUT/usage-$label.gaps"
+    local verdict
+    verdict=$(sort -g "$OUT/usage-$label.gaps" | tail -1 | awk '{ print ($1 <= 5 ? "PASS" : "MISS") }')
+    spread_record usage "$label: Kelmo's usage figure against /proc/stat, gap per 1-s window" \
+        "pp" 1 "<= 5 pp (worst)" "${verdict:-MISS}" <"$OUT/usage-$label.gaps" >>"$RECORDS"
     awk -v label="$label" '
         FNR == NR { for (i = 2; i <= 9; i++) { t[$1] += $i } idle[$1] = $5 + $6; next }
         $1 == "WINDOW" && ($2 in t) && (($2 + 1) in t) {
@@ -199,9 +252,14 @@ typing_rate() { # typing_rate <runs file> <method> <length>
 # The injector's rate as a share of another method's, run by run (the two ran one after the
 # other, under much the same load), as the median over the runs, in percent.
 paired_share() { # paired_share <runs file> <other method>
+    paired_shares "$1" "$2" | median
+}
+
+# The injector's rate as a share of another method's, one line per run.
+paired_shares() { # paired_shares <runs file> <other method>
     awk -v m="$2" '$3 != "-" && $3 > 0 { ms[$1 " " $2] = $3 }
         $1 == "injector" { runs[$2] = 1 }
-        END { for (r in runs) if (("injector " r) in ms && (m " " r) in ms) print 100 * ms[m " " r] / ms["injector " r] }' "$1" | median
+        END { for (r in runs) if (("injector " r) in ms && (m " " r) in ms) print 100 * ms[m " " r] / ms["injector " r] }' "$1"
 }
 
 # How many runs of one method arrived exactly.
@@ -232,8 +290,23 @@ typing_figures() { # typing_figures <target label> <length> [--edit]
         printf "inject-vs-peer %s %.1f%% of the peer'"'"'s rate (goal >= 100%%) %s   [median of the runs'"'"' ratios]\n", t, p, (p >= 100 ? "PASS" : "MISS") }')"
     report "$(awk -v p="$of_limit" -v t="$label" 'BEGIN {
         printf "inject-vs-limit %s %.1f%% of the target'"'"'s limit (goal >= 90%%) %s   [median of the runs'"'"' ratios]\n", t, p, (p >= 90 ? "PASS" : "MISS") }')"
+    local m
+    for m in "injector:Kelmo's key injector:info" "peer:xdotool type --delay 0 (peer):peer" \
+        "burst:one bare SendInput burst, the target's limit (peer):peer"; do
+        awk -v m="${m%%:*}" -v n="$length" '$1 == m && $3 != "-" && $3 > 0 { print n * 1000 / $3 }' \
+            "$runs" | spread_record "typing-$label" "$(cut -d: -f2 <<<"$m")" "chars/s" 0 "-" \
+            "${m##*:}" >>"$RECORDS"
+    done
+    paired_shares "$runs" peer | spread_record "typing-$label" "the injector's rate as a share of the peer's" \
+        "%" 1 ">= 100%" "$(awk -v p="$of_peer" 'BEGIN { print (p >= 100 ? "PASS" : "MISS") }')" >>"$RECORDS"
+    paired_shares "$runs" burst | spread_record "typing-$label" "the injector's rate as a share of the target's limit" \
+        "%" 1 ">= 90%" "$(awk -v p="$of_limit" 'BEGIN { print (p >= 90 ? "PASS" : "MISS") }')" >>"$RECORDS"
     local bad
     bad=$(awk '$1 == "injector" && $5 != "exact"' "$runs")
+    printf 'RECORD\t%s\t%s\t%s\t%s\t-\t-\t%s\t0\t%s\n' "typing-$label" \
+        "characters lost, doubled or reordered in $RUNS x $length" "characters" \
+        "$([ -z "$bad" ] && echo 0 || echo "some")" "$RUNS" "$([ -z "$bad" ] && echo PASS || echo MISS)" \
+        >>"$RECORDS"
     if [ -z "$bad" ]; then
         report "inject-exact $label 0 lost, doubled or reordered in $RUNS x $length characters (goal 0) PASS"
     else
@@ -241,9 +314,51 @@ typing_figures() { # typing_figures <target label> <length> [--edit]
     fi
 }
 
+# --- BENCHMARKS.md ------------------------------------------------------------------------------
+
+# The records as one table per figure, in the order of bench/figures.md ("## <id> | <title>"
+# and the paragraph under it), each with its paragraph; a summary of the goals first.
+write_report() { # write_report <file>
+    {
+        printf '# Kelmo benchmarks\n\n'
+        printf 'Written by `./kelmo bench` on %s. Machine: %s.\n\n' "$(date '+%Y-%m-%d %H:%M %Z')" "$MACHINE"
+        printf 'Each row gives the median, the 10th and the 90th percentile (nearest rank) over the runs\n'
+        printf 'or samples counted in its "n" column. A peer is what a user would otherwise use, measured in\n'
+        printf 'the same run. The waits of the component count the idleness of the machine, so every figure\n'
+        printf 'depends on its load; the logs of this run were in build/bench-output.\n\n'
+        printf '## Goals\n\n| Figure | Row | Median | Goal | Verdict |\n|---|---|---|---|---|\n'
+        awk -F'\t' '$10 == "PASS" || $10 == "MISS" { printf "| %s | %s | %s %s | %s | %s |\n", $2, $3, $5, $4, $9, $10 }' "$RECORDS"
+        printf '\n'
+        awk -F'\t' -v records="$RECORDS" '
+            BEGIN {
+                while ((getline line < records) > 0) {
+                    split(line, f, "\t"); id = f[2]
+                    if (!(id in rows)) order[++ids] = id
+                    rows[id] = rows[id] sprintf("| %s | %s | %s | %s | %s | %s | %s | %s |\n", f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10])
+                }
+            }
+            function table(id) {
+                printf "| | unit | median | p10 | p90 | n | goal | verdict |\n|---|---|---|---|---|---|---|---|\n%s\n", rows[id]
+                done[id] = 1
+            }
+            /^## / {
+                if (id != "" && (id in rows)) table(id)
+                split(substr($0, 4), h, " [|] "); id = h[1]
+                print "## " h[2]; print ""; next
+            }
+            { print }
+            END {
+                if (id != "" && (id in rows)) table(id)
+                for (i = 1; i <= ids; i++) if (!(order[i] in done)) { print "## " order[i]; print ""; table(order[i]) }
+            }' "$KELMO_ROOT/bench/figures.md"
+    } >"$1"
+    echo "bench: wrote $1"
+}
+
 # --- the report ----------------------------------------------------------------------------------
 
-echo "Kelmo bench $(date '+%Y-%m-%d %H:%M')   $(nproc) cores, load average at start $(cut -d' ' -f1-3 /proc/loadavg), $(wine --version 2>/dev/null)"
+MACHINE="$(nproc) cores ($(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -1)), $(wine --version 2>/dev/null), the $(bench bits | tr -d '\r') build of Kelmo.dll, load average at start $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "Kelmo bench $(date '+%Y-%m-%d %H:%M')   $MACHINE"
 started=$(now_us)
 
 bench_figure clock-sleep sleep 40
@@ -267,4 +382,14 @@ fi
 typing_figures "bare-window" "$BARE_CHARS"
 typing_figures "edit-control" "$EDIT_CHARS" --edit
 
+bench_figure objects-cpp objects 10000
+bench_figure objects-cscript host "$(winpath "$KELMO_ROOT/bench/objects.js")" 10000
+mkdir -p "$OUT/viewer"
+bench_figure viewer viewer "$(winpath "$OUT/viewer")" 5
+bench_figure start start 5
+bench_figure copy copy "$(winpath "$OUT/copy")" "$RUNS" 1000 200
+bench_figure popup popup 5
+bench_figure rest-atoms restatoms "$RUNS"
+
+write_report "$REPORT"
 echo "$((passes + misses)) figures: $passes PASS, $misses MISS   ($(( ($(now_us) - started) / 1000000 )) s; logs in $OUT)"
