@@ -1,7 +1,6 @@
-// The platform services faked for the native tests, one fake per service, all on one EventLog
-// ("<kind> <arguments>": "sleep 25", "key 19 1", "box Kelmo_Break" ...) and one VirtualClock, and
-// bundled by FakePlatform. A test reads the log, acts at a call through onEntry and makes a call
-// fail by the start of its entry.
+// The platform services faked for the native tests, all on one EventLog ("<kind> <arguments>":
+// "sleep 25", "key 19 1", "box Kelmo_Break" ...) and one VirtualClock, bundled by FakePlatform.
+// A test reads the log, acts at a call through onEntry and makes a call fail by its entry's start.
 #pragma once
 
 #include "base/error.h"
@@ -12,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
-#include <cwctype>
 #include <deque>
 #include <functional>
 #include <initializer_list>
@@ -32,14 +30,18 @@ struct RunEnded {};            // thrown by endRun: the hosting process would be
 struct NoMoreAnswers {};       // a dialog opened that the test gave no answer for
 struct VirtualTimeExceeded {}; // the code under test kept waiting past the clock's limits
 
+// `n` written by `pattern`, a printf pattern with one unsigned conversion.
+inline std::string format(const char* pattern, unsigned n) {
+    char text[32];
+    std::snprintf(text, sizeof text, pattern, n);
+    return text;
+}
+
 // Printable ASCII as it is, anything else as <U+XXXX>.
 inline std::string narrow(std::wstring_view text) {
     std::string out;
-    for (const wchar_t c : text) {
-        char code[16];
-        std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(c));
-        out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : code;
-    }
+    for (const wchar_t c : text)
+        out += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : format("<U+%04X>", unsigned(c));
     return out;
 }
 
@@ -50,19 +52,15 @@ inline std::string renderKeys(const std::vector<platform::KeyAction>& actions) {
     using Kind = platform::KeyAction::Kind;
     std::string out;
     for (const platform::KeyAction& a : actions) {
-        char text[32];
-        const char modifier = "SCA"[static_cast<int>(a.modifier)];
+        out += out.empty() ? "" : " ";
         if (a.kind == Kind::PressModifier || a.kind == Kind::ReleaseModifier)
-            std::snprintf(text, sizeof text, "%c%c", modifier,
-                          a.kind == Kind::PressModifier ? '+' : '-');
+            out += {"SCA"[int(a.modifier)], a.kind == Kind::PressModifier ? '+' : '-'};
         else if (a.kind == Kind::VirtualKey)
-            std::snprintf(text, sizeof text, "#%02X%s", unsigned(a.virtualKey),
-                          a.extended ? "e" : "");
+            out += format("#%02X", a.virtualKey) + (a.extended ? "e" : "");
         else if (a.character > 0x20 && a.character < 0x7F)
-            std::snprintf(text, sizeof text, "%c", char(a.character));
+            out += char(a.character);
         else
-            std::snprintf(text, sizeof text, "U+%04X", unsigned(a.character));
-        out += (out.empty() ? "" : " ") + std::string(text);
+            out += format("U+%04X", unsigned(a.character));
         const bool isKey = a.kind == Kind::VirtualKey || a.kind == Kind::Character;
         if (isKey && a.repeat != 1) out += "*" + std::to_string(a.repeat);
     }
@@ -338,7 +336,7 @@ private:
     std::multimap<std::int64_t, std::function<void()>> scheduled_;
 };
 
-// What every fake shares.
+// What every fake on the clock shares.
 struct FakeBase {
     FakeBase(EventLog& log, VirtualClock& time) : log(log), time(time) {}
     EventLog& log;
@@ -362,7 +360,6 @@ public:
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
     float nextRandom() override { return randoms.next(); }
-
     std::function<void()> onPump;
     Answers<float> randoms;
 
@@ -378,36 +375,23 @@ class FakeSystem : public platform::System, FakeBase {
 public:
     enum class Statistic { None, Registry, ProcessorTimes };
     using FakeBase::FakeBase;
-
     std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
-        log.add("stat", key);
-        const bool sampled = key == L"PerfStats\\StatData";
-        if (statistic == Statistic::None && sampled) log.add("sample none");
         if (statistic != Statistic::Registry) return std::nullopt;
-        if (!sampled) return 0;
-        const std::uint32_t value = usage.next();
-        log.add("sample", value);
-        return value;
+        return key == L"PerfStats\\StatData" ? usage.next() : 0;
     }
     std::optional<ProcessorTimes> processorTimes() override {
         if (statistic != Statistic::ProcessorTimes) return std::nullopt;
         const std::int64_t step = tickMs > 0 ? tickMs : time.now() - countedUntil_;
         for (; step > 0 && countedUntil_ + step <= time.now(); countedUntil_ += step) {
-            const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
-            log.add("sample", percent);
             const auto elapsed = static_cast<std::uint64_t>(step) * 10'000;
-            const std::uint64_t idle = elapsed - elapsed * percent / 100;
-            times_.user += elapsed - idle;
-            times_.kernel += idle; // kernel time includes idle
-            times_.idle += idle;
+            const std::uint64_t busy = elapsed * std::min<std::uint32_t>(usage.next(), 100) / 100;
+            times_.user += busy;
+            times_.kernel += elapsed - busy; // kernel time includes idle
+            times_.idle += elapsed - busy;
         }
         return times_;
     }
-    void busyForGood() {
-        statistic = Statistic::Registry;
-        usage.otherwise = 100;
-    }
-
+    void busyForGood() { statistic = Statistic::Registry, usage.otherwise = 100; }
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
     std::int64_t tickMs = 0;
@@ -421,8 +405,7 @@ class FakeSound : public platform::Sound, FakeBase {
 public:
     using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
-        log.add("play", path, flags);
-        return starts;
+        return logged(log, starts, "play", path, flags);
     }
     void beep() override { log.add("beep"); }
     bool starts = true;
@@ -471,34 +454,21 @@ public:
 class FakeWindows : public platform::Windows, FakeBase {
 public:
     using FakeBase::FakeBase;
-
     WindowHandle foreground() override { return logged(log, front, "foreground", front); }
-    WindowHandle lastActivePopup(WindowHandle window) override {
-        return logged(log, window, "popup", window);
+    WindowHandle lastActivePopup(WindowHandle w) override { return logged(log, w, "popup", w); }
+    bool setForeground(WindowHandle w) override { return log.add("activate", w), front = w, true; }
+    std::int32_t show(WindowHandle w, std::int32_t command) override {
+        return logged(log, 0, "show", w, command);
     }
-    bool setForeground(WindowHandle window) override {
-        log.add("activate", window);
-        front = window;
-        return true;
-    }
-    std::int32_t show(WindowHandle window, std::int32_t command) override {
-        return logged(log, 0, "show", window, command);
-    }
-    std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) override {
-        return logged(log, std::wstring(), "caption", window, maxAnsiBytes);
-    }
+    std::wstring caption(WindowHandle, std::size_t) override { return {}; }
     WindowHandle findWindowByClass(const std::wstring& className) override {
         return logged(log, classes[className], "find", className);
     }
-    // Another program or the user brings `window` to the front.
-    void bringUp(WindowHandle window) {
-        front = window;
-        log.add("front", window);
+    // Another program or the user brings `w` to the front, now or at `timeMs`.
+    void bringUp(WindowHandle w) { front = w, log.add("front", w); }
+    void bringUpAt(std::int64_t timeMs, WindowHandle w) {
+        time.at(timeMs, [this, w] { bringUp(w); });
     }
-    void bringUpAt(std::int64_t timeMs, WindowHandle window) {
-        time.at(timeMs, [this, window] { bringUp(window); });
-    }
-
     WindowHandle front = 0x100;                   // the application the script works with
     std::map<std::wstring, WindowHandle> classes; // top-level windows by class name
 };
@@ -514,7 +484,6 @@ public:
         std::int64_t atMs;
     };
     using FakeBase::FakeBase;
-
     std::int32_t messageBox(const std::wstring& text, std::uint32_t flags,
                             const std::wstring& title) override {
         boxes.push_back({text, flags, title, time.now()});
@@ -541,6 +510,9 @@ public:
     std::vector<std::wstring> prompts;
 };
 
+// Launches are logged as "start <command line> <style>"; a process is logged as "open <id>",
+// "inputidle <id>" each time it is asked whether it waits for input (yes from `readyAtMs` on),
+// and "close <id>"; one listed in `unopenable` cannot be opened.
 class FakeProcesses : public platform::Processes, FakeBase {
 public:
     using FakeBase::FakeBase;
@@ -550,18 +522,12 @@ public:
     void startLauncher(const std::wstring& command, std::int32_t style) override {
         log.add("start", L"start.exe " + command, style);
     }
-    // "open <id>", then "inputidle <id>" each time it is asked whether the process waits for
-    // input (yes from `readyAtMs` on), and "close <id>"; a process listed in `unopenable` cannot
-    // be opened.
     std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
         log.add("open", process);
         if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
         return std::make_unique<Opened>(*this, process);
     }
-    [[noreturn]] void endRun() override {
-        log.add("endRun");
-        throw RunEnded{};
-    }
+    [[noreturn]] void endRun() override { log.add("endRun"), throw RunEnded{}; }
     std::wstring currentDirectory() override { return logged(log, directory, "curdir"); }
     std::wstring directory = L"C:\\Work";
     platform::ProcessId nextProcessId = 0;
@@ -698,14 +664,12 @@ public:
         return scriptShells.emplace_back(std::make_shared<FakeScriptShell>(log, popupAnswers));
     }
     std::shared_ptr<platform::Shell> createShell() override {
-        log.add("create Shell");
-        return shell;
+        return log.add("create Shell"), shell;
     }
     std::shared_ptr<platform::Browser> createBrowser() override {
         log.add("create Browser");
         return browsers.emplace_back(std::make_shared<FakeBrowser>(log));
     }
-
     std::wstring windowsFolder = L"E:\\WINDOWS";
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
     FakeDisk disk{log};
@@ -763,11 +727,7 @@ public:
     void appendText(const std::wstring& added) override { text += added; }
     void replaceText(const std::wstring& replaced) override { text = replaced; }
     void setTimerInterval(std::int32_t milliseconds) override { log.add("interval", milliseconds); }
-    void showModal() override {
-        log.add("showModal");
-        shownText = text;
-        reset();
-    }
+    void showModal() override { log.add("showModal"), shownText = text, reset(); }
     void reset() override { text.clear(); }
     std::wstring text, shownText;
 };
