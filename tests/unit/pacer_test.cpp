@@ -33,6 +33,7 @@ struct Rig {
         return at;
     }
     FakePlatform fake;
+    FakeKeyboard& key = fake.keyboard;
     Tuning tuning;
     AppTable apps{fake.windows, fake.clock};
     Pacer pacer{fake.services(), tuning, apps};
@@ -63,6 +64,10 @@ TEST(Pacer, WaitsSleepAsTheTuningSaysAndCheckThePauseKeyBetweenRounds) {
          NoPress + times(5, Round) + Second}, // ended by a new window
         {[](Rig& r) { r.fake.windows.bringUpAt(2000, 7), r.pacer.rest(0, true); },
          NoPress + times(10, Round) + Second}, // told to wait
+        {[](Rig& r) { r.tuning.ODflag = false, r.pacer.launchWait(); },
+         times(5, sleeps(4) + NoPress)},
+        {[](Rig& r) { r.tuning.Mol1 = 50, r.pacer.rest(1, false), r.pacer.launchWait(); },
+         NoPress + times(5, Round) + Second + sleeps(2)}, // the mode it found, SettleMs from Mol1
         {[](Rig& r) { r.pacer.restOld(1, false); }, Tenth + Steps{"sleep 1000"}},
         {[](Rig& r) { r.pacer.restOld(-5, false); }, {"sleep 1000"}},
         {[](Rig& r) { r.tuning.RestMax = 2, r.pacer.restOld(0, false); },
@@ -132,14 +137,14 @@ TEST(Pacer, AnIdleSumOrRestOldsTenthsBeyond32BitsRaiseOverflowBeforeWaitingOn) {
 // A wait that has run 10 s beyond its time listens to the Pause key; one press ends it after
 // the box, whose own waits do not hold it back on a machine that stays busy.
 TEST(Pacer, AStuckWaitListensToThePauseKeyAndAPressEndsIt) {
-    Rig idleLater;
-    idleLater.fake.system.busyForGood();
-    idleLater.fake.time.at(20'000, [&] { idleLater.fake.system.usage.otherwise = 0; });
-    idleLater.pacer.paceWait();
-    const std::size_t firstCheck = idleLater.fake.log.find("key 19 0");
-    EXPECT_EQ(idleLater.fake.log.count("sleep") - idleLater.fake.log.count("sleep", firstCheck),
+    Rig idle;
+    idle.fake.system.busyForGood();
+    idle.fake.time.at(20'000, [&] { idle.fake.system.usage.otherwise = 0; });
+    idle.pacer.paceWait();
+    const std::size_t firstCheck = idle.fake.log.find("key 19 0");
+    EXPECT_EQ(idle.fake.log.count("sleep") - idle.fake.log.count("sleep", firstCheck),
               405u); // 10125 ms > 10100 ms
-    EXPECT_EQ(idleLater.fake.time.now(), 20'075);
+    EXPECT_EQ(idle.fake.time.now(), 20'075);
 
     Rig pressed; // the busy program is done once the user pressed the key
     pressed.fake.system.busyForGood();
@@ -149,12 +154,12 @@ TEST(Pacer, AStuckWaitListensToThePauseKeyAndAPressEndsIt) {
     };
     pressed.pacer.guardBreak();
     EXPECT_EQ(pressed.sleepsAfterBox(), 8u); // the box's own waits; the stuck wait is over
-    Rig staysBusy;
-    staysBusy.fake.system.busyForGood();
-    staysBusy.fake.time.limitMs = 5 * 60 * 1000;
-    staysBusy.fake.keyboard.pressPauseAt(12'000);
-    EXPECT_NO_THROW(staysBusy.pacer.guardBreak());
-    EXPECT_EQ(staysBusy.fake.dialogs.boxes.size(), 1u);
+    Rig busy;
+    busy.fake.system.busyForGood();
+    busy.fake.time.limitMs = 5 * 60 * 1000;
+    busy.fake.keyboard.pressPauseAt(12'000);
+    EXPECT_NO_THROW(busy.pacer.guardBreak());
+    EXPECT_EQ(busy.fake.dialogs.boxes.size(), 1u);
 }
 
 // A press is noticed once the key is up: by the guard, at the end of an OD-off round and before
@@ -162,26 +167,16 @@ TEST(Pacer, AStuckWaitListensToThePauseKeyAndAPressEndsIt) {
 // tenth; one from before the pacer existed is forgotten.
 TEST(Pacer, APressOpensTheBoxAtTheNextCheckOnceTheKeyIsUp) {
     const std::pair<Act, std::vector<std::int64_t>> rows[] = {
-        {[](Rig& r) { r.fake.keyboard.pressPause(), r.pacer.guardBreak(); }, {100}},
-        {[](Rig& r) { r.fake.keyboard.holdPause(), r.pacer.guardBreak(); }, {}},
+        {[](Rig& r) { r.key.pressPause(), r.pacer.guardBreak(); }, {100}},
+        {[](Rig& r) { r.key.holdPause(), r.pacer.guardBreak(); }, {}},
         {[](Rig& r) {
-             r.fake.keyboard.holdPause(), r.pacer.guardBreak(), r.fake.keyboard.releasePause();
-             r.pacer.guardBreak();
-         },
-         {200}},
-        {[](Rig& r) {
-             r.fake.keyboard.pressPause();
-             Pacer(r.fake.services(), r.tuning, r.apps).guardBreak();
+             r.key.pressPause(), Pacer(r.fake.services(), r.tuning, r.apps).guardBreak();
          },
          {}},
-        {[](Rig& r) { r.pacer.odOff(), r.fake.keyboard.pressPauseAt(1500), r.pacer.launchWait(); },
-         {2000 + 100}},
-        {[](Rig& r) {
-             r.fake.keyboard.pressPause(), r.fake.keyboard.pressPauseAt(7500);
-             r.pacer.rest(0, false);
-         },
+        {[](Rig& r) { r.pacer.odOff(), r.key.pressPauseAt(1500), r.pacer.launchWait(); }, {2100}},
+        {[](Rig& r) { r.key.pressPause(), r.key.pressPauseAt(7500), r.pacer.rest(0, false); },
          {100, 300 + 8000 + 100}},
-        {[](Rig& r) { r.fake.keyboard.pressPauseAt(250), r.pacer.restOld(2, false); }, {300 + 100}},
+        {[](Rig& r) { r.key.pressPauseAt(250), r.pacer.restOld(2, false); }, {300 + 100}},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         Rig rig;
@@ -191,21 +186,22 @@ TEST(Pacer, APressOpensTheBoxAtTheNextCheckOnceTheKeyIsUp) {
             EXPECT_TRUE(box.text.starts_with(L"\u3000" + ReasonKey + L"\r\n"));
     }
     Rig rig;
-    rig.pacer.odOff();
-    rig.fake.keyboard.pressPauseAt(1500);
-    rig.pacer.launchWait();
+    rig.pacer.odOff(), rig.key.pressPauseAt(1500), rig.pacer.launchWait();
     EXPECT_EQ(rig.sleepsAfterBox(), 4 + 4 + 3 * 40u); // the box's waits, then rounds 3 to 5
 
     // Checked while held, its press flag then taken by another reader: noticed once released.
-    rig.fake.keyboard.holdPause();
+    rig.key.holdPause();
     EXPECT_FALSE(rig.pacer.pausePressedOrReleased());
-    rig.fake.keyboard.releasePause();
-    rig.fake.keyboard.asyncKeyState(FakeKeyboard::Pause);
+    rig.key.releasePause();
+    rig.key.asyncKeyState(FakeKeyboard::Pause);
     EXPECT_TRUE(rig.pacer.pausePressedOrReleased());
     EXPECT_FALSE(rig.pacer.pausePressedOrReleased());
 }
 
-TEST(Pacer, TheBoxSaysWhyWithTheTextAndLeavesAPendingPressForTheNextCheck) {
+// The box says why, with the text. Retry is 2, Ignore 3, others 0; Abort runs the cleanups under
+// way newest first, then ends the run. The box fronts the current application first, and after it
+// adopts the window then in front, also one that comes up just after the box.
+TEST(Pacer, ThePauseBoxItsTextAnswersAndTheWindowsAroundIt) {
     const std::wstring crlf = L"\r\n",
                        message = L"Kelmoは一時中断されています。" + crlf + crlf +
                                  L"[中止]ボタンを押すと、実行を完全に中止します。" + crlf + crlf +
@@ -217,26 +213,19 @@ TEST(Pacer, TheBoxSaysWhyWithTheTextAndLeavesAPendingPressForTheNextCheck) {
                                  crlf + crlf;
     Rig r;
     r.fake.keyboard.pressPause(); // left for the next check
-    r.pacer.pauseBox(Pacer::PauseReason::BreakCalled, L"x");
-    r.pacer.guardBreak();
-    ASSERT_EQ(r.fake.dialogs.boxes.size(), 2u);
-    EXPECT_EQ(r.fake.dialogs.boxes[0].text, L"\u3000Breakメソッドによって" + crlf + message + L"x");
-    EXPECT_EQ(r.fake.dialogs.boxes[1].text, L"\u3000" + ReasonKey + crlf + message);
-    EXPECT_EQ(narrow(r.fake.dialogs.boxes[1].title), "Kelmo_Break");
-    EXPECT_EQ(r.fake.dialogs.boxes[1].flags, 0x10232u);
-}
-
-// Retry is 2, Ignore 3, others 0; Abort runs the cleanups under way newest first, then ends the
-// run. The box fronts the current application first, and after it adopts the window then in
-// front, also one that comes up just after the box.
-TEST(Pacer, TheBoxsAnswersAndTheWindowsAroundIt) {
-    Rig r;
     const std::pair<std::int32_t, std::int16_t> answers[] = {
         {FakeDialogs::Retry, 2}, {FakeDialogs::Ignore, 3}, {FakeDialogs::Ok, 0}, {0, 0}};
     for (const auto& [answer, result] : answers) {
         r.fake.dialogs.answers.queued = {answer};
-        EXPECT_EQ(r.pacer.pauseBox(Pacer::PauseReason::BreakCalled, L""), result) << answer;
+        EXPECT_EQ(r.pacer.pauseBox(Pacer::PauseReason::BreakCalled, L"x"), result) << answer;
     }
+    r.pacer.guardBreak();
+    ASSERT_EQ(r.fake.dialogs.boxes.size(), 5u);
+    EXPECT_EQ(r.fake.dialogs.boxes[0].text, L"\u3000Breakメソッドによって" + crlf + message + L"x");
+    EXPECT_EQ(r.fake.dialogs.boxes[4].text, L"\u3000" + ReasonKey + crlf + message);
+    EXPECT_EQ(narrow(r.fake.dialogs.boxes[4].title) + " " +
+                  std::to_string(r.fake.dialogs.boxes[4].flags),
+              "Kelmo_Break 66098");
     r.fake.windows.bringUp(0x200);
     r.fake.log.clear();
     r.fake.log.onEntry = [&](const std::string& entry) {
@@ -262,23 +251,6 @@ TEST(Pacer, TheBoxsAnswersAndTheWindowsAroundIt) {
     EXPECT_THROW(r.pacer.pauseBox(Pacer::PauseReason::BreakCalled, L""), RunEnded);
     EXPECT_EQ(r.fake.log.entries.back(), "endRun");
     EXPECT_EQ(cleaned, (std::vector<std::string>{"failing", "done"}));
-}
-
-TEST(Pacer, OdOnAndOdOffCopyMol1AndMol2AndRestLeavesTheModeItFoundWithItsSettleMs) {
-    Rig r;
-    r.tuning.ODflag = false; // assigning the flag leaves SettleMs
-    EXPECT_EQ(r.pacer.settleMs(), 100);
-    r.tuning.Mol1 = 300;
-    r.tuning.Mol2 = 700;
-    r.pacer.rest(1, false);
-    EXPECT_FALSE(r.tuning.ODflag);
-    EXPECT_EQ(r.pacer.settleMs(), 700);
-    r.pacer.odOn();
-    r.fake.windows.bringUp(0x555);
-    r.pacer.rest(1, false);
-    EXPECT_TRUE(r.tuning.ODflag);
-    EXPECT_EQ(r.pacer.settleMs(), 300);
-    EXPECT_EQ(r.apps.windows()[0], 0x555u); // the window in front at the end
 }
 
 } // namespace
