@@ -93,7 +93,7 @@ TEST_F(AnObject, AnActingCallDuringAnotherIsBusyAReadIsAnsweredAndTheOuterCallCo
     EXPECT_EQ(errorNumberOf([&] { k.Send(L"b"); }), std::nullopt);
 }
 
-TEST_F(AnObject, IENavigatesToThePreparedAddressInOneBrowserAfterSevenQuietSamples) {
+TEST_F(AnObject, IENavigatesInOneBrowserUntilItQuitsAfterSevenQuietSamples) {
     const std::wstring longest = L"http://a/" + std::wstring(2074, L'x'); // the browser's limit
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L" Http://host/a b ", L"Http://host/a b"}, {L"file:///C:/a.htm", L"file://C:/a.htm"},
@@ -114,22 +114,20 @@ TEST_F(AnObject, IENavigatesToThePreparedAddressInOneBrowserAfterSevenQuietSampl
     EXPECT_EQ(fake.log.count("busy"), 7 * std::size(cases) + 10);
     EXPECT_EQ(k.apps().windows()[2], 0x310u);
     EXPECT_EQ(fake.log.args("show"), Steps{"784 3"}); // AppShow(3, 0)
-}
 
-TEST_F(AnObject, AfterOnQuitIEStartsANewBrowserAndAFailureEndsTheRunWithTheLaunchErrorBox) {
-    k.IE(L"http://a/", 8);
+    // After OnQuit IE starts a new browser; a failure ends the run with the launch error box.
     const auto first = fake.objects.browsers[0];
     first->quit();
     EXPECT_EQ(k.IEC(), nullptr);
     EXPECT_FALSE(first->connected());
-    EXPECT_EQ(k.IE(L"http://a/", 8), 2);
+    EXPECT_EQ(k.IE(L"http://a/", 8), 3);
     EXPECT_TRUE(fake.objects.browsers.at(1)->connected());
     k.IEC(nullptr); // emptied by the script while the browser is open
     EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
     fake.log.failures.emplace("create Browser", KelmoError(-2147221005, L"no class"));
     k.browser().quit();
     EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
-    EXPECT_EQ(k.AppNum(), 3); // registered before the browser was asked for
+    EXPECT_EQ(k.AppNum(), 4); // registered before the browser was asked for
     EXPECT_EQ(fake.dialogs.boxes.at(0).title, L"エラー発生 : 91");
     EXPECT_EQ(fake.dialogs.boxes.at(1).title, L"エラー発生 : -2147221005");
     std::make_unique<CKelmo>(fake.services())->IEC(first); // an object gone lets go of it
