@@ -144,17 +144,15 @@ TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays)
         std::int16_t cur, prev; // afterwards
         Steps activated;
     } cases[] = {
+        // clang-format off
         {6, 0, "515 6", 1, 3, {"513"}}, // minimising the current one returns to the previous
-        {0, 3, "515 0", 1, 3, {"513"}},
-        {6, 2, "514 6", 3, 1, {"515"}}, // another one: the current
-                                        // one is activated again
+        {6, 2, "514 6", 3, 1, {"515"}}, // another one: the current one is activated again
         {11, 0, "515 1", 3, 1, {}},     // above 10 is 1
         {10, 2, "514 10", 2, 3, {}},    // the largest command is kept
         {9, 99, "515 9", 3, 1, {}},     // clamped to AppNum
-        {-1, 2, "514 -1", 2, 3, {}},
-        {4, 2, "514 4", 3, 1, {}},
-        {7, 1, "513 7", 3, 1, {}},
-        {8, 2, "514 8", 3, 1, {}},
+        {0, 3, "515 0", 1, 3, {"513"}}, {-1, 2, "514 -1", 2, 3, {}}, {4, 2, "514 4", 3, 1, {}},
+        {7, 1, "513 7", 3, 1, {}},      {8, 2, "514 8", 3, 1, {}},
+        // clang-format on
     };
     launch(3);
     for (const auto& c : cases) {

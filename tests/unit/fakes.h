@@ -417,8 +417,8 @@ struct FakeKeyboard : platform::Keyboard, FakeBase {
     void pressPause() { pressed_ = true; } // pressed and released again
     void holdPause() { down_ = pressed_ = true; }
     void releasePause() { down_ = false; }
-    void pressPauseAt(std::int64_t timeMs) {
-        time.at(timeMs, [this] { pressPause(); });
+    void pressPauseAt(std::int64_t ms) {
+        time.at(ms, [this] { pressPause(); });
     }
 
 private:
@@ -449,10 +449,10 @@ struct FakeWindows : platform::Windows, FakeBase {
     WindowHandle findWindowByClass(const std::wstring& className) override {
         return logged(log, classes[className], "find", className);
     }
-    // Another program or the user brings `w` to the front, now or at `timeMs`.
+    // Another program or the user brings `w` to the front, now or at `ms`.
     void bringUp(WindowHandle w) { front = w, log.add("front", w); }
-    void bringUpAt(std::int64_t timeMs, WindowHandle w) {
-        time.at(timeMs, [this, w] { bringUp(w); });
+    void bringUpAt(std::int64_t ms, WindowHandle w) {
+        time.at(ms, [this, w] { bringUp(w); });
     }
     WindowHandle front = 0x100;                   // the application the script works with
     std::map<std::wstring, WindowHandle> classes; // top-level windows by class name
