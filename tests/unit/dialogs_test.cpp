@@ -18,18 +18,6 @@ protected:
     CKelmo k{fake.services()};
 };
 
-TEST_F(Dialogs, PopupPassesEverythingThroughOnAScriptShellOfItsOwnReleasedEvenOnFailure) {
-    fake.objects.popupAnswers.queued = {1};
-    EXPECT_EQ(k.Popup(L"x", 2, L"Kelmo_Popup", 0), 1);
-    EXPECT_EQ(k.Popup(L"y", -5, L"t", 0x12345), -1);
-    EXPECT_EQ(boxes(), (Steps{"x 2 Kelmo_Popup 0", "y -5 t 74565"}));
-    fake.log.failures.emplace("timedBox", KelmoError(-2147024891, L"denied"));
-    EXPECT_THROW(k.Popup(L"x", 2, L"t", 0), KelmoError);
-    ASSERT_EQ(fake.objects.scriptShells.size(), 3u);
-    for (const auto& shell : fake.objects.scriptShells)
-        EXPECT_EQ(shell.use_count(), 1);
-}
-
 // Popup2 and Popup3: the notice, the style of the default button (iButton, or drawn at random
 // outside its range), the answer: Yes 1, No 2, Cancel or Esc 3, the default on time-out.
 TEST_F(Dialogs, Popup2And3AskWithTheNoticeAndAnswerTheDefaultButtonOnTimeOut) {
@@ -62,8 +50,20 @@ TEST_F(Dialogs, Popup2And3AskWithTheNoticeAndAnswerTheDefaultButtonOnTimeOut) {
     }
 }
 
-// A pair split by the cut goes whole, down to the lowest high surrogate.
-TEST_F(Dialogs, BoxTextsAreCutAfter8192Characters) {
+// Popup passes everything through on a script shell of its own, released even on failure. Box
+// texts are cut after 8192 characters; a pair split by the cut goes whole.
+TEST_F(Dialogs, PopupPassesEverythingThroughAndBoxTextsAreCutAfter8192Characters) {
+    fake.objects.popupAnswers.queued = {1};
+    EXPECT_EQ(k.Popup(L"x", 2, L"Kelmo_Popup", 0), 1);
+    EXPECT_EQ(k.Popup(L"y", -5, L"t", 0x12345), -1);
+    EXPECT_EQ(boxes(), (Steps{"x 2 Kelmo_Popup 0", "y -5 t 74565"}));
+    fake.log.failures.emplace("timedBox", KelmoError(-2147024891, L"denied"));
+    EXPECT_THROW(k.Popup(L"x", 2, L"t", 0), KelmoError);
+    ASSERT_EQ(fake.objects.scriptShells.size(), 3u);
+    for (const auto& shell : fake.objects.scriptShells)
+        EXPECT_EQ(shell.use_count(), 1);
+    fake.log.failures.clear();
+    fake.objects.scriptShells.clear();
     const std::wstring longText(1'000'000, L'x');
     k.Popup(std::wstring(8191, L'x') + L"\xD800\xDC00！", 1, L"t", 0); // UTF-16, as on Windows
     EXPECT_EQ(fake.objects.scriptShells.at(0)->shownText.size(), 8191u);

@@ -14,7 +14,7 @@ using namespace kelmo::fakes;
 using Statistic = FakeSystem::Statistic;
 
 const std::wstring ReasonKey = L"Breakキー（Stopキー）が押されたため";
-const Steps NoPress = {"key 19 0"}, Tenth = NoPress + Steps{"sleep 100"};
+const Steps NoPress = {"key 19 0"}, Tenth = NoPress + Steps{"sleep 100"}, Last = {"sleep 1000"};
 
 Steps sleeps(std::size_t n, int ms = 25) {
     return Steps(n, "sleep " + std::to_string(ms));
@@ -68,14 +68,12 @@ TEST(Pacer, WaitsSleepAsTheTuningSaysAndCheckThePauseKeyBetweenRounds) {
          times(5, sleeps(4) + NoPress)},
         {[](Rig& r) { r.tuning.Mol1 = 50, r.pacer.rest(1, false), r.pacer.launchWait(); },
          NoPress + times(5, Round) + Second + sleeps(2)}, // the mode it found, SettleMs from Mol1
-        {[](Rig& r) { r.pacer.restOld(1, false); }, Tenth + Steps{"sleep 1000"}},
-        {[](Rig& r) { r.pacer.restOld(-5, false); }, {"sleep 1000"}},
-        {[](Rig& r) { r.tuning.RestMax = 2, r.pacer.restOld(0, false); },
-         times(11, Tenth) + Steps{"sleep 1000"}},
-        {[](Rig& r) { r.fake.windows.bringUp(7), r.pacer.restOld(10, false); },
-         Tenth + Steps{"sleep 1000"}},
+        {[](Rig& r) { r.pacer.restOld(1, false); }, Tenth + Last},
+        {[](Rig& r) { r.pacer.restOld(-5, false); }, Last},
+        {[](Rig& r) { r.tuning.RestMax = 2, r.pacer.restOld(0, false); }, times(11, Tenth) + Last},
+        {[](Rig& r) { r.fake.windows.bringUp(7), r.pacer.restOld(10, false); }, Tenth + Last},
         {[](Rig& r) { r.fake.windows.bringUp(7), r.pacer.restOld(2, true); },
-         times(11, Tenth) + Steps{"sleep 1000"}},
+         times(11, Tenth) + Last},
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         Rig rig;
