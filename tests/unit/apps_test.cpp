@@ -65,10 +65,9 @@ TEST_F(AppMembers, ExecRegistersTheNewWindowAlsoWhenItComesUpAfterTheMachineSett
     EXPECT_EQ(k.AppNum(), 4);
 }
 
-// Run keeps the process id and waits until the process takes input, pumping messages; one that
-// cannot be opened is not waited for, a negative Atom sleeps 0 ms, a style without focus does
-// not wait for a new window. One that never gets ready holds Run until the user steps in: after
-// 10 s a Pause press opens the pause box, whose Retry goes on.
+// Run keeps the process id and waits, pumping messages, until the process takes input (not for one
+// it cannot open; a negative Atom sleeps 0 ms; no wait for a window with a style without focus).
+// One that never gets ready holds Run until a Pause press after 10 s opens the pause box.
 TEST_F(AppMembers, RunStartsThePathWithItsStyleAndWaitsForInputIdle) {
     fake.processes.nextProcessId = 4242;
     fake.windows.bringUpAt(500, 0x4242);

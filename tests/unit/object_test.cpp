@@ -1,7 +1,5 @@
-// The object as a whole: creation, DefFld and WinDrv, the error numbers clients receive; calls
-// into it from its own message pump while a member runs (one that acts is refused as busy, one
-// that reads is answered); and the browser members: IE's address, its one browser and page wait,
-// a new browser after OnQuit; IEver and IEtab measured once in a page of their own.
+// The object as a whole: creation, DefFld and WinDrv, error numbers, calls into it from its own
+// message pump while a member runs; and the browser members IE, IEver and IEtab.
 #include "component/core/object.h"
 #include "fakes.h"
 

@@ -82,10 +82,9 @@ TEST(Pacer, WaitsSleepAsTheTuningSaysAndCheckThePauseKeyBetweenRounds) {
     }
 }
 
-// A sample at or above Speed is busy and starts the count again; processor times give the
-// whole-number usage of each sample's own interval, measured over at least two ticks of the
-// system's counters (a machine at 20 % is idle, whatever Atom), the registry statistic its low
-// byte.
+// A sample at or above Speed is busy and starts the count again. Processor times give the rounded
+// usage over at least two ticks of the counters (20 % is idle, whatever Atom); the registry
+// statistic gives its low byte.
 TEST(Pacer, ASampleAtOrAboveSpeedIsBusyAndStartsTheCountAgain) {
     std::deque<std::uint32_t> fifth(500, 0); // the ticks' usage: one busy tick in five
     for (std::size_t i = 0; i < fifth.size(); i += 5)
