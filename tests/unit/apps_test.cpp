@@ -135,14 +135,10 @@ TEST_F(AppMembers, AppCurClampsAboveOnlyKeepsThePreviousForTheSameValueAndIgnore
 }
 
 TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays) {
-    // Before each: application 3 current, 1 previous; entry i holds window 0x200 + i.
-    const struct {
-        std::int32_t nCmdShow;
-        std::int16_t AppWnd;
-        std::string shown;      // the ShowWindow call
-        std::int16_t cur, prev; // afterwards
-        Steps activated;
-    } cases[] = {
+    // nCmdShow, AppWnd, the ShowWindow call, then AppCur, the previous and the activations; before
+    // each, application 3 is current and 1 previous, and entry i holds window 0x200 + i.
+    using Index = std::int16_t;
+    const std::tuple<std::int32_t, Index, std::string, Index, Index, Steps> cases[] = {
         // clang-format off
         {6, 0, "515 6", 1, 3, {"513"}}, // minimising the current one returns to the previous
         {6, 2, "514 6", 3, 1, {"515"}}, // another one: the current one is activated again
@@ -154,12 +150,12 @@ TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays)
         // clang-format on
     };
     launch(3);
-    for (const auto& c : cases) {
+    for (const auto& [nCmdShow, AppWnd, shown, cur, prev, activated] : cases) {
         select(3, 1);
-        k.AppShow(c.nCmdShow, c.AppWnd);
-        EXPECT_EQ(fake.log.args("show"), Steps{c.shown});
-        EXPECT_EQ(std::pair(k.AppCur(), k.apps().previous()), std::pair(c.cur, c.prev)) << c.shown;
-        EXPECT_EQ(fake.log.args("activate"), c.activated) << c.shown;
+        k.AppShow(nCmdShow, AppWnd);
+        EXPECT_EQ(fake.log.args("show"), Steps{shown});
+        EXPECT_EQ(std::pair(k.AppCur(), k.apps().previous()), std::pair(cur, prev)) << shown;
+        EXPECT_EQ(fake.log.args("activate"), activated) << shown;
     }
     select(3, 1); // no entry to show: nothing shown, 0 returned, the index still taken
     EXPECT_EQ(k.AppShow(1, -4), 0);

@@ -24,29 +24,22 @@ TEST_F(Dialogs, Popup2And3AskWithTheNoticeAndAnswerTheDefaultButtonOnTimeOut) {
     const std::string notice =
         narrow(L"秒以内に答えてください。\r\n"
                L"時間がくると自動的にデフォルトボタンが押されます。\r\n\r\n");
-    const struct {
-        int buttons;
-        std::int16_t iButton;
-        float random;
-        std::int32_t answer;
-        std::int16_t result;
-        const char* style;
-    } rows[] = {
+    // buttons, iButton, the random number, the answer, the result, the box's style
+    const std::tuple<int, std::int16_t, float, std::int32_t, std::int16_t, const char*> rows[] = {
         {2, 2, 0, -1, 2, "65828"},    {2, 1, 0, -1, 1, "65572"},    {2, 2, 0, 6, 1, "65828"},
         {2, 1, 0, 7, 2, "65572"},     {2, 0, 0.0f, -1, 1, "65572"}, {2, 7, 0.99f, -1, 2, "65828"},
         {2, -1, 0.5f, 2, 2, "65828"}, {3, 1, 0, 2, 3, "65571"},     {3, 3, 0, 6, 1, "66083"},
         {3, 3, 0, 7, 2, "66083"},     {3, 3, 0, -1, 3, "66083"},    {3, 4, 0.4f, -1, 2, "65827"},
         {3, 0, 0.7f, -1, 3, "66083"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [buttons, iButton, random, answer, result, style] : rows) {
         fake.log.clear();
-        fake.objects.popupAnswers.queued = {row.answer};
-        fake.clock.randoms.queued = {row.random};
-        const auto result =
-            row.buttons == 2 ? k.Popup2(L"Q", 5, row.iButton) : k.Popup3(L"Q", 5, row.iButton);
-        EXPECT_EQ(result, row.result) << row.buttons << " " << row.iButton << " " << row.answer;
-        EXPECT_EQ(boxes(), Steps{"5" + notice + "Q 5 Kelmo_Popup" + std::to_string(row.buttons) +
-                                 " " + row.style});
+        fake.objects.popupAnswers.queued = {answer};
+        fake.clock.randoms.queued = {random};
+        EXPECT_EQ(buttons == 2 ? k.Popup2(L"Q", 5, iButton) : k.Popup3(L"Q", 5, iButton), result)
+            << buttons << " " << iButton << " " << answer;
+        EXPECT_EQ(boxes(),
+                  Steps{"5" + notice + "Q 5 Kelmo_Popup" + std::to_string(buttons) + " " + style});
     }
 }
 

@@ -86,15 +86,12 @@ TEST(Pacer, WaitsSleepAsTheTuningSaysAndCheckThePauseKeyBetweenRounds) {
 // usage over at least two ticks of the counters (20 % is idle, whatever Atom); the registry
 // statistic gives its low byte.
 TEST(Pacer, ASampleAtOrAboveSpeedIsBusyAndStartsTheCountAgain) {
-    std::deque<std::uint32_t> fifth(500, 0); // the ticks' usage: one busy tick in five
+    std::deque<std::uint32_t> fifth(500, 0); // one busy tick in five
     for (std::size_t i = 0; i < fifth.size(); i += 5)
         fifth[i] = 100;
-    const struct {
-        Statistic statistic;
-        std::int32_t speed, atom, tickMs;
-        std::deque<std::uint32_t> usage;
-        std::size_t sleeps;
-    } rows[] = {
+    // the statistic, Speed, Atom, the counters' tick, the usage of successive samples, sleeps
+    using Usage = std::deque<std::uint32_t>;
+    const std::tuple<Statistic, std::int32_t, std::int32_t, int, Usage, std::size_t> rows[] = {
         {Statistic::ProcessorTimes, 90, 25, 0, {0, 0, 0, 100, 0, 0, 0, 0}, 8},
         {Statistic::ProcessorTimes, 37, 25, 0, {37, 0, 0, 0, 0}, 5},
         {Statistic::ProcessorTimes, 38, 25, 0, {37, 0, 0, 0}, 4},
@@ -105,15 +102,15 @@ TEST(Pacer, ASampleAtOrAboveSpeedIsBusyAndStartsTheCountAgain) {
         {Statistic::Registry, 90, 25, 0, {0x105, 0xFFFFFF00u, 0, 0}, 4},
         {Statistic::Registry, 90, 25, 0, {0x3200, 0xFFFFFF5Au, 0, 0, 0, 0}, 6},
     };
-    for (const auto& row : rows) {
+    for (const auto& [statistic, speed, atom, tickMs, usage, sleeps] : rows) {
         Rig rig;
-        rig.fake.system.statistic = row.statistic;
-        rig.fake.system.usage.queued = row.usage;
-        rig.fake.system.tickMs = row.tickMs;
-        rig.tuning.Speed = row.speed;
-        rig.tuning.Atom = row.atom;
+        rig.fake.system.statistic = statistic;
+        rig.fake.system.usage.queued = usage;
+        rig.fake.system.tickMs = tickMs;
+        rig.tuning.Speed = speed;
+        rig.tuning.Atom = atom;
         rig.pacer.paceWait();
-        EXPECT_EQ(rig.fake.log.count("sleep"), row.sleeps) << row.speed << " " << row.atom;
+        EXPECT_EQ(rig.fake.log.count("sleep"), sleeps) << speed << " " << atom;
     }
 }
 
