@@ -144,6 +144,7 @@ TEST(TextLines, EndAtCrOrCrLfButNotAtALoneLfWhereverTheBlocksEnd) {
         {bytes, {3, 3, SIZE_MAX}, {"one", "two", "thr"}},
         {bytes, {100, SIZE_MAX, 7}, {"one", "tw"}},
         {"a\r", {100, SIZE_MAX, SIZE_MAX}, {"a"}},
+        {"", {100, SIZE_MAX, SIZE_MAX}, {}},
     };
     for (const auto& row : rows)
         for (const std::size_t blockBytes : {1, 4, 5, 64}) {
