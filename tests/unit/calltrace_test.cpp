@@ -6,7 +6,7 @@
 
 using namespace kelmo::trace;
 
-TEST(CallTrace, TextsAreWrittenAsAScriptWritesThemAndLongOnesAreShortened) {
+TEST(CallTrace, ShowsTextsAsAScriptWritesThemAndEachKindOfCallWithItsOutcome) {
     const std::pair<std::wstring, std::wstring> rows[] = {
         {L"", L"\"\""},
         {L"say \"hi\"", L"\"say \"\"hi\"\"\""},
@@ -21,10 +21,7 @@ TEST(CallTrace, TextsAreWrittenAsAScriptWritesThemAndLongOnesAreShortened) {
     };
     for (const auto& [text, shown] : rows)
         EXPECT_EQ(traceText(text), shown) << shown;
-}
-
-TEST(CallTrace, EachKindOfCallShowsItsArgumentsAndOutcome) {
-    const std::pair<TracedCall, std::wstring> rows[] = {
+    const std::pair<TracedCall, std::wstring> calls[] = {
         {{L"T", L"Exec", CallKind::Method, {L"\"notepad\""}, L"1", false, 532},
          L"T  Exec(\"notepad\") -> 1  (532 ms)\r\n"},
         {{L"T", L"ODOn", CallKind::Method, {}, L"", false, 0}, L"T  ODOn()  (0 ms)\r\n"},
@@ -37,7 +34,7 @@ TEST(CallTrace, EachKindOfCallShowsItsArgumentsAndOutcome) {
         {{L"T", L"Send", CallKind::Method, {L"\"x\""}, traceError(5, L"bad"), true, 3},
          L"T  Send(\"x\")  !! error 5: bad  (3 ms)\r\n"},
     };
-    for (const auto& [call, line] : rows)
+    for (const auto& [call, line] : calls)
         EXPECT_EQ(traceLine(call), line);
     EXPECT_EQ(traceError(static_cast<std::int32_t>(0x8001010Au), L"busy"),
               L"error 0x8001010A: busy");

@@ -1,7 +1,5 @@
-// The platform services faked for the native tests, one fake per service, all on one EventLog
-// ("<kind> <arguments>": "sleep 25", "key 19 1", "box Kelmo_Break" ...) and one VirtualClock, and
-// bundled by FakePlatform. A test reads the log, acts at a call through onEntry and makes a call
-// fail by the start of its entry.
+// The platform services faked for the native tests, on one EventLog ("sleep 25", "key 19 1" ...)
+// and one VirtualClock: a test reads the log, acts at an entry (onEntry) or makes it fail.
 #pragma once
 
 #include "base/error.h"
@@ -12,7 +10,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cwchar>
-#include <cwctype>
 #include <deque>
 #include <functional>
 #include <initializer_list>
@@ -32,37 +29,36 @@ struct RunEnded {};            // thrown by endRun: the hosting process would be
 struct NoMoreAnswers {};       // a dialog opened that the test gave no answer for
 struct VirtualTimeExceeded {}; // the code under test kept waiting past the clock's limits
 
+// `n` written by `pattern`, a printf pattern with one unsigned conversion.
+inline std::string format(const char* pattern, unsigned n) {
+    char text[32];
+    std::snprintf(text, sizeof text, pattern, n);
+    return text;
+}
+
 // Printable ASCII as it is, anything else as <U+XXXX>.
 inline std::string narrow(std::wstring_view text) {
     std::string out;
-    for (const wchar_t c : text) {
-        char code[16];
-        std::snprintf(code, sizeof code, "<U+%04X>", static_cast<unsigned>(c));
-        out += c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c)) : code;
-    }
+    for (const wchar_t c : text)
+        out += c >= 0x20 && c < 0x7F ? std::string(1, char(c)) : format("<U+%04X>", unsigned(c));
     return out;
 }
 
-// Key actions in a compact form: "S+" / "S-" press / release Shift (C Ctrl, A Alt), a printable
-// ASCII character as itself and others as U+XXXX, a virtual key as #hex with "e" when
-// extended; "*n" after a key repeated n times.
+// Key actions as "S+" / "S-" (Shift, C Ctrl, A Alt), a printable character, U+XXXX, a virtual
+// key as #hex ("e" when extended), "*n" after a key repeated n times.
 inline std::string renderKeys(const std::vector<platform::KeyAction>& actions) {
     using Kind = platform::KeyAction::Kind;
     std::string out;
     for (const platform::KeyAction& a : actions) {
-        char text[32];
-        const char modifier = "SCA"[static_cast<int>(a.modifier)];
+        out += out.empty() ? "" : " ";
         if (a.kind == Kind::PressModifier || a.kind == Kind::ReleaseModifier)
-            std::snprintf(text, sizeof text, "%c%c", modifier,
-                          a.kind == Kind::PressModifier ? '+' : '-');
+            out += {"SCA"[int(a.modifier)], a.kind == Kind::PressModifier ? '+' : '-'};
         else if (a.kind == Kind::VirtualKey)
-            std::snprintf(text, sizeof text, "#%02X%s", unsigned(a.virtualKey),
-                          a.extended ? "e" : "");
+            out += format("#%02X", a.virtualKey) + (a.extended ? "e" : "");
         else if (a.character > 0x20 && a.character < 0x7F)
-            std::snprintf(text, sizeof text, "%c", char(a.character));
+            out += char(a.character);
         else
-            std::snprintf(text, sizeof text, "U+%04X", unsigned(a.character));
-        out += (out.empty() ? "" : " ") + std::string(text);
+            out += format("U+%04X", unsigned(a.character));
         const bool isKey = a.kind == Kind::VirtualKey || a.kind == Kind::Character;
         if (isKey && a.repeat != 1) out += "*" + std::to_string(a.repeat);
     }
@@ -284,10 +280,8 @@ private:
     std::wstring windowsFolder_;
 };
 
-// The browser: its calls are logged ("busy", "navigate <address>", "write <markup>" ...), Busy
-// and the document's title are answered from `isBusy` and `title`; quit() raises its OnQuit.
-class FakeBrowser : public platform::Browser {
-public:
+// The browser: calls logged ("busy", "navigate <address>" ...); quit() raises its OnQuit.
+struct FakeBrowser : platform::Browser {
     explicit FakeBrowser(EventLog& log) : log_(log) {}
 
     void onQuit(std::function<void()> quit) override { quit_ = std::move(quit); }
@@ -310,12 +304,10 @@ private:
     std::function<void()> quit_;
 };
 
-// Virtual time in ms from 0. Advancing it runs the actions scheduled up to its end (an action
-// due exactly then runs within that step).
+// Virtual time in ms from 0; advancing it runs the actions scheduled up to its end, inclusive.
 class VirtualClock {
 public:
     std::int64_t now() const { return now_; }
-    // Runs `action` when virtual time reaches `timeMs`; at once when that time has passed.
     void at(std::int64_t timeMs, std::function<void()> action) {
         if (timeMs <= now_) return action();
         scheduled_.emplace(timeMs, std::move(action));
@@ -338,17 +330,15 @@ private:
     std::multimap<std::int64_t, std::function<void()>> scheduled_;
 };
 
-// What every fake shares.
+// What every fake on the clock shares.
 struct FakeBase {
     FakeBase(EventLog& log, VirtualClock& time) : log(log), time(time) {}
     EventLog& log;
     VirtualClock& time;
 };
 
-// Sleeping advances virtual time; pumping messages runs `onPump`, as a window's message
-// handler would, inside the component's wait.
-class FakeClock : public platform::Clock, FakeBase {
-public:
+// Sleeping advances virtual time; pumping messages runs `onPump` inside the component's wait.
+struct FakeClock : platform::Clock, FakeBase {
     using FakeBase::FakeBase;
     void sleep(std::int32_t milliseconds) override {
         if (++sleeps_ > 200'000) throw VirtualTimeExceeded{};
@@ -362,7 +352,6 @@ public:
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
     float nextRandom() override { return randoms.next(); }
-
     std::function<void()> onPump;
     Answers<float> randoms;
 
@@ -370,44 +359,28 @@ private:
     int sleeps_ = 0;
 };
 
-// `usage` holds the percentages of successive samples: the registry statistic answers each query
-// of "PerfStats\StatData" with the next one (raw 32 bits); the processor time counters move on
-// with virtual time at each read (in whole ticks of `tickMs` when above 0, as the system's do),
-// each interval busy for the next percentage.
-class FakeSystem : public platform::System, FakeBase {
-public:
+// `usage`: the percentages of successive samples, raw from the registry statistic, or each a
+// tick's (`tickMs`, else the time since the last read) of the processor time counters.
+struct FakeSystem : platform::System, FakeBase {
     enum class Statistic { None, Registry, ProcessorTimes };
     using FakeBase::FakeBase;
-
     std::optional<std::uint32_t> queryDynDataCpuUsage(const std::wstring& key) override {
-        log.add("stat", key);
-        const bool sampled = key == L"PerfStats\\StatData";
-        if (statistic == Statistic::None && sampled) log.add("sample none");
         if (statistic != Statistic::Registry) return std::nullopt;
-        if (!sampled) return 0;
-        const std::uint32_t value = usage.next();
-        log.add("sample", value);
-        return value;
+        return key == L"PerfStats\\StatData" ? usage.next() : 0;
     }
     std::optional<ProcessorTimes> processorTimes() override {
         if (statistic != Statistic::ProcessorTimes) return std::nullopt;
         const std::int64_t step = tickMs > 0 ? tickMs : time.now() - countedUntil_;
         for (; step > 0 && countedUntil_ + step <= time.now(); countedUntil_ += step) {
-            const std::uint32_t percent = std::min<std::uint32_t>(usage.next(), 100);
-            log.add("sample", percent);
             const auto elapsed = static_cast<std::uint64_t>(step) * 10'000;
-            const std::uint64_t idle = elapsed - elapsed * percent / 100;
-            times_.user += elapsed - idle;
-            times_.kernel += idle; // kernel time includes idle
-            times_.idle += idle;
+            const std::uint64_t busy = elapsed * std::min<std::uint32_t>(usage.next(), 100) / 100;
+            times_.user += busy;
+            times_.kernel += elapsed - busy; // kernel time includes idle
+            times_.idle += elapsed - busy;
         }
         return times_;
     }
-    void busyForGood() {
-        statistic = Statistic::Registry;
-        usage.otherwise = 100;
-    }
-
+    void busyForGood() { statistic = Statistic::Registry, usage.otherwise = 100; }
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
     std::int64_t tickMs = 0;
@@ -417,22 +390,18 @@ private:
     ProcessorTimes times_;
 };
 
-class FakeSound : public platform::Sound, FakeBase {
-public:
+struct FakeSound : platform::Sound, FakeBase {
     using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
-        log.add("play", path, flags);
-        return starts;
+        return logged(log, starts, "play", path, flags);
     }
     void beep() override { log.add("beep"); }
     bool starts = true;
 };
 
-// The Pause key with GetAsyncKeyState semantics: the top bit while it is down, the low bit when
-// it was pressed since the previous query, which clears it (a key held down auto-repeats and
-// sets it again). Other keys are never pressed.
-class FakeKeyboard : public platform::Keyboard, FakeBase {
-public:
+// The Pause key as GetAsyncKeyState gives it: the top bit while down, the low bit when pressed
+// since the last query (a held key sets it again); other keys are never pressed.
+struct FakeKeyboard : platform::Keyboard, FakeBase {
     static constexpr int Pause = 19;
     using FakeBase::FakeBase;
     std::int16_t asyncKeyState(int virtualKey) override {
@@ -448,8 +417,8 @@ public:
     void pressPause() { pressed_ = true; } // pressed and released again
     void holdPause() { down_ = pressed_ = true; }
     void releasePause() { down_ = false; }
-    void pressPauseAt(std::int64_t timeMs) {
-        time.at(timeMs, [this] { pressPause(); });
+    void pressPauseAt(std::int64_t ms) {
+        time.at(ms, [this] { pressPause(); });
     }
 
 private:
@@ -468,44 +437,29 @@ public:
 };
 
 // Which window is in front, and the pop-ups that activation goes to.
-class FakeWindows : public platform::Windows, FakeBase {
-public:
+struct FakeWindows : platform::Windows, FakeBase {
     using FakeBase::FakeBase;
-
     WindowHandle foreground() override { return logged(log, front, "foreground", front); }
-    WindowHandle lastActivePopup(WindowHandle window) override {
-        return logged(log, window, "popup", window);
+    WindowHandle lastActivePopup(WindowHandle w) override { return logged(log, w, "popup", w); }
+    bool setForeground(WindowHandle w) override { return log.add("activate", w), front = w, true; }
+    std::int32_t show(WindowHandle w, std::int32_t command) override {
+        return logged(log, 0, "show", w, command);
     }
-    bool setForeground(WindowHandle window) override {
-        log.add("activate", window);
-        front = window;
-        return true;
-    }
-    std::int32_t show(WindowHandle window, std::int32_t command) override {
-        return logged(log, 0, "show", window, command);
-    }
-    std::wstring caption(WindowHandle window, std::size_t maxAnsiBytes) override {
-        return logged(log, std::wstring(), "caption", window, maxAnsiBytes);
-    }
+    std::wstring caption(WindowHandle, std::size_t) override { return {}; }
     WindowHandle findWindowByClass(const std::wstring& className) override {
         return logged(log, classes[className], "find", className);
     }
-    // Another program or the user brings `window` to the front.
-    void bringUp(WindowHandle window) {
-        front = window;
-        log.add("front", window);
+    // Another program or the user brings `w` to the front, now or at `ms`.
+    void bringUp(WindowHandle w) { front = w, log.add("front", w); }
+    void bringUpAt(std::int64_t ms, WindowHandle w) {
+        time.at(ms, [this, w] { bringUp(w); });
     }
-    void bringUpAt(std::int64_t timeMs, WindowHandle window) {
-        time.at(timeMs, [this, window] { bringUp(window); });
-    }
-
     WindowHandle front = 0x100;                   // the application the script works with
     std::map<std::wstring, WindowHandle> classes; // top-level windows by class name
 };
 
 // Each box is recorded with the virtual time it opened at and answered in turn.
-class FakeDialogs : public platform::Dialogs, FakeBase {
-public:
+struct FakeDialogs : platform::Dialogs, FakeBase {
     static constexpr std::int32_t Ok = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6;
     struct Box {
         std::wstring text;
@@ -514,7 +468,6 @@ public:
         std::int64_t atMs;
     };
     using FakeBase::FakeBase;
-
     std::int32_t messageBox(const std::wstring& text, std::uint32_t flags,
                             const std::wstring& title) override {
         boxes.push_back({text, flags, title, time.now()});
@@ -522,8 +475,7 @@ public:
         if (onBox) onBox();
         return answers.next();
     }
-    // Logged as "input <title> <proposed text>"; answered in turn from `typed`. With no answer
-    // left the test has gone further than it planned: NoMoreAnswers ends it.
+    // "input <title> <proposed text>", answered from `typed`; NoMoreAnswers when none is left.
     std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
                           const std::wstring& defaultText) override {
         log.add("input", title, defaultText);
@@ -541,8 +493,9 @@ public:
     std::vector<std::wstring> prompts;
 };
 
-class FakeProcesses : public platform::Processes, FakeBase {
-public:
+// "start <command line> <style>"; "open <id>", "inputidle <id>" (yes from `readyAtMs` on) and
+// "close <id>" for a process, unless `unopenable`.
+struct FakeProcesses : platform::Processes, FakeBase {
     using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
         return logged(log, nextProcessId, "start", commandLine, style);
@@ -550,18 +503,12 @@ public:
     void startLauncher(const std::wstring& command, std::int32_t style) override {
         log.add("start", L"start.exe " + command, style);
     }
-    // "open <id>", then "inputidle <id>" each time it is asked whether the process waits for
-    // input (yes from `readyAtMs` on), and "close <id>"; a process listed in `unopenable` cannot
-    // be opened.
     std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
         log.add("open", process);
         if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
         return std::make_unique<Opened>(*this, process);
     }
-    [[noreturn]] void endRun() override {
-        log.add("endRun");
-        throw RunEnded{};
-    }
+    [[noreturn]] void endRun() override { log.add("endRun"), throw RunEnded{}; }
     std::wstring currentDirectory() override { return logged(log, directory, "curdir"); }
     std::wstring directory = L"C:\\Work";
     platform::ProcessId nextProcessId = 0;
@@ -652,8 +599,7 @@ private:
 
 // WScript.Shell: each timed box is logged as text, seconds, title and style, then answered;
 // the desktop and the profile folder are those of every instance.
-class FakeScriptShell : public platform::ScriptShell {
-public:
+struct FakeScriptShell : platform::ScriptShell {
     FakeScriptShell(EventLog& log, Answers<std::int32_t>& answers) : log_(log), answers_(answers) {}
     std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
                        const std::wstring& title, std::int32_t type) override {
@@ -677,17 +623,14 @@ private:
 };
 
 // Letter case does not count (as text::lower sees it).
-class FakeCollation : public platform::Collation {
-public:
+struct FakeCollation : platform::Collation {
     bool sameText(const std::wstring& a, const std::wstring& b) override {
         return text::lower(a) == text::lower(b);
     }
 };
 
-// File-system objects and browsers, each kept so that a test can see whether the component
-// still holds it; the file-system objects all work on one disk.
-class FakeObjects : public platform::ObjectFactory, FakeBase {
-public:
+// The objects made, kept so that a test sees whether the component still holds them.
+struct FakeObjects : platform::ObjectFactory, FakeBase {
     using FakeBase::FakeBase;
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
         log.add("create FileSystem");
@@ -698,14 +641,12 @@ public:
         return scriptShells.emplace_back(std::make_shared<FakeScriptShell>(log, popupAnswers));
     }
     std::shared_ptr<platform::Shell> createShell() override {
-        log.add("create Shell");
-        return shell;
+        return log.add("create Shell"), shell;
     }
     std::shared_ptr<platform::Browser> createBrowser() override {
         log.add("create Browser");
         return browsers.emplace_back(std::make_shared<FakeBrowser>(log));
     }
-
     std::wstring windowsFolder = L"E:\\WINDOWS";
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
     FakeDisk disk{log};
@@ -715,10 +656,8 @@ public:
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
 
-// Text files by path, their bytes read in the pieces asked for; a missing one cannot be opened,
-// and reading fails once `unreadableAfter` bytes have been read. Bytes become text one for one.
-class FakeTextFiles : public platform::TextFiles, FakeBase {
-public:
+// Text files by path; reading fails from `unreadableAfter` bytes on. A byte is a character.
+struct FakeTextFiles : platform::TextFiles, FakeBase {
     using FakeBase::FakeBase;
     struct File {
         std::string bytes;
@@ -733,7 +672,6 @@ public:
         return {bytes.begin(), bytes.end()};
     }
     std::map<std::wstring, File> files;
-    std::size_t bytesRead = 0;
 
 private:
     struct Reader : platform::TextReader {
@@ -744,7 +682,6 @@ private:
                 errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
             const std::string bytes = file.bytes.substr(next, maxBytes);
             next += bytes.size();
-            files.bytesRead += bytes.size();
             return bytes;
         }
         FakeTextFiles& files;
@@ -754,8 +691,7 @@ private:
 };
 
 // The viewer: the text the user would see when the modal show starts.
-class FakeViewer : public platform::Viewer, FakeBase {
-public:
+struct FakeViewer : platform::Viewer, FakeBase {
     using FakeBase::FakeBase;
     void setCaption(const std::wstring& caption) override { log.add("caption", caption); }
     void showPicture(const std::wstring& path) override { log.add("picture", path); }
@@ -763,18 +699,13 @@ public:
     void appendText(const std::wstring& added) override { text += added; }
     void replaceText(const std::wstring& replaced) override { text = replaced; }
     void setTimerInterval(std::int32_t milliseconds) override { log.add("interval", milliseconds); }
-    void showModal() override {
-        log.add("showModal");
-        shownText = text;
-        reset();
-    }
+    void showModal() override { log.add("showModal"), shownText = text, reset(); }
     void reset() override { text.clear(); }
     std::wstring text, shownText;
 };
 
 // The session's desktop turn; another script may hold it until a given time.
-class FakeDesktopLock : public platform::DesktopLock, FakeBase {
-public:
+struct FakeDesktopLock : platform::DesktopLock, FakeBase {
     using FakeBase::FakeBase;
     bool tryAcquire() override {
         if (held) throw VirtualTimeExceeded{}; // the thread already holds it: a wait for itself
@@ -786,8 +717,7 @@ public:
 };
 
 // Counts in decimal only (the platform converts as the script languages do: "&H2", "2.5").
-class FakeConversions : public platform::Conversions {
-public:
+struct FakeConversions : platform::Conversions {
     std::int16_t toInteger(const std::wstring& text) override {
         wchar_t* end = nullptr;
         const long value = std::wcstol(text.c_str(), &end, 10);
@@ -797,7 +727,7 @@ public:
     }
 };
 
-// Every fake, on one log and one clock, bundled as the services the component is given.
+// Every fake, on one log and one clock, as the services the component is given.
 struct FakePlatform {
     FakePlatform() = default;
     FakePlatform(const FakePlatform&) = delete;

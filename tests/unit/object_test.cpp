@@ -1,7 +1,5 @@
-// The object as a whole: creation, DefFld and WinDrv, the error numbers clients receive; calls
-// into it from its own message pump while a member runs (one that acts is refused as busy, one
-// that reads is answered); and the browser members: IE's address, its one browser and page wait,
-// a new browser after OnQuit; IEver and IEtab measured once in a page of their own.
+// The object as a whole: creation, DefFld and WinDrv, error numbers, calls into it from its own
+// message pump while a member runs; and the browser members IE, IEver and IEtab.
 #include "component/core/object.h"
 #include "fakes.h"
 
@@ -22,12 +20,19 @@ TEST(Creation, TakesTheForegroundAsApplicationZeroForgetsThePauseKeyAndLetsTheFi
     EXPECT_EQ(fake.log.entries, (Steps{"seedRandom", "foreground 7", "key 19 1", "curdir",
                                        "create FileSystem", "fs specialFolderPath 0"}));
     EXPECT_EQ(k.apps().windows(), std::vector<WindowHandle>{7});
-    EXPECT_FALSE(k.holdsFileSystem());
     EXPECT_EQ(fake.objects.fileSystems.at(0).use_count(), 1); // the factory's reference only
     const auto fs = k.FS();
     EXPECT_EQ(fs, fake.objects.fileSystems.at(1));
     EXPECT_EQ(k.FS(), fs);
     EXPECT_TRUE(fake.dialogs.boxes.empty());
+    EXPECT_EQ(automationScode(0xFFFF), static_cast<std::int32_t>(0x800AFFFFu));
+    EXPECT_EQ(automationScode(0), 0);
+    EXPECT_EQ(automationScode(-2147221164), -2147221164); // an HRESULT stays as it is
+    for (const char* step : {"create FileSystem", "fs specialFolderPath"}) {
+        FakePlatform failing;
+        failing.log.failures.emplace(step, KelmoError(-2147221164, L"not registered"));
+        EXPECT_EQ(errorNumberOf([&] { CKelmo k(failing.services()); }), -2147221164) << step;
+    }
 }
 
 TEST(Creation, CompletesTheCurrentDirectoryAsDefFldAndTakesWinDrvFromTheWindowsFolder) {
@@ -46,20 +51,6 @@ TEST(Creation, CompletesTheCurrentDirectoryAsDefFldAndTakesWinDrvFromTheWindowsF
     }
 }
 
-TEST(Creation, FailsWithTheErrorOfTheFileSystemObject) {
-    for (const char* step : {"create FileSystem", "fs specialFolderPath"}) {
-        FakePlatform fake;
-        fake.log.failures.emplace(step, KelmoError(-2147221164, L"not registered"));
-        EXPECT_EQ(errorNumberOf([&] { CKelmo k(fake.services()); }), -2147221164) << step;
-    }
-}
-
-TEST(ErrorNumbers, ClassicNumbersBecomeAutomationScodesAndHresultsStayAsTheyAre) {
-    EXPECT_EQ(automationScode(0xFFFF), static_cast<std::int32_t>(0x800AFFFFu));
-    EXPECT_EQ(automationScode(0), 0);
-    EXPECT_EQ(automationScode(-2147221164), -2147221164);
-}
-
 // A fresh object whose creation is out of the log.
 class AnObject : public ::testing::Test {
 protected:
@@ -67,10 +58,9 @@ protected:
     FakePlatform fake;
     CKelmo k;
 };
-using Reentry = AnObject;
-using Browsing = AnObject;
 
-TEST_F(Reentry, AnActingCallDuringAnotherIsBusyAReadIsAnsweredAndTheOuterCallCompletes) {
+// The pause box is a call too; a refusal ends with its call, also one that failed.
+TEST_F(AnObject, AnActingCallDuringAnotherIsBusyAReadIsAnsweredAndTheOuterCallCompletes) {
     std::vector<std::optional<std::int32_t>> refused;
     std::int16_t appNum = -1;
     fake.clock.onPump = [&] { // once, after the outer call has typed a key
@@ -88,23 +78,20 @@ TEST_F(Reentry, AnActingCallDuringAnotherIsBusyAReadIsAnsweredAndTheOuterCallCom
     EXPECT_EQ(refused, std::vector<std::optional<std::int32_t>>(6, errors::Busy));
     EXPECT_EQ(appNum, 0);
     EXPECT_EQ(fake.log.args("type"), (Steps{"a", "b"}));
-    EXPECT_TRUE(fake.dialogs.boxes.empty());
     EXPECT_EQ(k.DefFld(), L"C:\\Work\\");
     EXPECT_EQ(k.pacer().settleMs(), 1000);
-}
-
-TEST_F(Reentry, ThePauseBoxIsACallAndTheRefusalEndsWithTheCallAlsoWhenItFailed) {
-    std::optional<std::int32_t> refused;
+    fake.clock.onPump = nullptr;
+    std::optional<std::int32_t> inBox;
     fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "box Kelmo_Break") refused = errorNumberOf([&] { k.Send(L"x"); });
+        if (entry == "box Kelmo_Break") inBox = errorNumberOf([&] { k.Send(L"x"); });
     };
     EXPECT_EQ(k.Break(L""), 2);
-    EXPECT_EQ(refused, errors::Busy);
+    EXPECT_EQ(inBox, errors::Busy);
     EXPECT_EQ(errorNumberOf([&] { k.Send(L"a{bad}"); }), errors::InvalidCall);
     EXPECT_EQ(errorNumberOf([&] { k.Send(L"b"); }), std::nullopt);
 }
 
-TEST_F(Browsing, IENavigatesToThePreparedAddressInOneBrowserAfterSevenQuietSamples) {
+TEST_F(AnObject, IENavigatesInOneBrowserUntilItQuitsAfterSevenQuietSamples) {
     const std::wstring longest = L"http://a/" + std::wstring(2074, L'x'); // the browser's limit
     const std::pair<std::wstring, std::wstring> cases[] = {
         {L" Http://host/a b ", L"Http://host/a b"}, {L"file:///C:/a.htm", L"file://C:/a.htm"},
@@ -125,39 +112,36 @@ TEST_F(Browsing, IENavigatesToThePreparedAddressInOneBrowserAfterSevenQuietSampl
     EXPECT_EQ(fake.log.count("busy"), 7 * std::size(cases) + 10);
     EXPECT_EQ(k.apps().windows()[2], 0x310u);
     EXPECT_EQ(fake.log.args("show"), Steps{"784 3"}); // AppShow(3, 0)
-}
 
-TEST_F(Browsing, AfterOnQuitIEStartsANewBrowserAndAFailureEndsTheRunWithTheLaunchErrorBox) {
-    k.IE(L"http://a/", 8);
+    // After OnQuit IE starts a new browser; a failure ends the run with the launch error box.
     const auto first = fake.objects.browsers[0];
     first->quit();
     EXPECT_EQ(k.IEC(), nullptr);
     EXPECT_FALSE(first->connected());
-    EXPECT_EQ(k.IE(L"http://a/", 8), 2);
+    EXPECT_EQ(k.IE(L"http://a/", 8), 3);
     EXPECT_TRUE(fake.objects.browsers.at(1)->connected());
     k.IEC(nullptr); // emptied by the script while the browser is open
     EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
     fake.log.failures.emplace("create Browser", KelmoError(-2147221005, L"no class"));
     k.browser().quit();
     EXPECT_THROW(k.IE(L"http://a/", 8), RunEnded);
-    EXPECT_EQ(k.AppNum(), 3); // registered before the browser was asked for
+    EXPECT_EQ(k.AppNum(), 4); // registered before the browser was asked for
     EXPECT_EQ(fake.dialogs.boxes.at(0).title, L"エラー発生 : 91");
     EXPECT_EQ(fake.dialogs.boxes.at(1).title, L"エラー発生 : -2147221005");
     std::make_unique<CKelmo>(fake.services())->IEC(first); // an object gone lets go of it
     EXPECT_FALSE(first->connected());
 }
 
-TEST_F(Browsing, IEverReadsTheNumberAfterMsieOnceAndLooksAgainAfterFindingNone) {
+// IEver reads the number after "MSIE" once found (looking again after finding none); IEtab
+// measures with three buttons once, then presses Tab that many times. Both show the address bar.
+TEST_F(AnObject, IEverAndIEtabMeasureOnceInAPageOfTheirOwn) {
     EXPECT_EQ(errorNumberOf([&] { k.IEver(); }), errors::ObjectNotSet);
     auto browser = std::make_shared<FakeBrowser>(fake.log);
     k.IEC(browser);
-    for (const std::wstring title : {L"x", L"MSIE 6.0", L"MSIE 7.0"}) {
-        browser->title = title;
-        k.IEver();
-    }
-    EXPECT_EQ(k.IEver(), 6.0f); // measured until found, then remembered
+    for (const std::wstring title : {L"x", L"MSIE 6.0", L"MSIE 7.0"})
+        browser->title = title, k.IEver();
+    EXPECT_EQ(k.IEver(), 6.0f);
     EXPECT_EQ(fake.log.only({"write", "back", "refresh"}).size(), 2u * 3);
-    EXPECT_EQ(fake.log.args("addressbar"), Steps(4, "1")); // shown at every call
     const std::pair<std::wstring, float> titles[] = {
         {L"MSIE 9", 9},  {L"MSIE10.25x", 10.25f}, {L"MSIE -1.5", -1.5f},
         {L"MSIE +2", 2}, {L"ab 7.5", 7.5f},       {L"ab", 0},
@@ -168,11 +152,7 @@ TEST_F(Browsing, IEverReadsTheNumberAfterMsieOnceAndLooksAgainAfterFindingNone) 
         browser->title = title;
         EXPECT_EQ(fresh.IEver(), version) << narrow(title);
     }
-}
-
-TEST_F(Browsing, IEtabMeasuresWithThreeButtonsOnceThenPressesTabThatManyTimes) {
-    auto browser = std::make_shared<FakeBrowser>(fake.log);
-    k.IEC(browser);
+    fake.log.clear();
     const auto tabPresses = [&] {
         return std::count(fake.log.entries.begin(), fake.log.entries.end(), "rawkey 9 0 0");
     };
