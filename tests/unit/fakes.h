@@ -611,8 +611,8 @@ private:
 };
 
 // Shell.Application: each browse dialog is logged as "browse <title> <options>" and answered
-// in turn from `chosen` (nothing: Cancel). Reading a chosen folder's path is logged as
-// "folder path", so that a test can make it fail.
+// in turn from `chosen` (nothing: Cancel). Reading a chosen folder's title or path is logged as
+// "folder title" / "folder path", so that a test can make either fail.
 class FakeShell : public platform::Shell {
 public:
     struct Choice {
@@ -632,7 +632,7 @@ public:
 private:
     struct Folder : ChosenFolder, Choice {
         Folder(EventLog& log, Choice choice) : Choice(std::move(choice)), log(log) {}
-        std::wstring title() override { return Choice::title; }
+        std::wstring title() override { return logged(log, Choice::title, "folder title"); }
         std::wstring path() override { return logged(log, Choice::path, "folder path"); }
         EventLog& log;
     };

@@ -31,14 +31,15 @@ const Choice Cancel = std::nullopt, Data = Choice{{L"Data", L"D:\\Data"}},
              Src = Choice{{L"Src", L"D:\\Src"}};
 constexpr std::int32_t Unspecified = -2147467259;
 
-// A call (the member and its arguments), what the user answers and which platform calls fail,
-// then what the user and the disk see in order, and what it returns (FldDelete: CurFld).
+// A call (the member and its arguments); the browse dialogs', the confirmation boxes' and the
+// message boxes' answers in turn and the log entries that fail, with their number; then what
+// the user and the disk see in order, and what the call returns (FldDelete: CurFld).
 struct Case {
     std::vector<std::wstring> call;
-    std::vector<Choice> chosen;               // the browse dialogs' answers in turn
-    std::vector<std::wstring> typed;          // the confirmation boxes' answers in turn
-    std::vector<std::int32_t> answered;       // the message boxes' answers in turn
-    std::map<std::string, std::int32_t> fail; // log entries that fail, with their number
+    std::deque<Choice> chosen;
+    std::deque<std::wstring> typed;
+    std::deque<std::int32_t> answered;
+    std::map<std::string, std::int32_t> fail;
     std::vector<std::wstring> seen;
     std::wstring result;
 };
@@ -46,12 +47,11 @@ struct Case {
 class Folders : public ::testing::Test {
 protected:
     Folders() {
-        for (const std::wstring& folder :
-             {L"C:\\", L"C:\\Work", L"C:\\Work\\ Old ", L"C:\\Users", L"C:\\Users\\me", L"D:\\",
-              L"D:\\Data", L"D:\\Src", L"D:\\Copy", L"E:\\", L"E:\\Backup", L"E:\\WINDOWS"})
+        for (const std::wstring& folder : std::vector<std::wstring>{
+                 L"C:\\", L"C:\\Work", L"C:\\Work\\ Old ", L"C:\\Users", L"C:\\Users\\me", Desktop,
+                 WorkD, L"D:\\", L"D:\\Data", L"D:\\Src", L"D:\\Copy", L"E:\\", L"E:\\Backup",
+                 L"E:\\WINDOWS"})
             disk().addFolder(folder);
-        disk().addFolder(Desktop);
-        disk().addFolder(WorkD);
         disk().addFile(WorkD + L"\\a.txt", 1 | 32);
         disk().addFile(WorkD + L"\\b.txt", 1 | 2 | 256);
     }
@@ -72,24 +72,25 @@ protected:
         fake.log.failures.clear();
         for (const auto& [entry, number] : c.fail)
             fake.log.failures.emplace(entry, KelmoError(number, L"failed"));
-        fake.objects.shell->chosen.assign(c.chosen.begin(), c.chosen.end());
-        fake.dialogs.typed.assign(c.typed.begin(), c.typed.end());
-        fake.dialogs.answers.queued.assign(c.answered.begin(), c.answered.end());
+        fake.objects.shell->chosen = c.chosen;
+        fake.dialogs.typed = c.typed;
+        fake.dialogs.answers.queued = c.answered;
         fake.dialogs.boxes.clear();
         EXPECT_EQ(call(c.call), c.result);
-        Steps seen, expected;
-        auto box = fake.dialogs.boxes.begin();
-        for (const std::string& e : fake.log.entries) {
-            if (e.starts_with("box ")) {
-                seen.push_back("box " + std::to_string(box->flags) + " " +
-                               narrow(box->title + L" " + box->text));
-                ++box;
+        Steps seen, expected(c.seen.size());
+        for (std::size_t box = 0; const std::string& e : fake.log.entries) {
+            const auto shown = [&](const char* kind) { return e.starts_with(kind); };
+            if (shown("box ")) {
+                const auto& b = fake.dialogs.boxes.at(box++);
+                seen.push_back("box " + std::to_string(b.flags) + " " +
+                               narrow(b.title + L" " + b.text));
+            } else if (shown("browse") || shown("input") || shown("remove") || shown("fs c") ||
+                       shown("fs set")) {
+                seen.push_back(e);
             }
-            for (const char* shown : {"browse", "input", "remove", "fs c", "fs set"})
-                if (e.starts_with(shown)) seen.push_back(e);
         }
-        for (const std::wstring& step : c.seen)
-            expected.push_back(narrow(step));
+        std::ranges::transform(c.seen, expected.begin(),
+                               [](const auto& step) { return narrow(step); });
         EXPECT_EQ(seen, expected);
         EXPECT_TRUE(fake.objects.shell->chosen.empty() && fake.dialogs.typed.empty());
     }
@@ -120,6 +121,8 @@ TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
         {.call = {L"FldSet", L"?"}, .chosen = {Choice{{L"ﾃﾞｽｸﾄｯﾌﾟ", L""}}}, .typed = {L"  Reports "},
          .fail = {{"folder path", Unspecified}},
          .seen = {Browse, Confirm + Desktop, L"fs create C:\\Work\\Reports"}, .result = L"C:\\Work\\Reports\\"},
+        {.call = {L"FldSet", L"?"}, .chosen = {Data}, .typed = {Keep}, .fail = {{"folder title", Unspecified}},
+         .seen = {Browse, Confirm + Desktop}, .result = Desktop + L"\\"}, // a title that cannot be read
         {.call = {L"FldSet", L"?"}, .chosen = {Choice{{L"x", L""}}, Cancel}, .typed = {L"Other", L"Other"},
          .fail = {{"folder path", Unspecified}},
          .seen = {Browse, Confirm, L"fs create C:\\Work\\Other", Failed + L"-2147467259 " + PathFailed, Browse,
