@@ -19,12 +19,15 @@ const std::wstring Failed = L"box 16 エラー発生 : ", DeleteFailed = L"フ�
 const std::wstring PathFailed = L"フォルダのパス指定に失敗しました。手動で選択してください ";
 const std::wstring Browse = L"browse フォルダを選択してください 1", Confirm = L"input フォルダの確認 ";
 const std::wstring Source = L"browse 元フォルダを選択してください 1", SourceConfirm = L"input 元フォルダの確認 ";
-const std::wstring CopyFrom = L"browse コピー元フォルダを選択してください 1", CopyFromConfirm = L"input コピー元フォルダの確認 ";
+const std::wstring CopyFrom = L"browse コピー元フォルダを選択してください 1";
+const std::wstring CopyFromConfirm = L"input コピー元フォルダの確認 ";
 const std::wstring CopyFailed = L"フォルダのコピーに失敗しました。やり直してください ";
 const std::wstring GatherFailed = L"デスクトップへのコピーに失敗しました。やり直してください ";
-const std::wstring DeleteBrowse = L"browse 削除するフォルダを選択してください 1", Overwrite = L"box 36 上書きの確認  そのフォルダはすでに存在します。上書きコピーしますか ";
+const std::wstring DeleteBrowse = L"browse 削除するフォルダを選択してください 1";
+const std::wstring Overwrite = L"box 36 上書きの確認  そのフォルダはすでに存在します。上書きコピーしますか ";
 const std::wstring CopySourceMissing = L"そのフォルダは存在しません。コピー元フォルダを選択し直してください ";
-const std::wstring Unflagged = L"fs setAttributes " + WorkD + L"\\a.txt 32", Unflagged2 = L"fs setAttributes " + WorkD + L"\\b.txt 2";
+const std::wstring Unflagged = L"fs setAttributes " + WorkD + L"\\a.txt 32";
+const std::wstring Unflagged2 = L"fs setAttributes " + WorkD + L"\\b.txt 2";
 // clang-format on
 using Choice = std::optional<FakeShell::Choice>;
 const Choice Cancel = std::nullopt, Data = Choice{{L"Data", L"D:\\Data"}},
@@ -154,8 +157,8 @@ TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
         // only Yes overwrites.
         {.call = {L"FldCopy", L"D:\\Src", L"D:\\Copy"}, .chosen = {Choice{{L"Backup", L"E:\\Backup"}}}, .typed = {Keep},
          .answered = {7},
-         .seen = {Overwrite, L"browse コピー先の親フォルダを選択してください 1", L"input コピー先フォルダの確認 E:\\Backup\\Src",
-                  L"fs copyFolder D:\\Src E:\\Backup\\Src"},
+         .seen = {Overwrite, L"browse コピー先の親フォルダを選択してください 1",
+                  L"input コピー先フォルダの確認 E:\\Backup\\Src", L"fs copyFolder D:\\Src E:\\Backup\\Src"},
          .result = L"E:\\Backup\\Src\\"},
         {.call = {L"FldCopy", L"D:\\Src", L"D:\\Copy\\"}, .answered = {6},
          .seen = {Overwrite, L"fs copyFolder D:\\Src D:\\Copy\\"}, .result = L"D:\\Copy\\"},
@@ -265,22 +268,22 @@ TEST_F(Folders, TheGuardTellsFoldersByWhatTheyAre) {
     EXPECT_EQ(fake.log.count("remove"), 0u);
 }
 
+// A dot makes a pattern, an ending in "_D" the gather name, the rest the source ("<ask>": the
+// user chooses): a folder name with a dot is a pattern, a lone asterisk a source, the last one
+// wins.
 TEST(GatherArguments, ADotMakesAPatternAnEndingInUnderscoreDTheGatherNameTheRestTheSource) {
-    FakeCollation collation;
-    const auto classified = [&](const std::vector<std::wstring>& arguments) {
-        const GatherArguments a = classifyGatherArguments(
-            arguments, [&](const auto& x, const auto& y) { return collation.sameText(x, y); });
-        const std::wstring source = a.source.asksUser() ? L"<ask>" : a.source.path();
-        return std::tuple(source, a.gatherName, a.patterns);
-    };
     using V = std::vector<std::wstring>;
-    EXPECT_EQ(classified({}), std::tuple(L"<ask>", L"", V{}));
-    EXPECT_EQ(classified({L"*.txt", L"Work_D", L" C:\\Data ", L"*.csv"}),
-              std::tuple(L"C:\\Data", L"Work_D", V{L"*.txt", L"*.csv"}));
-    // A folder name with a dot is a pattern; a lone asterisk is a source; the last one wins.
-    EXPECT_EQ(classified({L"C:\\v1.2", L"*", L" bRowse ", L"work_d", L"_D"}),
-              std::tuple(L"<ask>", L"_D", V{L"C:\\v1.2"}));
-    EXPECT_EQ(classified({L"D", L""}), std::tuple(L"", L"", V{}));
+    const auto same = [](const auto& a, const auto& b) { return FakeCollation().sameText(a, b); };
+    for (const auto& [given, source, name, patterns] :
+         {std::tuple{V{}, L"<ask>", L"", V{}},
+          {V{L"D", L""}, L"", L"", V{}},
+          {V{L"*.txt", L"Work_D", L" C:\\Data ", L"*.csv"}, L"C:\\Data", L"Work_D",
+           V{L"*.txt", L"*.csv"}},
+          {V{L"C:\\v1.2", L"*", L" bRowse ", L"work_d", L"_D"}, L"<ask>", L"_D", V{L"C:\\v1.2"}}}) {
+        const GatherArguments got = classifyGatherArguments(given, same);
+        EXPECT_EQ(got.source.asksUser() ? L"<ask>" : got.source.path(), source);
+        EXPECT_EQ(std::tuple(got.gatherName, got.patterns), std::tuple(name, patterns));
+    }
 }
 
 } // namespace

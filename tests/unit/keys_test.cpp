@@ -235,7 +235,8 @@ TEST(Pass, TheUsersClipboardComesBackOnceWhateverHappensDuringThePaste) {
         {PassF, L"a.txt", 0, {paused, copy}, 0, true, Copied, {Save, Set, Box, Save, Set, Paste, Back}},
         {PassF, L"a.txt", 0, {paused}, 0, true, User, {Save, Set, Box, Paste, Back}},
         {Pass, L"abc", 0, {heldUntil(8000)}, 0, true, User, {Save, Set, Paste, Held, Back}},
-        {Pass, L"abc", 0, {heldUntil(INT64_MAX)}, errors::ClipboardNotRestored, true, Mine, {Save, Set, Paste, Held, Box, Held, Box}},
+        {Pass, L"abc", 0, {heldUntil(INT64_MAX)}, errors::ClipboardNotRestored, true, Mine,
+         {Save, Set, Paste, Held, Box, Held, Box}},
     };
     // clang-format on
     for (const auto& c : cases) {

@@ -82,7 +82,8 @@ TEST(KeyScript, ParsesEveryFormAndNamesTheFaultOfAMalformedOne) {
         // A long text is shortened, never between the halves of a surrogate pair; 40 units are quoted whole.
         {{L"{" + std::wstring(50, L'x') + L"}"}, R"(! unknown key name "{)" + std::string(39, 'x') + R"(...")"},
         {{L"{" + std::wstring(38, L'x') + L"}"}, R"(! unknown key name "{)" + std::string(38, 'x') + R"(}" at character 1)"},
-        {{L"{" + std::wstring(38, L'x') + Grin + L"}"}, R"(! unknown key name "{)" + std::string(38, 'x') + R"(..." at character 1)"},
+        {{L"{" + std::wstring(38, L'x') + Grin + L"}"},
+         R"(! unknown key name "{)" + std::string(38, 'x') + R"(..." at character 1)"},
     };
     // clang-format on
     for (const auto& [scripts, expected] : rows) {
@@ -120,12 +121,15 @@ TEST(KeyScript, SendCutsOneKeyWithItsModifiersOneBraceGroupOrOneGroupAndTellsRaw
         {L"ab+%c+(ab)", "a | b | +%c | +(ab)"},
         {L"{}}^{F4}{{}{}}{} 3}{}", "{}} | ^{F4} | {{} | {}} | {} 3} | {}"},
         {L"(a(b)c)+(a{)}b)+(a{esc}{tab 2})", "(a(b)c) | +(a{)}b) | +(a{esc}{tab 2})"},
-        {L"a\r\nb\r" + Edges + High + L"x", "a | <U+000D><U+000A> | b | <U+000D> | <U+D800><U+DC00> | <U+DBFF><U+DFFF> | <U+D83D> | x"},
+        {L"a\r\nb\r" + Edges + High + L"x",
+         "a | <U+000D><U+000A> | b | <U+000D> | <U+D800><U+DC00> | <U+DBFF><U+DFFF> | <U+D83D> | x"},
         {L"x^%{ENTER}~}{esc 2}{PRTSC 2}+", "x | ^%{ENTER} | ~ | } | {esc 2} | {PRTSC 2} | +"},
-        {L"{esc}{ESC}^{Esc}{TAB}%{tab}%%{tab}", "{esc}: 27 | {ESC}: 27 | ^{Esc}: 17 27 | {TAB}: 9 | %{tab}: 18 9 | %%{tab}: 18 9"},
+        {L"{esc}{ESC}^{Esc}{TAB}%{tab}%%{tab}",
+         "{esc}: 27 | {ESC}: 27 | ^{Esc}: 17 27 | {TAB}: 9 | %{tab}: 18 9 | %%{tab}: 18 9"},
         {L"+^{tab}%+{TAB}^%{Esc}+%^{tab}", "+^{tab}: 16 17 9 | %+{TAB}: 18 16 9 | ^%{Esc}: 17 18 27 | +%^{tab}: 18 17 9"},
         {L"{tab  1 }+^%{tab 2}{TAB x}", "{tab  1 }: 9 x' 1 ' | +^%{tab 2}: 17 18 9 x'2' | {TAB x}: 9 x'x'"},
-        {L"{PRTSC}^{prtsc}%{PRTSC}+%{PrtSc}", "{PRTSC}: prtsc 1 | ^{prtsc}: prtsc 1 | %{PRTSC}: prtsc 0 | +%{PrtSc}: prtsc 0"},
+        {L"{PRTSC}^{prtsc}%{PRTSC}+%{PrtSc}",
+         "{PRTSC}: prtsc 1 | ^{prtsc}: prtsc 1 | %{PRTSC}: prtsc 0 | +%{PrtSc}: prtsc 0"},
         // Told by the ending alone, as the key-script convention of raw keys reads them.
         {L"{%{PRTSC}{x{esc}{+^{tab}", "{%{PRTSC}: prtsc 0 | {x{esc}: 27 | {+^{tab}: 16 17 9"},
     };
