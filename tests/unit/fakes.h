@@ -156,11 +156,16 @@ T logged(EventLog& log, T answer, std::string_view kind, const Args&... args) {
 }
 
 // The folders, files and links of the fake file system by key (the path in lower case without
-// a last backslash, but a root's), and the folder tree they make: a link is a name that reaches
-// another folder (a junction, a short name, another drive letter), and a path through it what
-// that folder holds. Removals are logged as "remove <path>".
+// a last backslash, but a root's): a link is a name that reaches another folder (a junction, a
+// short name, another drive letter), a path through it what that folder holds. Removals are
+// logged as "remove <path>".
 class FakeDisk : public platform::FolderTree {
 public:
+    struct Node {
+        Kind kind;
+        std::int32_t attributes = 32;
+        std::wstring target; // of a link
+    };
     explicit FakeDisk(EventLog& log) : log_(log) {}
     static std::wstring key(std::wstring path) {
         if (path.size() > 3 && path.back() == L'\\') path.pop_back();
@@ -170,29 +175,25 @@ public:
     void addFile(const std::wstring& path, std::int32_t attributes = 32) {
         nodes[key(path)] = {Kind::File, attributes, {}};
     }
-    void addLink(const std::wstring& name, const std::wstring& target) {
-        nodes[key(name)] = {Kind::Link, 0, key(target)};
+    void addLink(const std::wstring& name, const std::wstring& to) {
+        nodes[key(name)] = {Kind::Link, 0, key(to)};
     }
     bool holds(const std::wstring& path, Kind kind) const {
         const auto node = nodes.find(resolved(path));
         return node != nodes.end() && node->second.kind == kind;
     }
-
-    // Resolves a last ".." only; the fake has no current folder.
-    std::wstring fullPath(const std::wstring& path) override {
-        if (!path.ends_with(L"\\..")) return path;
-        return path.substr(0, path.rfind(L'\\', path.size() - 4));
+    std::wstring fullPath(const std::wstring& path) override { // a last ".." only
+        return path.ends_with(L"\\..") ? path.substr(0, path.rfind(L'\\', path.size() - 4)) : path;
     }
     Reached reach(const std::wstring& path) override {
         const std::wstring k = resolved(path);
         if (!holds(k, Kind::Folder)) errors::raise(errors::PathNotFound, path);
-        return {{1, std::hash<std::wstring>{}(k)},
-                k,
-                k.size() <= 3,
-                nodes.count(key(path)) > 0 && nodes.at(key(path)).kind == Kind::Link};
+        const bool link = nodes.count(key(path)) && nodes.at(key(path)).kind == Kind::Link;
+        return {{1, std::hash<std::wstring>{}(k)}, k, k.size() <= 3, link};
     }
     std::vector<Entry> entries(const std::wstring& folder) override {
-        const std::wstring k = resolved(folder) + (resolved(folder).ends_with(L'\\') ? L"" : L"\\");
+        std::wstring k = resolved(folder);
+        if (!k.ends_with(L'\\')) k += L'\\';
         std::vector<Entry> found;
         for (const auto& [path, node] : nodes)
             if (path.size() > k.size() && path.starts_with(k) &&
@@ -203,17 +204,10 @@ public:
     void remove(const std::wstring& path, Kind) override {
         nodes.erase(logged(log_, key(path), "remove", path));
     }
-
-    struct Node {
-        Kind kind;
-        std::int32_t attributes = 32;
-        std::wstring target; // of a link
-    };
     std::map<std::wstring, Node> nodes;
 
 private:
-    // The key of `path` with a link on its way followed.
-    std::wstring resolved(const std::wstring& path) const {
+    std::wstring resolved(const std::wstring& path) const { // a link on its way followed
         const std::wstring k = key(path);
         for (const auto& [name, node] : nodes)
             if (node.kind == Kind::Link && (k == name || k.starts_with(name + L"\\")))
@@ -230,10 +224,9 @@ class FakeFileSystem : public platform::FileSystem {
 public:
     using Kind = platform::FolderTree::Kind;
     FakeFileSystem(EventLog& log, FakeDisk& disk, std::wstring windowsFolder)
-        : log_(log), disk_(disk), windowsFolder_(std::move(windowsFolder)) {}
-
+        : log_(log), disk_(disk), windows_(std::move(windowsFolder)) {}
     std::wstring specialFolderPath(std::int32_t which) override {
-        return logged(log_, which == 0 ? windowsFolder_ : L"", "fs specialFolderPath", which);
+        return logged(log_, which == 0 ? windows_ : L"", "fs specialFolderPath", which);
     }
     bool folderExists(const std::wstring& path) override {
         return logged(log_, disk_.holds(path, Kind::Folder), "fs exists", path);
@@ -242,12 +235,10 @@ public:
         log_.add("fs create", path);
         disk_.addFolder(path);
     }
-    std::wstring folderName(const std::wstring& path) override {
-        return logged(log_, fileName(path), "fs name", path);
-    }
+    std::wstring folderName(const std::wstring& path) override { return fileName(path); }
     std::vector<std::wstring> folderFileNames(const std::wstring& path) override {
         std::vector<std::wstring> names;
-        for (const auto& entry : disk_.entries(logged(log_, path, "fs files", path)))
+        for (const auto& entry : disk_.entries(path))
             if (entry.kind == Kind::File) names.push_back(entry.name);
         return names;
     }
@@ -255,16 +246,16 @@ public:
         return std::make_shared<platform::AutomationObject>();
     }
     std::int32_t fileAttributes(const std::wstring& path) override {
-        return logged(log_, disk_.nodes.at(FakeDisk::key(path)).attributes, "fs attributes", path);
+        return disk_.nodes.at(FakeDisk::key(path)).attributes;
     }
     void setFileAttributes(const std::wstring& path, std::int32_t attributes) override {
         log_.add("fs setAttributes", path, attributes);
     }
-    void copyFile(const std::wstring& source, const std::wstring& destination) override {
-        log_.add("fs copyFile", source, destination);
+    void copyFile(const std::wstring& from, const std::wstring& to) override {
+        log_.add("fs copyFile", from, to);
     }
-    void copyFolder(const std::wstring& source, const std::wstring& destination) override {
-        log_.add("fs copyFolder", source, destination);
+    void copyFolder(const std::wstring& from, const std::wstring& to) override {
+        log_.add("fs copyFolder", from, to);
     }
     std::wstring fileName(const std::wstring& path) override {
         return path.substr(path.find_last_of(L"\\/") + 1);
@@ -277,7 +268,7 @@ public:
 private:
     EventLog& log_;
     FakeDisk& disk_;
-    std::wstring windowsFolder_;
+    std::wstring windows_;
 };
 
 // The browser: calls logged ("busy", "navigate <address>" ...); quit() raises its OnQuit.
@@ -426,8 +417,7 @@ private:
 };
 
 // Logs what it types; `whileTyping` then plays the injector's side of a long or slow run.
-class FakeKeys : public platform::KeyInjector, FakeBase {
-public:
+struct FakeKeys : platform::KeyInjector, FakeBase {
     using FakeBase::FakeBase;
     void type(const std::vector<platform::KeyAction>& actions, Pauses& pauses) override {
         log.add("type", renderKeys(actions));
@@ -540,12 +530,12 @@ public:
         return std::make_unique<Saved>(formats);
     }
     void setText(const std::wstring& text) override {
-        log.add("clipboard set", text);
-        copy(text);
+        copy(logged(log, text, "clipboard set", text));
     }
     bool restore(const Snapshot& snapshot) override {
-        log.add(time.now() < heldUntilMs ? "clipboard held" : "clipboard restore");
-        if (time.now() < heldUntilMs) return false;
+        const bool free = time.now() >= heldUntilMs;
+        log.add(free ? "clipboard restore" : "clipboard held");
+        if (!free) return false;
         formats = dynamic_cast<const Saved&>(snapshot).formats;
         ++sequence_;
         return true;
@@ -587,12 +577,11 @@ public:
     std::deque<std::optional<Choice>> chosen;
 
 private:
-    struct Folder : ChosenFolder {
-        Folder(EventLog& log, Choice choice) : log(log), choice(std::move(choice)) {}
-        std::wstring title() override { return logged(log, choice.title, "folder title"); }
-        std::wstring path() override { return logged(log, choice.path, "folder path"); }
+    struct Folder : ChosenFolder, Choice {
+        Folder(EventLog& log, Choice choice) : Choice(std::move(choice)), log(log) {}
+        std::wstring title() override { return logged(log, Choice::title, "folder title"); }
+        std::wstring path() override { return logged(log, Choice::path, "folder path"); }
         EventLog& log;
-        Choice choice;
     };
     EventLog& log_;
 };

@@ -16,20 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto unit = wchar_t(data[i] | (data[i + 1] << 8));
         unit == 0 ? args.emplace_back() : args.back() += unit;
     }
-    const auto same = [](const std::wstring& a, const std::wstring& b) {
-        return text::lower(a) == text::lower(b);
-    };
+    const auto same = [](const auto& a, const auto& b) { return text::lower(a) == text::lower(b); };
     std::wstring gatherName, source = L"?";
     for (const std::wstring& a : args)
         (a.find(L'.') != std::wstring::npos ? patterns.emplace_back()
          : text::endsWithNoCase(a, L"_D")   ? gatherName
                                             : source) = a;
-    const bool asks =
-        same(text::trimSpaces(source), L"?") || same(text::trimSpaces(source), L"Browse");
-    const GatherArguments classified = classifyGatherArguments(args, same);
-    if (classified.patterns != patterns || classified.gatherName != gatherName ||
-        classified.source.asksUser() != asks ||
-        (!asks && classified.source.path() != text::trimSpaces(source)))
+    source = text::trimSpaces(source);
+    const bool asks = same(source, L"?") || same(source, L"Browse");
+    const GatherArguments got = classifyGatherArguments(args, same);
+    if (got.patterns != patterns || got.gatherName != gatherName || got.source.asksUser() != asks ||
+        (!asks && got.source.path() != source))
         std::abort();
     return 0;
 }

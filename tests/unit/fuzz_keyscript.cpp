@@ -6,47 +6,34 @@
 
 #include "base/error.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
-using kelmo::platform::KeyAction;
-
-namespace {
-
-void check(bool condition) {
-    if (!condition) std::abort();
-}
-
-void checkActions(const std::wstring& script, const std::vector<KeyAction>& actions) {
-    check(actions.size() <= 3 * script.size());
-    std::vector<kelmo::platform::Modifier> held;
-    for (const KeyAction& a : actions) {
-        if (a.kind == KeyAction::Kind::PressModifier) {
-            for (auto m : held)
-                check(m != a.modifier);
-            held.push_back(a.modifier);
-        } else if (a.kind == KeyAction::Kind::ReleaseModifier) {
-            check(!held.empty() && held.back() == a.modifier);
-            held.pop_back();
-        } else {
-            check(a.repeat >= 1 && a.repeat <= kelmo::MaxRepeatCount);
-        }
-    }
-    check(held.empty());
-}
-
-} // namespace
+using namespace kelmo;
+using Kind = platform::KeyAction::Kind;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::wstring script;
     for (std::size_t i = 0; i + 1 < size; i += 2)
-        script.push_back(wchar_t(std::uint16_t(data[i] | (data[i + 1] << 8))));
+        script += wchar_t(data[i] | (data[i + 1] << 8));
+    std::vector<platform::KeyAction> actions;
     try {
-        checkActions(script, kelmo::parseKeyScript(script));
-    } catch (const kelmo::KelmoError& e) {
-        check(e.number() == kelmo::errors::InvalidCall && e.description().size() < 400);
+        actions = parseKeyScript(script);
+    } catch (const KelmoError& e) {
+        if (e.number() != errors::InvalidCall || e.description().size() >= 400) std::abort();
+        return 0;
     }
+    std::vector<platform::Modifier> held;
+    bool kept = actions.size() <= 3 * script.size();
+    for (const platform::KeyAction& a : actions) {
+        if (a.kind == Kind::PressModifier) kept &= std::ranges::count(held, a.modifier) == 0;
+        if (a.kind == Kind::PressModifier) held.push_back(a.modifier);
+        if (a.kind == Kind::ReleaseModifier) kept &= !held.empty() && held.back() == a.modifier;
+        if (a.kind == Kind::ReleaseModifier && kept) held.pop_back();
+        if (a.kind == Kind::VirtualKey || a.kind == Kind::Character)
+            kept &= a.repeat >= 1 && a.repeat <= MaxRepeatCount;
+    }
+    if (!kept || !held.empty()) std::abort();
     return 0;
 }

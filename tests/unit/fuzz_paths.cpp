@@ -19,20 +19,14 @@ std::vector<std::wstring> argumentsOf(const std::wstring& line) {
     for (std::size_t i = line.find_first_not_of(L' '); i < line.size();
          i = line.find_first_not_of(L' ', i)) {
         std::wstring& arg = args.emplace_back();
-        for (bool inQuotes = false; i < line.size() && (inQuotes || line[i] != L' ');) {
+        for (bool quoted = false; i < line.size() && (quoted || line[i] != L' ');) {
             const std::size_t slashes = std::min(line.find_first_not_of(L'\\', i), line.size()) - i;
-            i += slashes;
-            if (i < line.size() && line[i] == L'"') {
-                arg.append(slashes / 2, L'\\');
-                if (slashes % 2)
-                    arg += L'"';
-                else
-                    inQuotes = !inQuotes;
-                ++i;
-            } else {
-                arg.append(slashes, L'\\');
-                if (slashes == 0) arg += line[i++];
-            }
+            const bool quote = (i += slashes) < line.size() && line[i] == L'"';
+            arg.append(quote ? slashes / 2 : slashes, L'\\');
+            if (quote && slashes % 2 == 0) quoted = !quoted;
+            if (quote && slashes % 2) arg += L'"';
+            if (!quote && slashes == 0) arg += line[i];
+            i += quote || slashes == 0;
         }
     }
     return args;
@@ -55,8 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     paths.setDefaultFolder(L"C:\\My Work\\");
     paths.setSystemDriveRoot(L"E:\\");
 
-    const std::wstring trimmed = text::trimSpaces(text);
     if (text.size() <= 32767) paths.quotedPath(text);
+    const std::wstring trimmed = text::trimSpaces(text);
     std::size_t split = trimmed.find(L'|');
     const std::size_t colon = trimmed.rfind(L':');
     if (split == std::wstring::npos && colon != std::wstring::npos && colon >= 4)
@@ -78,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (split != std::wstring::npos) given.erase(split, 1);
     std::erase(read, L' ');
     std::erase(given, L' ');
-    std::size_t matched = 0;
+    std::size_t matched = 0; // the given text, in order, within what is read
     for (const wchar_t c : read)
         matched += matched < given.size() && c == given[matched];
     if (matched != given.size()) std::abort();

@@ -12,15 +12,14 @@ using namespace kelmo;
 using namespace kelmo::fakes;
 
 // Every run of sleeps is one "wait": how long the pacer waits is its business, that it waits
-// between the actions is Send's.
+// between the actions is Send's. So is every run of tries at a clipboard held by another program.
 const Steps Pace = {"wait"}, Guard = {"key 19 0", "wait"}, Front = {"activate 256"};
-const Steps Adopt = {"foreground 256"}, Restore = {"clipboard restore"};
 Steps waits(const Steps& steps) {
     Steps result;
     for (const std::string& step : steps) {
-        const bool wait = step == "wait" || step.rfind("sleep ", 0) == 0;
-        if (!wait || result.empty() || result.back() != "wait")
-            result.push_back(wait ? "wait" : step);
+        const std::string s = step.starts_with("sleep ") ? "wait" : step;
+        if (result.empty() || result.back() != s || (s != "wait" && s != "clipboard held"))
+            result.push_back(s);
     }
     return result;
 }
@@ -28,46 +27,42 @@ Steps typed(const std::wstring& script) {
     return {"type " + renderKeys(parseKeyScript(script))};
 }
 Steps sent(const Steps& deliveries) { // a Send's log, the browser closed
-    return Guard + Front + deliveries + Pace + Adopt;
-}
-Steps set(const std::string& text) { // Pass's steps up to the paste
-    return Guard + Steps{"clipboard save"} + Pace + Steps{"clipboard set " + text} + Front + Pace;
+    return Guard + Front + deliveries + Pace + Steps{"foreground 256"};
 }
 using Formats = FakeClipboard::Formats;
 const Formats User = {{FakeClipboard::Text, L"the user's"}, {L"HTML Format", L"<b>user</b>"}};
 
-class Keys : public ::testing::Test {
-protected:
-    Keys() : k(fake.services()) {
+// A fresh object on fresh fakes, the user's clipboard on them; `on` acts at the calls whose log
+// entries start so, and `pasted` is the text on the clipboard at the paste.
+struct Typing {
+    Typing() {
         fake.log.clear();
-        fake.clipboard.formats = User;
         k.Mol1 = 25;
+        fake.clipboard.formats = User;
+        fake.log.onEntry = [this](const std::string& entry) {
+            if (entry == "type C+ v C-") pasted = fake.clipboard.formats[FakeClipboard::Text];
+            for (const auto& [prefix, action] : on)
+                if (entry.starts_with(prefix)) action();
+        };
+    }
+    Steps steps() const {
+        return waits(fake.log.only(
+            {"key", "sleep", "activate", "type", "rawkey", "foreground", "busy", "clipboard"}));
     }
     std::shared_ptr<FakeBrowser> openBrowser(std::deque<bool> busy = {}, bool then = false) {
         auto browser = std::make_shared<FakeBrowser>(fake.log);
         browser->isBusy = {std::move(busy), then};
         k.browser().opened();
         k.IEC(browser);
+        fake.log.clear();
         return browser;
     }
-    Steps steps() const {
-        return waits(fake.log.only(
-            {"key", "sleep", "activate", "type", "rawkey", "foreground", "busy", "clipboard"}));
-    }
-    // Records the clipboard at each paste; presses Pause once the text is on the clipboard, and
-    // makes the machine busy for good so that Pass notices it.
-    void watchPaste(bool pause = false, bool thenBusy = false) {
-        fake.log.onEntry = [=, this](const std::string& entry) {
-            if (entry == "type C+ v C-") atPaste.push_back(fake.clipboard.formats);
-            if (!pause || entry.rfind("clipboard set", 0) != 0) return;
-            fake.keyboard.pressPause();
-            if (thenBusy) fake.system.busyForGood();
-        };
-    }
     FakePlatform fake;
-    CKelmo k;
-    std::vector<Formats> atPaste;
+    CKelmo k{fake.services()};
+    std::wstring pasted = L"-";
+    std::vector<std::pair<std::string, std::function<void()>>> on;
 };
+struct Keys : ::testing::Test, Typing {};
 
 TEST_F(Keys, EachPieceGoesAfterAPaceWaitTypedOrAsRawKeyEventsPacedThemselves) {
     k.Send(L"a+^{esc}%{PRTSC}{prtsc}b+{tab 2}{tab 0}{tab -3}");
@@ -98,9 +93,9 @@ TEST_F(Keys, AFailingPieceEndsSendAndTheOnesBeforeItStayDelivered) {
     EXPECT_EQ(fake.log.only({"type"}).size(), 3u);
 }
 
-TEST_F(Keys, AnOpenBrowserIsWaitedForSevenNotBusySamplesInARowOrUntilItQuits) {
-    fake.windows.bringUpAt(fake.time.now() + 25 + 100 + 150, 0x400); // during the browser wait
-    openBrowser();                                                   // idle: three samples
+TEST_F(Keys, AnOpenBrowserIsWaitedForSevenNotBusySamplesInARowUntilItQuitsOrAPauseAfter10s) {
+    openBrowser(); // idle: three samples; a window coming up meanwhile is adopted
+    fake.windows.bringUpAt(fake.time.now() + 25 + 100 + 150, 0x400);
     k.Send(L"");
     EXPECT_EQ(steps(), waits(Guard + Front + Pace + times(3, {"busy", "wait"}) + Guard +
                              Steps{"foreground 1024"}));
@@ -111,43 +106,37 @@ TEST_F(Keys, AnOpenBrowserIsWaitedForSevenNotBusySamplesInARowOrUntilItQuits) {
         {{true, false, false, false, false, false, false, true}, 3 + 5 + 7}}; // six are not enough
     for (const auto& [answers, reads] : rows) {
         openBrowser(answers);
-        fake.log.clear();
         k.Send(L"");
         EXPECT_EQ(fake.log.count("busy"), reads);
         EXPECT_EQ(fake.log.count("key"), 2u); // the Pause key is not polled meanwhile
     }
-    std::size_t samples = 0; // the session ends during the wait (its quit event): the wait too
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "busy" && ++samples == 10) k.browser().quit();
-    };
+    auto browser = openBrowser({}, true); // busy for 20 s
+    const auto started = fake.time.now();
+    fake.time.at(started + 20'000, [&] { browser->isBusy.otherwise = false; });
+    k.Send(L"");
+    EXPECT_GE(fake.time.now() - started, 20'000 + 700);
     openBrowser({}, true);
-    k.Send(L"");
-    EXPECT_EQ(samples, 10u);
-}
-
-TEST_F(Keys, ABrowserBusyForLongIsWaitedForUntilAPausePressAfterTenSeconds) {
-    auto browser = openBrowser({}, true);
-    fake.time.at(20'000, [&] { browser->isBusy.otherwise = false; });
-    k.Send(L"");
-    EXPECT_GE(fake.time.now(), 20'000 + 700);
-    fake.log.clear();
-    browser->isBusy.otherwise = true;
     fake.keyboard.pressPauseAt(fake.time.now() + 3000); // noticed only once the wait is stuck
     k.Send(L"");
     EXPECT_EQ(fake.log.count("busy"), 101u); // 10.1 s of samples is the first time beyond 10 s
     EXPECT_EQ(fake.log.only({"box", "foreground"}),
-              (Steps{"box Kelmo_Break", "foreground 256", "foreground 256"}));
+              (Steps{"box Kelmo_Break", "foreground 1024", "foreground 1024"}));
+    openBrowser({}, true); // the session ends during the wait (its quit event): the wait too
+    on = {{"busy", [&] {
+               if (fake.log.count("busy") == 10) k.browser().quit();
+           }}};
+    k.Send(L"");
+    EXPECT_EQ(fake.log.count("busy"), 10u);
 }
 
 TEST_F(Keys, AnotherScriptsTurnAtTheDesktopIsWaitedForPumpingAndListeningToThePauseKey) {
     fake.desktopLock.otherHoldsUntilMs = 3000;
     fake.keyboard.pressPauseAt(1000);
     std::vector<std::int64_t> at; // the box's fronting, Send's once its turn came, the key
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "activate 256" || entry.rfind("type", 0) == 0) at.push_back(fake.time.now());
-    };
+    on = {{"activate 256", [&] { at.push_back(fake.time.now()); }},
+          {"type", [&] { at.push_back(fake.time.now()); }}};
     k.Send(L"a");
-    EXPECT_EQ(fake.log.only({"box"}).size(), 1u);
+    EXPECT_EQ(fake.log.count("box"), 1u);
     ASSERT_EQ(at.size(), 3u);
     EXPECT_TRUE(at[0] < 1200 && at[1] >= 3000);
     EXPECT_GT(fake.log.count("pump"), 100u);
@@ -173,119 +162,101 @@ TEST_F(Keys, APausePressWhileAPieceIsTypedOpensTheBoxThereAndAbortEndsTheRun) {
 
 // --- Pass and PassF ---
 
-TEST_F(Keys, PassHasTheTextOnTheClipboardForThePasteOnlyThenRestoresAllOfItAndSendsEnter) {
-    watchPaste();
+TEST_F(Keys, PassPutsTheTextOnTheClipboardInFrontOfThePasteAndPressesEnterAfterwards) {
     k.Pass(L"abc", 2);
     k.PassF(L"a.txt", 1); // completed, quoted and pasted through Send, which adopts the front
-    const Steps enter = sent(Pace + typed(L"{Enter}"));
-    EXPECT_EQ(steps(), waits(set("abc") + typed(L"^v") + Pace + Restore + Pace + enter + enter +
-                             Pace + set("\"C:\\Work\\a.txt\"") + sent(Pace + typed(L"^v")) + Pace +
-                             Restore + Pace + enter));
-    EXPECT_EQ(atPaste, (std::vector<Formats>{{{FakeClipboard::Text, L"abc"}},
-                                             {{FakeClipboard::Text, L"\"C:\\Work\\a.txt\""}}}));
-    EXPECT_EQ(fake.clipboard.formats, User);
-    fake.clipboard.formats.clear(); // a clipboard that held nothing
-    fake.log.clear();
-    for (const std::int16_t none : {0, -32768}) {
-        k.Pass(L"", none);
-        k.PassF(L"a.txt", none);
-    }
-    EXPECT_EQ(atPaste.at(2), (Formats{{FakeClipboard::Text, L""}}));
-    EXPECT_EQ(fake.log.only({"type"}), times(4, typed(L"^v")));
-    EXPECT_TRUE(fake.clipboard.formats.empty());
+    const Steps enter = sent(Pace + typed(L"{Enter}")), restore = {"clipboard restore"};
+    const Steps set = Guard + Steps{"clipboard save"} + Pace;
+    EXPECT_EQ(steps(), waits(set + Steps{"clipboard set abc"} + Front + Pace + typed(L"^v") + Pace +
+                             restore + Pace + enter + enter + Pace + set +
+                             Steps{"clipboard set \"C:\\Work\\a.txt\""} + Front + Pace +
+                             sent(Pace + typed(L"^v")) + Pace + restore + Pace + enter));
 }
 
-TEST_F(Keys, AFailedPasteStillRestoresTheClipboardAndReportsTheFailure) {
+// One row a call on fresh fakes: what happens during it, then how it ends (0, RunEnded's -1 or
+// the error), whether the text was on the clipboard at a paste, the clipboard afterwards and what
+// it went through ("set": the text to pass put on it).
+TEST(Pass, TheUsersClipboardComesBackOnceWhateverHappensDuringThePaste) {
+    using Setup = std::function<void(Typing&)>;
     const auto busy = static_cast<std::int32_t>(0x800401D0u);
-    for (const char* failing : {"type", "clipboard set"}) {
-        fake.log.failures = {{failing, KelmoError(busy, L"refused")}};
-        EXPECT_EQ(errorNumberOf([&] { k.Pass(L"abc", 2); }), busy);
-        EXPECT_EQ(errorNumberOf([&] { k.PassF(L"a.txt", 1); }), busy);
-        EXPECT_EQ(fake.clipboard.formats, User);
-    }
-    EXPECT_EQ(fake.log.only({"type"}), times(2, typed(L"^v"))); // no Enter after a failure
-    fake.log.failures.clear();
-    k.browser().opened(); // PassF's Send fails after the paste: an open browser without object
-    EXPECT_EQ(errorNumberOf([&] { k.PassF(L"a.txt", 0); }), errors::ObjectNotSet);
-    EXPECT_EQ(fake.clipboard.formats, User);
-}
-
-TEST_F(Keys, AbortingTheRunGivesTheUserTheirClipboardBackFirstAndOnlyOnce) {
-    for (const bool pass : {false, true}) { // Pass notices Pause only in a wait that is stuck
-        fake.log.clear();
-        watchPaste(true, pass);
-        fake.dialogs.answers.queued = {FakeDialogs::Abort};
-        EXPECT_THROW(pass ? k.Pass(L"a.txt", 0) : k.PassF(L"a.txt", 0), RunEnded);
-        EXPECT_EQ(fake.log.only({"clipboard", "box", "endRun", "type"}),
-                  (Steps{"clipboard save",
-                         pass ? "clipboard set a.txt" : "clipboard set \"C:\\Work\\a.txt\"",
-                         "box Kelmo_Break", "clipboard restore", "endRun"}));
-        EXPECT_EQ(fake.clipboard.formats, User);
-    }
-    fake.log.clear(); // a run that ends after the clipboard is back leaves it alone
-    fake.system.statistic = FakeSystem::Statistic::None;
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry != "clipboard restore") return;
-        fake.keyboard.pressPause();
-        fake.system.busyForGood();
+    // clang-format off
+    const Setup empty = [](Typing& t) { t.fake.clipboard.formats.clear(); };
+    const auto failing = [=](const char* entry) -> Setup {
+        return [=](Typing& t) { t.fake.log.failures = {{entry, KelmoError(busy, L"refused")}}; }; };
+    // Pause pressed at the first such entry; Pass notices it only in a wait that is stuck.
+    const auto pause = [](std::string at, bool stuck) -> Setup { return [=](Typing& t) {
+        t.on.push_back({at, [&t, stuck, once = true]() mutable {
+            if (!std::exchange(once, false)) return;
+            t.fake.keyboard.pressPause();
+            if (stuck) t.fake.system.busyForGood(); }}); }; };
+    const Setup paused = pause("clipboard set", false), stuck = pause("clipboard set", true);
+    const Setup abort = [](Typing& t) { t.fake.dialogs.answers.queued = {FakeDialogs::Abort}; };
+    const Setup copy = [](Typing& t) { t.fake.dialogs.onBox = [&t] { // and the machine is idle again
+        t.fake.clipboard.copy(L"the user's copy"); t.fake.system.statistic = FakeSystem::Statistic::None; }; };
+    const Setup noBrowserObject = [](Typing& t) { t.k.browser().opened(); }; // fails after ^v
+    // Another program holds the clipboard; Pause pressed at 5 s and 20 s is noticed after 10 s.
+    const auto heldUntil = [](std::int64_t ms) -> Setup { return [=](Typing& t) {
+        t.on.push_back({"clipboard set", [&t, ms] { t.fake.clipboard.heldUntilMs = ms; }});
+        t.fake.keyboard.pressPauseAt(5000);
+        t.fake.time.at(20'000, [&t] { t.fake.keyboard.pressPause(); });
+        t.fake.dialogs.answers.queued = {FakeDialogs::Retry, FakeDialogs::Abort}; }; };
+    const std::string Save = "clipboard save", Set = "set", Paste = "type C+ v C-", Back = "clipboard restore",
+                      Box = "box Kelmo_Break", End = "endRun", Held = "clipboard held";
+    const Formats Copied = {{FakeClipboard::Text, L"the user's copy"}}, Mine = {{FakeClipboard::Text, L"abc"}};
+    const auto Pass = &CKelmo::Pass, PassF = &CKelmo::PassF;
+    const std::wstring nul(L"a\0b", 3);
+    const struct {
+        decltype(Pass) call;
+        std::wstring text;
+        std::int16_t enters;
+        std::vector<Setup> during;
+        std::int32_t ends;
+        bool pasted;
+        Formats after;
+        Steps log;
+    } cases[] = {
+        {Pass, L"abc", 1, {}, 0, true, User, {Save, Set, Paste, Back, "type #0D"}},
+        {PassF, L"a.txt", 1, {}, 0, true, User, {Save, Set, Paste, Back, "type #0D"}},
+        {Pass, L"", -32768, {empty}, 0, true, {}, {Save, Set, Paste, Back}},
+        {PassF, L"a.txt", 0, {empty}, 0, true, {}, {Save, Set, Paste, Back}},
+        {Pass, L"abc", 2, {failing("type")}, busy, true, User, {Save, Set, Paste, Back}},
+        {PassF, L"a.txt", 1, {failing("type")}, busy, true, User, {Save, Set, Paste, Back}},
+        {Pass, L"abc", 1, {failing("clipboard set")}, busy, false, User, {Save, Set, Back}},
+        {PassF, L"a.txt", 1, {failing("clipboard set")}, busy, false, User, {Save, Set, Back}},
+        {PassF, L"a.txt", 0, {noBrowserObject}, errors::ObjectNotSet, true, User, {Save, Set, Paste, Back}},
+        {Pass, nul, 0, {}, errors::InvalidCall, false, User, {}},
+        {PassF, nul, 0, {}, errors::InvalidCall, false, User, {}},
+        // Abort: the clipboard first, then the run ends; once it is back, it is left alone.
+        {Pass, L"abc", 0, {stuck, abort}, -1, false, User, {Save, Set, Box, Back, End}},
+        {PassF, L"a.txt", 0, {paused, abort}, -1, false, User, {Save, Set, Box, Back, End}},
+        {Pass, L"abc", 0, {pause(Back, true), copy, abort}, -1, true, Copied, {Save, Set, Paste, Back, Box, End}},
+        // A copy made during a pause is what comes back, and the text is still pasted.
+        {Pass, L"abc", 0, {stuck, copy}, 0, true, Copied, {Save, Set, Box, Save, Set, Paste, Back}},
+        {PassF, L"a.txt", 0, {paused, copy}, 0, true, Copied, {Save, Set, Box, Save, Set, Paste, Back}},
+        {PassF, L"a.txt", 0, {paused}, 0, true, User, {Save, Set, Box, Paste, Back}},
+        {Pass, L"abc", 0, {heldUntil(8000)}, 0, true, User, {Save, Set, Paste, Held, Back}},
+        {Pass, L"abc", 0, {heldUntil(INT64_MAX)}, errors::ClipboardNotRestored, true, Mine,
+         {Save, Set, Paste, Held, Box, Held, Box}},
     };
-    fake.dialogs.onBox = [&] { fake.clipboard.copy(L"copied in the box"); };
-    fake.dialogs.answers.queued = {FakeDialogs::Abort};
-    EXPECT_THROW(k.Pass(L"abc", 0), RunEnded);
-    EXPECT_EQ(std::ranges::count(fake.log.entries, "clipboard restore"), 1);
-}
-
-TEST_F(Keys, ACopyTheUserMakesDuringAPauseIsWhatComesBackAndThePassedTextIsStillPasted) {
-    for (const bool pass : {false, true}) {
-        fake.clipboard.formats = User;
-        atPaste.clear();
-        watchPaste(true, pass);
-        fake.dialogs.onBox = [&] {
-            fake.clipboard.copy(L"the user's copy");
-            fake.system.statistic = FakeSystem::Statistic::None; // the machine is idle again
-        };
-        pass ? k.Pass(L"abc", 0) : k.PassF(L"abc", 0);
-        EXPECT_EQ(atPaste.at(0).at(FakeClipboard::Text), pass ? L"abc" : L"\"C:\\Work\\abc\"");
-        EXPECT_EQ(fake.clipboard.formats, (Formats{{FakeClipboard::Text, L"the user's copy"}}));
+    // clang-format on
+    for (const auto& c : cases) {
+        SCOPED_TRACE("row " + std::to_string(&c - cases));
+        Typing t;
+        for (const Setup& setup : c.during)
+            setup(t);
+        std::int32_t ends = -1;
+        try {
+            ends = errorNumberOf([&] { (t.k.*c.call)(c.text, c.enters); }).value_or(0);
+        } catch (const RunEnded&) {
+        }
+        const std::wstring passed = c.call == PassF ? L"\"C:\\Work\\a.txt\"" : c.text;
+        Steps log = c.log;
+        std::ranges::replace(log, Set, "clipboard set " + narrow(passed));
+        EXPECT_EQ(ends, c.ends);
+        EXPECT_EQ(t.pasted, c.pasted ? passed : L"-");
+        EXPECT_EQ(t.fake.clipboard.formats, c.after);
+        EXPECT_EQ(waits(t.fake.log.only({"clipboard", "box", "endRun", "type"})), log);
     }
-    fake.log.clear(); // a Retry with no copy: the saved clipboard, put back once
-    fake.dialogs.onBox = nullptr;
-    fake.clipboard.formats = User;
-    watchPaste(true);
-    k.PassF(L"a.txt", 0);
-    EXPECT_EQ(std::ranges::count(fake.log.entries, "clipboard restore"), 1);
-    EXPECT_EQ(fake.clipboard.formats, User);
-}
-
-TEST_F(Keys, AClipboardHeldByAnotherProgramIsPutBackOnceFreeOrGivenUpByAbortInThePauseBox) {
-    std::int64_t heldMs = 30'000;
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry.rfind("clipboard set", 0) == 0)
-            fake.clipboard.heldUntilMs = fake.time.now() + heldMs;
-    };
-    k.Pass(L"abc", 0);
-    EXPECT_EQ(fake.clipboard.formats, User);
-    EXPECT_GT(fake.log.count("pump", fake.log.find("clipboard held")), 30'000u / 20);
-    heldMs = INT64_MAX / 2;
-    fake.keyboard.pressPauseAt(fake.time.now() + 5000); // noticed once it has waited for 10 s
-    fake.time.at(fake.time.now() + 20'000, [&] { fake.keyboard.pressPause(); });
-    fake.dialogs.answers.queued = {FakeDialogs::Retry, FakeDialogs::Abort};
-    const auto started = fake.time.now();
-    EXPECT_EQ(errorNumberOf([&] { k.Pass(L"abc", 0); }), errors::ClipboardNotRestored);
-    ASSERT_EQ(fake.dialogs.boxes.size(), 2u);
-    EXPECT_GE(fake.dialogs.boxes[0].atMs - started, 10'000);
-    EXPECT_NE(fake.dialogs.boxes[0].text.find(L"クリップボードを元に戻せません"),
-              std::wstring::npos);
-    EXPECT_EQ(fake.log.count("endRun"), 0u);
-}
-
-TEST_F(Keys, TextWithANulCharacterIsRefusedBeforeAnythingIsDone) {
-    const std::wstring withNul(L"a\0b", 3);
-    EXPECT_EQ(errorNumberOf([&] { k.Pass(withNul, 0); }), errors::InvalidCall);
-    EXPECT_EQ(errorNumberOf([&] { k.PassF(withNul, 0); }), errors::InvalidCall);
-    EXPECT_EQ(errorNumberOf([&] { k.DefFld(withNul); }), errors::InvalidCall);
-    EXPECT_TRUE(fake.log.entries.empty());
-    EXPECT_EQ(k.DefFld(), L"C:\\Work\\");
 }
 
 } // namespace
