@@ -1,12 +1,9 @@
-// KeyRec.exe <log> [title] [--edit] [--stall=<ms>] [--hold-clipboard=<ms>]: a window (a
-// multi-line edit with --edit) that records the keyboard messages it gets, so that tests and the
-// bench see what injected keys arrive as. Once in front with the keyboard focus it writes its
-// handle to <log>.hwnd and prints "READY hwnd=0x........"; it appends a line to <log> for each
-// key message: "WM_KEYDOWN v41:1E" (down, virtual key, scan code), "WM_SYSKEYUP ^12:38e" (up, an
-// extended key), "WM_CHAR ch=U+3042"; it ends on WM_CLOSE or once <log>.quit exists, leaving the
-// edit's text in <log>.text (UTF-8). --stall: handles nothing for that long after its first
-// character, as a busy program; --hold-clipboard: keeps the clipboard open that long after each
-// paste (Ctrl+V), as a clipboard viewer may. Alt and F10 never open a menu.
+// KeyRec.exe <log> [title] [--edit] [--stall=<ms>] [--hold-clipboard=<ms>]: a window (an edit
+// with --edit) logging the key messages it gets: "WM_KEYDOWN v41:1E" (virtual key, scan code),
+// "WM_SYSKEYUP ^12:38e" (up, extended), "WM_CHAR ch=U+3042". In front with the focus, it writes
+// its handle to <log>.hwnd and prints "READY hwnd=0x..."; on WM_CLOSE or <log>.quit it ends,
+// leaving the edit's text in <log>.text (UTF-8). It stalls once after its first character, and
+// holds the clipboard after each paste, as busy programs and clipboard viewers may.
 #include "toolio.h"
 
 #include <cstdio>

@@ -119,13 +119,12 @@ struct TakenErrorInfo {
 
 // The calling thread's error info, taken (it is cleared by taking it).
 inline TakenErrorInfo takeErrorInfo() {
-    TakenErrorInfo taken;
     win32::ComPtr<IErrorInfo> info;
     win32::Bstr source, description;
-    if (GetErrorInfo(0, info.put()) != S_OK || !info) return taken;
-    info->GetSource(source.put()), info->GetDescription(description.put());
-    info->GetGUID(&taken.interfaceId);
-    return {win32::textOf(source.get()), win32::textOf(description.get()), taken.interfaceId};
+    GUID id{};
+    if (GetErrorInfo(0, info.put()) == S_OK && info)
+        info->GetSource(source.put()), info->GetDescription(description.put()), info->GetGUID(&id);
+    return {win32::textOf(source.get()), win32::textOf(description.get()), id};
 }
 
 } // namespace kelmo::test

@@ -67,8 +67,9 @@ public:
     }
     std::wstring stop() { // ends the recorder; in edit mode returns the edit's final text
         testtools::writeFileBytes(log_ + L".quit", "");
-        window_ = nullptr;
-        if (!process_ || !process_->endsWithin(5000)) return {}; // started elsewhere: ends itself
+        const HWND window = std::exchange(window_, nullptr); // one started elsewhere ends itself
+        testtools::waitUntil([window] { return !IsWindow(window); }, 5000);
+        if (!process_ || !process_->endsWithin(5000)) return {};
         process_.reset();
         return testtools::fromUtf8(read(L".text"));
     }
