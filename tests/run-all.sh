@@ -39,8 +39,8 @@ run_gtest() { run_counted "$1" "$2" '^\[       OK \]' '^\[  FAILED  \] .*\([0-9]
 script_test() { cat "$ROOT/tests/wine/assert.${1##*.}" "$1" >"$2" && timeout 300 wine cscript //nologo "$(winpath "$2")"; }
 
 # One check: passed when the command succeeds, else its output is shown.
-check() { # check <label> <command...>
-    if "${@:2}" >"$OUT/check.log" 2>&1; then record 1 0 "$1"; else tail -30 "$OUT/check.log" >&2 && record 0 1 "$1"; fi
+check() { # check <label> <log> <command...>
+    if "${@:3}" >"$2" 2>&1; then record 1 0 "$1"; else tail -30 "$2" >&2 && record 0 1 "$1"; fi
 }
 
 export_classes() { wine reg export HKCR "$(winpath "$1")" /y >/dev/null 2>&1; }
@@ -88,12 +88,13 @@ echo "Running Kelmo's tests"
 run_gtest "native unit tests" "$OUT/unit.log" "$BUILD/native/kelmo_unit"
 # Each fuzzer grows its own corpus; tests/unit/seeds/<fuzzer>/ holds the inputs of past findings.
 for f in "$BUILD"/native/fuzz_*; do
-    name=$(basename "$f") corpora=("$OUT/$(basename "$f")-corpus")
+    [ -x "$f" ] || continue
+    name=$(basename "$f") && corpora=("$OUT/$name-corpus")
     [ -d "$ROOT/tests/unit/seeds/$name" ] && corpora+=("$ROOT/tests/unit/seeds/$name")
-    mkdir -p "${corpora[0]}" && check "$name (${FUZZ_SECONDS}s)" "$f" -max_total_time="$FUZZ_SECONDS" \
+    mkdir -p "${corpora[0]}" && check "$name (${FUZZ_SECONDS}s)" "$OUT/$name.log" "$f" -max_total_time="$FUZZ_SECONDS" \
         -rss_limit_mb=1024 -timeout=5 "${corpora[@]}"
 done
-for t in $(declare -F | awk '{print $3}' | grep '^test_'); do check "${t#test_}" "$t"; done
+for t in $(declare -F | awk '{print $3}' | grep '^test_'); do check "${t#test_}" "$OUT/$t.log" "$t"; done
 run_gtest "C++ late-bound tests (Wine)" "$OUT/wine.log" env -C "$WINBUILD" timeout 600 wine kelmo_wine_tests.exe
 grep '^\[ figures' "$OUT/wine.log"
 for t in "$ROOT"/tests/wine/*_test.js "$ROOT"/tests/wine/*_test.vbs; do

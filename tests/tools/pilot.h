@@ -2,20 +2,16 @@
 // drops files, answers folder dialogs and injects keys, also from a BackgroundPilot thread.
 #pragma once
 
-#include <windows.h>
+#include "toolio.h"
 
 #include <shlobj.h>
 
 #include <algorithm>
 #include <functional>
 #include <stdexcept>
-#include <string>
-#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "platform/win32/extendedkeys.h"
-#include "platform/win32/owned.h"
 
 namespace kelmo::testtools {
 
