@@ -21,12 +21,11 @@ export_kelmo_keys() { # export_kelmo_keys <file>
 }
 
 test_installer_installs_registers_as_the_dll_does_and_uninstalls_everything() {
-    local arch=x64 msi dll folder script="$OUT/install.js" installed="$OUT/installed.reg" registered="$OUT/registered.reg"
+    local arch=x64 msi dll script="$OUT/install.js" installed="$OUT/installed.reg" registered="$OUT/registered.reg"
     [ "$WINBUILD" = "$BUILD/win" ] && arch=x86
     msi=$(winpath "$(ls "$ROOT"/dist/Kelmo-*-$arch.msi | head -1)")
-    folder='C:\Program Files\Kelmo'
-    dll="$folder\\x64\\Kelmo.dll"
-    [ $arch = x86 ] && dll="$folder\\Kelmo.dll"
+    dll='C:\Program Files\Kelmo\x64\Kelmo.dll'
+    [ $arch = x86 ] && dll='C:\Program Files\Kelmo\Kelmo.dll'
     rm -rf "$INSTALL_PREFIX"
     in_install_prefix wine wineboot -i >/dev/null 2>&1
     in_install_prefix wineserver -w
@@ -42,13 +41,11 @@ test_installer_installs_registers_as_the_dll_does_and_uninstalls_everything() {
     [ -s "$installed" ] || { echo "no keys exported" >&2; return 1; }
     in_install_prefix wine msiexec /x "$msi" /qn || { echo "msiexec /x failed" >&2; return 1; }
     local key view
-    for key in "${KELMO_KEYS[@]}"; do
-        for view in /reg:64 /reg:32; do
-            in_install_prefix wine reg query "$key" $view >/dev/null 2>&1 && { echo "left behind: $key $view" >&2; return 1; }
-        done
-    done
-    [ ! -e "$INSTALL_PREFIX/drive_c/Program Files/Kelmo" ] || { echo "the install folder is left" >&2; return 1; }
-    find "$INSTALL_PREFIX/drive_c" -iname 'KelmoR*.lnk' | grep -q . && { echo "the shortcut is left" >&2; return 1; }
+    for key in "${KELMO_KEYS[@]}"; do for view in /reg:64 /reg:32; do
+        ! in_install_prefix wine reg query "$key" $view >/dev/null 2>&1 || { echo "left behind: $key $view" >&2; return 1; }
+    done; done
+    ! ls -d "$INSTALL_PREFIX/drive_c/Program Files/Kelmo" >&2 2>/dev/null &&
+        ! find "$INSTALL_PREFIX/drive_c" -iname 'KelmoR*.lnk' | grep . >&2 || { echo "the folder or shortcut is left" >&2; return 1; }
     in_install_prefix wine cscript //nologo "$(winpath "$script")" | tr -d '\r' | grep -q '^refused ' ||
         { echo "the object was still created after uninstalling" >&2; return 1; }
     in_install_prefix wineserver -k

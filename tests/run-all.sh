@@ -19,59 +19,31 @@ record() { # record <passed> <failed> <label>
     printf '  %-40s %4d passed, %d failed\n' "$3" "$1" "$2"
 }
 
-# GoogleTest output: one "[       OK ]" line per passed test, one "[  FAILED  ] name (N ms)"
-# per failed test. A run that dies early counts as one more failure.
-count_gtest() { # count_gtest <label> <exit status> <log>
-    local ok bad
-    ok=$(grep -c '^\[       OK \]' "$3")
-    bad=$(grep -cE '^\[  FAILED  \] .*\([0-9]+ ms\)' "$3")
-    [ "$2" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
-    if ! grep -qE '^\[==========\] .* ran' "$3"; then
-        echo "$1: the test program stopped before its end" >&2 && tail -3 "$3" >&2
-        bad=$((bad + 1))
-    fi
-    [ "$bad" -gt 0 ] && grep -E '^\[  FAILED  \]|Failure|error:|Expected|Which is|Value of|  Actual|ERROR' "$3" | head -40 >&2
-    record "$ok" "$bad" "$1"
+# run_counted <label> <log> <pass pattern> <fail pattern> <end pattern> <command...>: runs the
+# command into the log and records the lines matching each pattern; a run that fails without
+# a failing line, or stops before its end line, counts as one failure more.
+run_counted() {
+    local label=$1 log=$2 pass=$3 fail=$4 end=$5 status ok bad
+    shift 5
+    "$@" 2>&1 | tr -d '\r' >"$log"
+    status=${PIPESTATUS[0]}
+    ok=$(grep -cE "$pass" "$log") bad=$(grep -cE "$fail" "$log")
+    [ "$status" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
+    grep -qE "$end" "$log" || { echo "$label: stopped before its end" && tail -5 "$log"; bad=$((bad + 1)); } >&2
+    [ "$bad" -gt 0 ] && grep -E "$fail|Failure|Expected|Which is|Value of|  Actual|ERROR" "$log" | head -40 >&2
+    record "$ok" "$bad" "$label"
+}
+# GoogleTest: one "[       OK ]" line per passed test, one "[  FAILED  ] name (N ms)" per failure.
+run_gtest() { run_counted "$1" "$2" '^\[       OK \]' '^\[  FAILED  \] .*\([0-9]+ ms\)' '^\[==========\] .* ran' "${@:3}"; }
+# Script tests print "ok ..." or "not ok ..." per check and "done" at their end.
+script_test() { cat "$ROOT/tests/wine/assert.${1##*.}" "$1" >"$2" && timeout 300 wine cscript //nologo "$(winpath "$2")"; }
+
+# One check: passed when the command succeeds, else its output is shown.
+check() { # check <label> <log> <command...>
+    if "${@:3}" >"$2" 2>&1; then record 1 0 "$1"; else tail -30 "$2" >&2 && record 0 1 "$1"; fi
 }
 
-# Each fuzzer grows its own corpus; tests/unit/seeds/<fuzzer>/ holds the inputs of past findings.
-run_fuzzers() {
-    local f name corpora
-    for f in "$BUILD"/native/fuzz_*; do
-        [ -x "$f" ] || continue
-        name=$(basename "$f")
-        mkdir -p "$OUT/$name-corpus"
-        corpora=("$OUT/$name-corpus")
-        [ -d "$ROOT/tests/unit/seeds/$name" ] && corpora+=("$ROOT/tests/unit/seeds/$name")
-        if "$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=1024 -timeout=5 "${corpora[@]}" >"$OUT/$name.log" 2>&1; then
-            record 1 0 "$name (${FUZZ_SECONDS}s)"
-        else
-            tail -30 "$OUT/$name.log" >&2 && record 0 1 "$name (${FUZZ_SECONDS}s)"
-        fi
-    done
-}
-
-# Each script test runs with its assertion helper in front of it, in its own cscript.
-run_script_tests() {
-    local t combined log bad
-    for t in "$ROOT"/tests/wine/*_test.js "$ROOT"/tests/wine/*_test.vbs; do
-        [ -f "$t" ] || continue
-        combined="$OUT/scripts/$(basename "$t")" log="$OUT/scripts/$(basename "$t").log"
-        cat "$ROOT/tests/wine/assert.${t##*.}" "$t" >"$combined"
-        timeout 300 wine cscript //nologo "$(winpath "$combined")" 2>&1 | tr -d '\r' >"$log"
-        bad=$(grep -c '^not ok ' "$log")
-        grep '^not ok ' "$log" >&2
-        if ! grep -qx 'done' "$log"; then
-            echo "$(basename "$t"): stopped before its end" >&2 && tail -5 "$log" >&2
-            bad=$((bad + 1))
-        fi
-        record "$(grep -c '^ok ' "$log")" "$bad" "$(basename "$t") (cscript)"
-    done
-}
-
-# Shell-level tests: each is a function that returns 0 on success.
 export_classes() { wine reg export HKCR "$(winpath "$1")" /y >/dev/null 2>&1; }
-
 test_unregistration_removes_everything_registration_wrote() {
     local dll key platform=win64 before="$OUT/hkcr-before.reg" after="$OUT/hkcr-after.reg"
     dll=$(winpath "$WINBUILD/Kelmo.dll")
@@ -85,8 +57,7 @@ test_unregistration_removes_everything_registration_wrote() {
         wine reg query $key >/dev/null 2>&1 || { echo "not registered: $key" >&2; return 1; }
     done
     wine regsvr32 /s /u "$dll" && export_classes "$after" && wine regsvr32 /s "$dll" || return 1
-    cmp -s "$before" "$after" ||
-        { diff <(iconv -f UTF-16LE -t UTF-8 "$before") <(iconv -f UTF-16LE -t UTF-8 "$after") | head -20 >&2; return 1; }
+    diff <(iconv -f UTF-16LE -t UTF-8 "$before") <(iconv -f UTF-16LE -t UTF-8 "$after") | head -20 >&2
 }
 
 test_registration_failure_is_reported() { # a file that is no Kelmo.dll
@@ -114,17 +85,22 @@ source "$ROOT/tests/install.sh"  # the installer, in a prefix of its own
 source "$ROOT/tests/examples.sh" # the examples, run as a user runs them
 
 echo "Running Kelmo's tests"
-"$BUILD/native/kelmo_unit" >"$OUT/unit.log" 2>&1
-count_gtest "native unit tests" $? "$OUT/unit.log"
-run_fuzzers
-for t in $(declare -F | awk '{print $3}' | grep '^test_'); do
-    if "$t" >"$OUT/$t.log" 2>&1; then record 1 0 "${t#test_}"; else cat "$OUT/$t.log" >&2 && record 0 1 "${t#test_}"; fi
+run_gtest "native unit tests" "$OUT/unit.log" "$BUILD/native/kelmo_unit"
+# Each fuzzer grows its own corpus; tests/unit/seeds/<fuzzer>/ holds the inputs of past findings.
+for f in "$BUILD"/native/fuzz_*; do
+    [ -x "$f" ] || continue
+    name=$(basename "$f") && corpora=("$OUT/$name-corpus")
+    [ -d "$ROOT/tests/unit/seeds/$name" ] && corpora+=("$ROOT/tests/unit/seeds/$name")
+    mkdir -p "${corpora[0]}" && check "$name (${FUZZ_SECONDS}s)" "$OUT/$name.log" "$f" -max_total_time="$FUZZ_SECONDS" \
+        -rss_limit_mb=1024 -timeout=5 "${corpora[@]}"
 done
-(cd "$WINBUILD" && timeout 600 wine kelmo_wine_tests.exe) >"$OUT/wine.log" 2>&1
-status=$?
+for t in $(declare -F | awk '{print $3}' | grep '^test_'); do check "${t#test_}" "$OUT/$t.log" "$t"; done
+run_gtest "C++ late-bound tests (Wine)" "$OUT/wine.log" env -C "$WINBUILD" timeout 600 wine kelmo_wine_tests.exe
 grep '^\[ figures' "$OUT/wine.log"
-count_gtest "C++ late-bound tests (Wine)" $status "$OUT/wine.log"
-run_script_tests
+for t in "$ROOT"/tests/wine/*_test.js "$ROOT"/tests/wine/*_test.vbs; do
+    run_counted "$(basename "$t") (cscript)" "$OUT/scripts/$(basename "$t").log" '^ok ' '^not ok ' '^done$' \
+        script_test "$t" "$OUT/scripts/$(basename "$t")"
+done
 [ ${#failures[@]} -gt 0 ] && echo "failed groups: ${failures[*]}"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -1,52 +1,43 @@
-// The dialog pilot: finds and waits for windows, reads their texts, presses buttons, types into
-// edits, drops files, answers Browse-For-Folder dialogs and injects keys. Header-only, so that a
-// test can drive a box its own main thread opened (from a BackgroundPilot while the main thread
-// sits in the modal loop).
+// The dialog pilot: waits for windows, reads their texts, presses buttons, types into edits,
+// drops files, answers folder dialogs and injects keys, also from a BackgroundPilot thread.
 #pragma once
 
-#include <windows.h>
+#include "toolio.h"
 
 #include <shlobj.h>
 
 #include <algorithm>
 #include <functional>
 #include <stdexcept>
-#include <string>
-#include <string_view>
 #include <utility>
-#include <vector>
 
 #include "platform/win32/extendedkeys.h"
-#include "platform/win32/owned.h"
 
 namespace kelmo::testtools {
 
-// How long a message to another window may take before we treat that window as hung.
-constexpr UINT MessageTimeoutMs = 5000;
+// Sends `message` and waits for the answer at most 5 s; false when the window seems hung.
+inline bool sendTimed(HWND window, UINT message, WPARAM w, LPARAM l, DWORD_PTR* result) {
+    return SendMessageTimeoutW(window, message, w, l, SMTO_ABORTIFHUNG, 5000, result);
+}
 
 // Text of a window without sending it a message: safe while its thread is busy.
 inline std::wstring captionOf(HWND window) {
-    wchar_t buffer[512];
-    return std::wstring(buffer, std::max(InternalGetWindowText(window, buffer, 512), 0));
+    wchar_t text[512];
+    return std::wstring(text, std::max(InternalGetWindowText(window, text, 512), 0));
 }
 inline std::wstring classNameOf(HWND window) {
-    wchar_t buffer[256];
-    return std::wstring(buffer, std::max(GetClassNameW(window, buffer, 256), 0));
+    wchar_t name[256];
+    return std::wstring(name, std::max(GetClassNameW(window, name, 256), 0));
 }
 
 // The text of any window, also a control of another process (WM_GETTEXT is marshalled).
 inline std::wstring windowText(HWND window) {
     DWORD_PTR length = 0, copied = 0;
-    std::wstring text;
-    const auto send = [&](UINT message, WPARAM w, LPARAM l, DWORD_PTR* result) {
-        return SendMessageTimeoutW(window, message, w, l, SMTO_ABORTIFHUNG, MessageTimeoutMs,
-                                   result);
-    };
-    if (!send(WM_GETTEXTLENGTH, 0, 0, &length)) return captionOf(window);
-    text.resize(length + 1);
-    if (!send(WM_GETTEXT, text.size(), LPARAM(text.data()), &copied)) return captionOf(window);
-    text.resize(std::min<size_t>(copied, length));
-    return text;
+    if (!sendTimed(window, WM_GETTEXTLENGTH, 0, 0, &length)) return captionOf(window);
+    std::wstring text(length + 1, L'\0');
+    if (!sendTimed(window, WM_GETTEXT, text.size(), LPARAM(text.data()), &copied))
+        return captionOf(window);
+    return text.substr(0, std::min<size_t>(copied, length));
 }
 
 inline BOOL CALLBACK collectWindow(HWND window, LPARAM handles) {
@@ -92,104 +83,86 @@ inline bool waitGone(HWND window, DWORD timeoutMs) {
 
 // The message of a message box (#32770 with the text in Static 0xFFFF).
 inline std::wstring messageBoxText(HWND box) {
-    HWND text = GetDlgItem(box, 0xFFFF);
-    return text ? windowText(text) : std::wstring();
+    return GetDlgItem(box, 0xFFFF) ? windowText(GetDlgItem(box, 0xFFFF)) : L"";
 }
 
-// Presses button `id` of `dialog` without waiting for what the press starts. A push button
-// gets the WM_COMMAND a click makes, which works whether or not the dialog is active (Windows
-// may drop a BM_CLICK to an inactive dialog); check boxes and radio buttons get BM_CLICK so
-// their state changes. False when there is no such enabled button.
+// Presses button `id` of `dialog` without waiting: a push button by the WM_COMMAND of a click
+// (Windows may drop a BM_CLICK to an inactive dialog), others by BM_CLICK; false if disabled.
 inline bool clickButton(HWND dialog, int id) {
     HWND button = GetDlgItem(dialog, id);
     if (!button || !IsWindowEnabled(button)) return false;
     const LONG type = GetWindowLongW(button, GWL_STYLE) & BS_TYPEMASK;
     if (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON)
         return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(button));
-    return PostMessageW(button, BM_CLICK, 0, 0) != FALSE;
+    return PostMessageW(button, BM_CLICK, 0, 0);
 }
 
 // Replaces the text of control `id` (an edit) of `dialog`.
 inline bool setControlText(HWND dialog, int id, const std::wstring& text) {
+    DWORD_PTR done = 0;
     HWND control = GetDlgItem(dialog, id);
-    DWORD_PTR result = 0;
-    return control &&
-           SendMessageTimeoutW(control, WM_SETTEXT, 0, LPARAM(text.c_str()), SMTO_ABORTIFHUNG,
-                               MessageTimeoutMs, &result) &&
-           result;
+    return control && sendTimed(control, WM_SETTEXT, 0, LPARAM(text.c_str()), &done) && done;
 }
 
-// Injects a press of `vk` held for `holdMs` into the system input stream (whatever window has
-// the focus gets it): a held press is what a polled GetAsyncKeyState sees. False when refused.
+// Injects a press of `vk` held for `holdMs` (what a polled GetAsyncKeyState sees) to the focus.
 inline bool pressKey(WORD vk, DWORD holdMs) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
     input.ki.wVk = vk;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = kelmo::win32::isExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0;
-    const bool pressed = SendInput(1, &input, sizeof(INPUT)) == 1;
+    input.ki.wScan = WORD(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = win32::isExtendedKey(vk) ? KEYEVENTF_EXTENDEDKEY : 0;
+    const bool pressed = SendInput(1, &input, sizeof input) == 1;
     Sleep(holdMs);
     input.ki.dwFlags |= KEYEVENTF_KEYUP;
-    return SendInput(1, &input, sizeof(INPUT)) == 1 && pressed;
+    return SendInput(1, &input, sizeof input) == 1 && pressed;
+}
+
+// Sends `message` with a copy of `bytes` in the window's process as wParam or lParam (the other
+// TRUE); the copy is freed unless the window did not answer in time and may still read it.
+inline bool sendWithMemory(HWND window, UINT message, std::string_view bytes, bool inWParam) {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    const win32::Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id));
+    void* at = process ? VirtualAllocEx(process.get(), nullptr, bytes.size(),
+                                        MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
+                       : nullptr;
+    DWORD_PTR result = 0;
+    const bool written = at && WriteProcessMemory(process.get(), at, bytes.data(), bytes.size(), 0);
+    const bool sent = written && sendTimed(window, message, inWParam ? UINT_PTR(at) : TRUE,
+                                           inWParam ? 0 : LPARAM(at), &result);
+    if (at && (sent || !written)) VirtualFreeEx(process.get(), at, 0, MEM_RELEASE);
+    return sent;
 }
 
 template <typename T> std::string_view bytesOf(const T* data, std::size_t count) {
     return {reinterpret_cast<const char*>(data), count * sizeof(T)};
 }
 
-// Sends `message` to `window` with a copy of `bytes` in the window's process (also when that
-// is this process) as its wParam or its lParam (the other TRUE). The copy is freed unless the
-// window did not answer in time and may still read it.
-inline bool sendWithMemory(HWND window, UINT message, std::string_view bytes, bool inWParam) {
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    const kelmo::win32::Handle process(
-        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, processId));
-    void* at = process ? VirtualAllocEx(process.get(), nullptr, bytes.size(),
-                                        MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
-                       : nullptr;
-    DWORD_PTR result = 0;
-    const bool written =
-        at && WriteProcessMemory(process.get(), at, bytes.data(), bytes.size(), nullptr);
-    const bool sent =
-        written &&
-        SendMessageTimeoutW(window, message, inWParam ? UINT_PTR(at) : TRUE,
-                            inWParam ? 0 : LPARAM(at), SMTO_ABORTIFHUNG, MessageTimeoutMs, &result);
-    if (at && (sent || !written)) VirtualFreeEx(process.get(), at, 0, MEM_RELEASE);
-    return sent;
-}
-
-// Drops `paths` on `window` at `point` (its client coordinates) as the shell does: a DROPFILES
-// list in the window's process, sent with WM_DROPFILES (freed once the window handled it).
+// Drops `paths` on `window` at `point` (client coordinates) as the shell does (WM_DROPFILES).
 inline bool dropFiles(HWND window, POINT point, const std::vector<std::wstring>& paths) {
     DROPFILES header{sizeof header, point, FALSE, TRUE};
     std::string list(bytesOf(&header, 1));
     for (const std::wstring& path : paths)
         list += bytesOf(path.c_str(), path.size() + 1);
-    list += bytesOf(L"", 1);
-    return sendWithMemory(window, WM_DROPFILES, list, true);
+    return sendWithMemory(window, WM_DROPFILES, list.append(bytesOf(L"", 1)), true);
 }
 
-// Selects `path` in a Browse-For-Folder dialog (BFFM_SETSELECTIONW). Wine ignores the first
-// selection of a folder whose parent changed since it was last read, and takes it on the
-// second try: hence the selection is sent twice.
+// Selects `path` in a Browse-For-Folder dialog; twice, as Wine ignores the first selection of
+// a folder whose parent changed since it was last read.
 inline bool selectFolder(HWND dialog, const std::wstring& path) {
     const auto bytes = bytesOf(path.c_str(), path.size() + 1);
     return sendWithMemory(dialog, BFFM_SETSELECTIONW, bytes, false) &&
            sendWithMemory(dialog, BFFM_SETSELECTIONW, bytes, false);
 }
 
-// Runs `work` on a Win32 thread and joins it on destruction. While joining, messages sent to
-// this thread's windows are still handled, so the work may talk to them without a deadlock.
-// An exception escaping `work` is kept as failure().
+// Runs `work` on a thread, joined on destruction while this thread's windows still handle sent
+// messages (no deadlock); an exception escaping `work` is kept as failure().
 class BackgroundPilot {
 public:
     explicit BackgroundPilot(std::function<void()> work)
         : work_(std::move(work)), thread_(CreateThread(nullptr, 0, run, this, 0, nullptr)) {
         if (!thread_) throw std::runtime_error("CreateThread failed");
     }
-    BackgroundPilot(const BackgroundPilot&) = delete;
-    BackgroundPilot& operator=(const BackgroundPilot&) = delete;
     ~BackgroundPilot() { join(); }
 
     void join() {
@@ -208,15 +181,13 @@ private:
             pilot->work_();
         } catch (const std::exception& e) {
             pilot->failure_ = e.what();
-        } catch (...) {
-            pilot->failure_ = "unknown exception";
         }
         return 0;
     }
 
     std::function<void()> work_;
     std::string failure_;
-    kelmo::win32::Handle thread_;
+    win32::Handle thread_;
 };
 
 } // namespace kelmo::testtools

@@ -1,6 +1,5 @@
-// The one fixture of the Wine-side tests: an apartment per test, fast pacing for objects whose
-// timing the test does not measure, a temporary folder and a started process that go with the
-// test (owned through the project's own template), and the error info a failure left.
+// The fixture of the Wine-side tests: an apartment per test, fast pacing, a temporary folder and
+// a started process that go with the test, and the error info a failure left.
 #pragma once
 
 #include "latebound.h"
@@ -9,9 +8,6 @@
 #include "platform/win32/owned.h"
 
 #include <gtest/gtest.h>
-
-#include <string>
-#include <string_view>
 
 namespace kelmo::test {
 
@@ -28,9 +24,8 @@ private:
     bool initialised_;
 };
 
-// One 1 ms sample between actions and after typing, and every sample idle (Speed 101): a loaded
-// machine cannot hold a test that does not measure the pacing. FastPacingJs does the same for
-// an object `k` of a script the test writes.
+// One 1 ms sample between actions and after typing, each idle (Speed 101): a loaded machine
+// cannot hold a test that does not measure pacing. FastPacingJs: the same for a script's `k`.
 inline void fastPacing(const LateBound& k) {
     k.put(L"Atom", Arg(1));
     k.put(L"Mol1", Arg(1));
@@ -45,12 +40,12 @@ inline void removeTree(const std::wstring& path) {
     const win32::Search search(FindFirstFileW((path + L"\\*").c_str(), &found));
     for (bool more = bool(search); more; more = FindNextFileW(search.get(), &found)) {
         const std::wstring name = found.cFileName, inner = path + L"\\" + name;
+        const DWORD kind = found.dwFileAttributes;
         if (name == L"." || name == L"..") continue;
         SetFileAttributesW(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
-        const DWORD kind = found.dwFileAttributes;
         if (!(kind & FILE_ATTRIBUTE_DIRECTORY))
             DeleteFileW(inner.c_str());
-        else if (kind & FILE_ATTRIBUTE_REPARSE_POINT)
+        else if (kind & FILE_ATTRIBUTE_REPARSE_POINT) // a link: removed, not followed
             RemoveDirectoryW(inner.c_str());
         else
             removeTree(inner);
@@ -58,8 +53,7 @@ inline void removeTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
-// A new folder of its own under %TEMP% ("kelmo-<tag>-<process>-<n>"), deleted with everything
-// in it when the object goes.
+// A new folder under %TEMP% ("kelmo-<tag>-<process>-<n>"), deleted with its content at the end.
 class TempFolder {
 public:
     explicit TempFolder(const std::wstring& tag = L"test") {
@@ -72,8 +66,6 @@ public:
                 GetLastError() != ERROR_ALREADY_EXISTS)
                 path_ = stem + std::to_wstring(n);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
     ~TempFolder() { removeTree(path_); }
 
     const std::wstring& path() const { return path_; } // without a final backslash
@@ -106,7 +98,6 @@ public:
         if (process_) TerminateProcess(process_.get(), 1);
     }
     bool started() const { return bool(process_); }
-    // True when the process has ended within `timeoutMs`.
     bool endsWithin(DWORD timeoutMs) const {
         return WaitForSingleObject(process_.get(), timeoutMs) == WAIT_OBJECT_0;
     }
@@ -122,23 +113,18 @@ inline std::wstring cscript(const std::wstring& script, const std::wstring& argu
 }
 
 struct TakenErrorInfo {
-    std::wstring source;
-    std::wstring description;
+    std::wstring source, description;
     GUID interfaceId{};
 };
 
 // The calling thread's error info, taken (it is cleared by taking it).
 inline TakenErrorInfo takeErrorInfo() {
-    TakenErrorInfo taken;
     win32::ComPtr<IErrorInfo> info;
-    if (GetErrorInfo(0, info.put()) != S_OK || !info) return taken;
     win32::Bstr source, description;
-    info->GetSource(source.put());
-    info->GetDescription(description.put());
-    info->GetGUID(&taken.interfaceId);
-    taken.source = win32::textOf(source.get());
-    taken.description = win32::textOf(description.get());
-    return taken;
+    GUID id{};
+    if (GetErrorInfo(0, info.put()) == S_OK && info)
+        info->GetSource(source.put()), info->GetDescription(description.put()), info->GetGUID(&id);
+    return {win32::textOf(source.get()), win32::textOf(description.get()), id};
 }
 
 } // namespace kelmo::test

@@ -1,7 +1,5 @@
-// The window base for real: an exception thrown by a message handler ends the dialog or the
-// modal run and reaches whoever started it, once; modal runs give back their result and hand
-// the owner back enabled; an object takes its window with it. The dialog comes from a template
-// without a font (the other dialogs of the project have one).
+// The window base for real: runs end with their result, the owner enabled again; a handler's
+// exception ends the run and comes out of it once; and creation can fail.
 #include "base/error.h"
 #include "platform/win32/dialogtemplate.h"
 #include "platform/win32/window.h"
@@ -9,114 +7,72 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <type_traits>
 
 using namespace kelmo::win32;
 
 namespace {
 
 constexpr UINT ThrowNow = WM_APP + 1, EndNow = WM_APP + 2;
-constexpr std::int32_t HandlerFailure = 4711;
 
-DialogTemplate smallDialog() {
-    DialogTemplate dialog({L"Kelmo_WindowTest", {0, 0, 120, 60}, WS_POPUP | WS_VISIBLE, 0, {}, {}});
-    dialog.add({ControlClass::named(L"Edit"), 7, L"odd", {5, 5, 100, 12}, WS_VISIBLE});
-    dialog.add({ControlClass::button(), IDOK, L"OK", {5, 25, 40, 14}, WS_VISIBLE});
-    return dialog;
-}
-
-// Posts itself `next` as soon as it is up; on EndNow ends with the edit's text read.
-class ScriptedDialog final : public Dialog {
+// A dialog or a window that posts itself `next` once it is up: ThrowNow throws, EndNow ends
+// the run (a dialog with the number in its edit, a window with 7); WM_CREATE fails a creation.
+template <typename Base> class Scripted final : public Base {
 public:
-    explicit ScriptedDialog(UINT first) : next(first) {}
-    UINT next;
-    std::wstring editText;
+    UINT next = EndNow;
 
 private:
-    INT_PTR handleMessage(UINT message, WPARAM, LPARAM) override {
-        if (message == WM_INITDIALOG) PostMessageW(hwnd(), next, 0, 0);
-        if (message == ThrowNow) throw kelmo::KelmoError(HandlerFailure, L"handler failed");
-        if (message != EndNow) return message == WM_INITDIALOG;
-        wchar_t text[16] = {};
-        GetDlgItemTextW(hwnd(), 7, text, 16);
-        editText = text;
-        endDialog(42);
-        return TRUE;
+    static constexpr bool IsDialog = std::is_same_v<Base, Dialog>;
+    INT_PTR handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (message == (IsDialog ? WM_INITDIALOG : WM_SHOWWINDOW) && (IsDialog || wParam))
+            PostMessageW(this->hwnd(), next, 0, 0);
+        if (message == ThrowNow || (message == WM_CREATE && next == WM_CREATE))
+            throw kelmo::KelmoError(4711, L"handler failed");
+        if constexpr (IsDialog) {
+            if (message == EndNow) this->endDialog(GetDlgItemInt(this->hwnd(), 7, nullptr, FALSE));
+            return message == WM_INITDIALOG || message == EndNow;
+        } else {
+            if (message == EndNow) ShowWindow(this->hwnd(), SW_HIDE), this->endModal(7);
+            return Base::handleMessage(message, wParam, lParam);
+        }
     }
 };
 
-class ScriptedWindow final : public Window {
-public:
-    bool throwOnCreate = false;
-    UINT next = 0;
-
-private:
-    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override {
-        if (message == WM_CREATE && throwOnCreate) throw kelmo::KelmoError(HandlerFailure, L"");
-        if (message == WM_SHOWWINDOW && wParam) PostMessageW(hwnd(), next, 0, 0);
-        if (message == ThrowNow) throw kelmo::KelmoError(HandlerFailure, L"handler failed");
-        if (message == EndNow) ShowWindow(hwnd(), SW_HIDE), endModal(7);
-        return Window::handleMessage(message, wParam, lParam);
-    }
-};
-
-std::int32_t numberThrownBy(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const kelmo::KelmoError& e) {
-        return e.number();
-    }
-    return 0;
+std::int32_t numberThrownBy(const std::function<void()>& run) try {
+    return run(), 0;
+} catch (const kelmo::KelmoError& e) {
+    return e.number();
 }
 
-const RECT Bounds{10, 10, 210, 110};
-
-TEST(DialogBase, RunsModalOrModelessUntilItEndsOrAHandlerThrows) {
-    ScriptedDialog dialog(EndNow);
-    EXPECT_EQ(dialog.runModal(smallDialog()), 42);
-    EXPECT_EQ(dialog.editText, L"odd") << "a control named by its class";
+TEST(WindowBase, RunsEndWithTheirResultOrTheHandlersExceptionOnce) {
+    DialogTemplate small({L"Kelmo_WindowTest", {0, 0, 120, 60}, WS_POPUP | WS_VISIBLE, 0, {}, {}});
+    small.add({ControlClass::named(L"Edit"), 7, L"42", {5, 5, 100, 12}, WS_VISIBLE}); // no font
+    Scripted<Dialog> dialog;
+    EXPECT_EQ(dialog.runModal(small), 42);
     dialog.next = ThrowNow;
-    EXPECT_EQ(numberThrownBy([&] { dialog.runModal(smallDialog()); }), HandlerFailure);
+    EXPECT_EQ(numberThrownBy([&] { dialog.runModal(small); }), 4711);
     EXPECT_EQ(dialog.hwnd(), nullptr) << "the dialog ended";
-    dialog.next = EndNow;
-    EXPECT_EQ(dialog.runModal(smallDialog()), 42) << "the failure was handed over once";
-
-    HWND modeless = nullptr;
-    {
-        ScriptedDialog kept(WM_NULL);
-        kept.createModeless(smallDialog());
-        modeless = kept.hwnd();
-        ASSERT_TRUE(IsWindow(modeless));
-    }
-    EXPECT_FALSE(IsWindow(modeless)) << "gone with its object";
-    ScriptedDialog failing(ThrowNow);
-    failing.createModeless(smallDialog());
-    MSG message;
-    while (failing.hwnd() && GetMessageW(&message, nullptr, 0, 0) > 0)
+    dialog.createModeless(small);
+    for (MSG message; dialog.hwnd() && GetMessageW(&message, nullptr, 0, 0) > 0;)
         DispatchMessageW(&message);
-    EXPECT_EQ(numberThrownBy([&] { failing.rethrowFailure(); }), HandlerFailure);
-    EXPECT_EQ(numberThrownBy([&] { failing.rethrowFailure(); }), 0) << "handed over once";
-}
+    EXPECT_EQ(numberThrownBy([&] { dialog.rethrowFailure(); }), 4711);
+    EXPECT_EQ(numberThrownBy([&] { dialog.rethrowFailure(); }), 0) << "handed over once";
 
-TEST(WindowBase, ModalRunEndsWithTheResultOrTheHandlersExceptionAndCreationCanFail) {
     HWND owner = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 9, 9, 0, 0, 0, 0);
-    ScriptedWindow window;
-    window.throwOnCreate = true;
-    const WindowClass windowClass{L"KelmoWindowTest"};
-    EXPECT_EQ(numberThrownBy([&] {
-                  window.create(windowClass, L"Kelmo_WindowTest", WS_OVERLAPPEDWINDOW, 0, Bounds);
-              }),
-              HandlerFailure);
+    Scripted<Window> window;
+    const auto create = [&] {
+        window.create({L"KelmoWindowTest"}, L"", WS_OVERLAPPEDWINDOW, 0, {9, 9, 99, 99}, owner);
+    };
+    window.next = WM_CREATE;
+    EXPECT_EQ(numberThrownBy(create), 4711);
     EXPECT_EQ(window.hwnd(), nullptr);
-    window.throwOnCreate = false;
     window.next = EndNow;
-    window.create(windowClass, L"Kelmo_WindowTest", WS_OVERLAPPEDWINDOW, 0, Bounds, owner);
+    create();
     EXPECT_EQ(window.runModal(), 7);
-    EXPECT_TRUE(IsWindow(window.hwnd())) << "ending the run keeps the window";
-    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_TRUE(IsWindow(window.hwnd()) && IsWindowEnabled(owner)) << "ending keeps the window";
     window.next = ThrowNow;
-    EXPECT_EQ(numberThrownBy([&] { window.runModal(); }), HandlerFailure);
-    EXPECT_EQ(window.hwnd(), nullptr) << "the failed window is gone";
-    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(numberThrownBy([&] { window.runModal(); }), 4711);
+    EXPECT_TRUE(!window.hwnd() && IsWindowEnabled(owner)) << "the failed window is gone";
     DestroyWindow(owner);
 }
 
