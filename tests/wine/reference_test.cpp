@@ -82,18 +82,13 @@ std::map<std::string, std::string> headingsFromTypeLibrary(IDispatch* object) {
     return methods;
 }
 
-// A file of the checkout (the tests run from build/<tree>/).
-std::ifstream checkoutFile(const std::wstring& relative) {
-    return std::ifstream(
-        std::filesystem::path(kelmo::test::programFolder() + L"..\\..\\" + relative));
-}
-
 using Reference = kelmo::test::ComTest;
 
 TEST_F(Reference, HasAHeadingForEveryEntryOfTheTypeLibraryAndNoHeadingMore) {
     const auto expected = headingsFromTypeLibrary(kelmo::test::LateBound().get());
     ASSERT_EQ(43u, expected.size()); // the 53 entries: a property's get and put share a heading
-    std::ifstream file = checkoutFile(L"docs\\reference.md");
+    std::ifstream file(std::filesystem::path( // the tests run from build/<tree>/
+        kelmo::test::programFolder() + L"..\\..\\docs\\reference.md"));
     ASSERT_TRUE(file) << "docs/reference.md not found";
     std::map<std::string, std::string> documented;
     std::smatch match;
