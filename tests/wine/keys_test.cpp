@@ -1,13 +1,11 @@
 // Send for real: key scripts arriving in the key recorder's window with the scan codes and
 // extended flags the injector gives them, chords and Print Screen as raw events, the count's
 // conversion, and a script typed at the desktop.
-#include "fixture.h"
 #include "recorder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
 namespace {
 
