@@ -1,9 +1,7 @@
-// Assertions for the JScript tests run by cscript. Each check prints "ok <name>" or "not ok <name>:
+// Assertions for the JScript tests run by cscript: each check prints "ok <name>" or "not ok <name>:
 // <why>"; the harness also requires the final "done", since cscript prints nothing for an
 // unhandled error and a script that stops early must fail.
-function check(name, condition, detail) {
-    WScript.Echo((condition ? "ok " : "not ok ") + name + (condition ? "" : ": " + detail));
-}
+function check(name, good, why) { WScript.Echo(good ? "ok " + name : "not ok " + name + ": " + why); }
 function eq(name, want, got) { check(name, want === got, "want <" + want + "> got <" + got + ">"); }
 function test(name, body) {
     try { body(); } catch (e) { check(name, false, "error " + e.number + " " + e.description); }
@@ -12,5 +10,3 @@ function test(name, body) {
 function raises(name, number, body) {
     try { body(); check(name, false, "no error raised"); } catch (e) { eq(name, number - 2146828288, e.number); }
 }
-function newKelmo() { var k = new ActiveXObject("Kelmo.CKelmo"); k.Atom = 1; k.Mol1 = 1; return k; }
-function done() { WScript.Echo("done"); }

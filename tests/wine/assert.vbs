@@ -12,11 +12,3 @@ Sub Raised(name, number)
     Check name, Err.Number = number, "error " & Err.Number & " (" & Err.Description & ")"
     Err.Clear
 End Sub
-Function NewKelmo()
-    Set NewKelmo = CreateObject("Kelmo.CKelmo")
-    NewKelmo.Atom = 1
-    NewKelmo.Mol1 = 1
-End Function
-Sub Done()
-    WScript.Echo "done"
-End Sub

@@ -2,8 +2,7 @@
 // makes them: names through GetIDsOfNames, arguments as VARIANTs, errors as EXCEPINFO.
 #pragma once
 
-#include <windows.h>
-#include <oleauto.h>
+#include "platform/win32/owned.h"
 
 #include <string>
 #include <utility>
@@ -11,81 +10,67 @@
 
 namespace kelmo::test {
 
-// A VARIANT that clears itself.
-struct Value : VARIANT {
-    Value() : VARIANT{} {}
-    Value(const Value& o) : VARIANT{} { VariantCopy(this, const_cast<Value*>(&o)); }
-    Value(Value&& o) noexcept : VARIANT(std::exchange(static_cast<VARIANT&>(o), VARIANT{})) {}
-    Value& operator=(const Value& o) {
-        VariantCopy(this, const_cast<Value*>(&o)); // clears this first
-        return *this;
-    }
-    ~Value() { VariantClear(this); }
-    // The value as a script would convert it (nothing when it does not convert).
-    Value as(VARTYPE type) const {
-        Value converted;
-        VariantChangeType(&converted, const_cast<Value*>(this), VARIANT_ALPHABOOL, type);
-        return converted;
-    }
-};
-
-struct CallResult {
-    HRESULT hr = S_OK;
-    Value value;
-    SCODE scode = 0; // with the description, when hr is DISP_E_EXCEPTION
-    std::wstring description;
-    long asLong() const { return value.as(VT_I4).lVal; }
-    std::wstring asString() const {
-        const Value text = value.as(VT_BSTR);
-        return text.vt == VT_BSTR ? std::wstring(text.bstrVal, SysStringLen(text.bstrVal)) : L"";
-    }
-};
-
-// An argument as scripts pass it: a value, Null, Empty, an array, or "omitted".
-struct Arg : Value {
-    Arg(long v) : Arg(Type{VT_I4}) { lVal = v; }
+// A VARIANT that clears itself; as an argument a value, Null, Empty, an array or "omitted".
+struct Arg : VARIANT {
+    Arg() : VARIANT{} {}
+    Arg(long v) : Arg(VT_I4, 0) { lVal = v; }
     Arg(int v) : Arg(static_cast<long>(v)) {}
-    Arg(double v) : Arg(Type{VT_R8}) { dblVal = v; }
-    Arg(const wchar_t* s) : Arg(Type{VT_BSTR}) { bstrVal = SysAllocString(s); }
-    Arg(IDispatch* object) : Arg(Type{VT_DISPATCH}) {
+    Arg(double v) : Arg(VT_R8, 0) { dblVal = v; }
+    Arg(const wchar_t* s) : Arg(VT_BSTR, 0) { bstrVal = SysAllocString(s); }
+    Arg(IDispatch* object) : Arg(VT_DISPATCH, 0) {
         if ((pdispVal = object)) object->AddRef();
     }
-    static Arg omitted() { return Arg(Type{VT_ERROR, DISP_E_PARAMNOTFOUND}); }
-    static Arg null() { return Arg(Type{VT_NULL}); }
-    static Arg empty() { return Arg(Type{VT_EMPTY}); }
+    Arg(const Arg& o) : VARIANT{} { VariantCopy(this, const_cast<Arg*>(&o)); }
+    Arg& operator=(const Arg& o) {
+        VariantCopy(this, const_cast<Arg*>(&o)); // clears this first
+        return *this;
+    }
+    ~Arg() { VariantClear(this); }
+    static Arg omitted() { return Arg(VT_ERROR, DISP_E_PARAMNOTFOUND); }
+    static Arg null() { return Arg(VT_NULL, 0); }
+    static Arg empty() { return Arg(VT_EMPTY, 0); }
     static Arg array() { // one element, as Array("x") makes it
-        Arg a(Type{VT_ARRAY | VT_VARIANT});
+        Arg a(VT_ARRAY | VT_VARIANT, 0);
         a.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
         return a;
     }
 
 private:
-    struct Type {
-        VARTYPE vt;
-        SCODE scode = 0;
-    };
-    explicit Arg(Type type) { vt = type.vt, scode = type.scode; }
+    Arg(VARTYPE type, SCODE code) : VARIANT{} { vt = type, scode = code; }
+};
+
+struct CallResult {
+    HRESULT hr = S_OK;
+    Arg value;
+    SCODE scode = 0; // with the description, when hr is DISP_E_EXCEPTION
+    std::wstring description;
+    Arg as(VARTYPE type) const { // as a script would convert it (Empty when it does not)
+        Arg converted;
+        VariantChangeType(&converted, const_cast<Arg*>(&value), VARIANT_ALPHABOOL, type);
+        return converted;
+    }
+    long asLong() const { return as(VT_I4).lVal; }
+    std::wstring asString() const {
+        const Arg text = as(VT_BSTR);
+        return text.vt == VT_BSTR ? std::wstring(text.bstrVal, SysStringLen(text.bstrVal)) : L"";
+    }
 };
 
 class LateBound {
 public:
     explicit LateBound(const wchar_t* progId = L"Kelmo.CKelmo") {
         CLSID clsid;
-        if (SUCCEEDED(created_ = CLSIDFromProgID(progId, &clsid)))
-            created_ = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                        reinterpret_cast<void**>(&object_));
+        if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
+            CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                             object_.putVoid());
     }
-    LateBound(const LateBound&) = delete;
-    ~LateBound() {
-        if (object_) object_->Release();
-    }
-    IDispatch* get() const { return object_; }
-    HRESULT created() const { return created_; }
+    IDispatch* get() const { return object_.get(); } // null when it was not created
 
     DISPID id(const wchar_t* name) const {
         DISPID result = DISPID_UNKNOWN;
-        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-        if (object_) object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &result);
+        if (object_)
+            object_->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, LOCALE_USER_DEFAULT,
+                                   &result);
         return result;
     }
     CallResult invoke(DISPID id, WORD flags, std::vector<Arg> args) const {
@@ -111,13 +96,9 @@ public:
     CallResult put(const wchar_t* name, const Arg& value) const {
         return invoke(id(name), DISPATCH_PROPERTYPUT, {value});
     }
-    CallResult putRef(const wchar_t* name, const Arg& object) const { // Set name = object
-        return invoke(id(name), DISPATCH_PROPERTYPUTREF, {object});
-    }
 
 private:
-    IDispatch* object_ = nullptr;
-    HRESULT created_ = E_FAIL;
+    win32::ComPtr<IDispatch> object_;
 };
 
 } // namespace kelmo::test

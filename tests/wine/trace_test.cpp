@@ -1,5 +1,5 @@
 // The call trace for real: KELMO_TRACE, or else HKCU\Software\Kelmo\Trace, names the file an
-// object made afterwards appends each call to, one UTF-8 line a call; without either, nothing.
+// object made afterwards appends each call to, one UTF-8 line a call.
 #include "fixture.h"
 
 #include <gtest/gtest.h>
@@ -9,37 +9,24 @@
 
 namespace {
 
-using kelmo::test::Arg;
-using kelmo::test::LateBound;
+using namespace kelmo::test;
 
-class Trace : public kelmo::test::ComTest {
-protected:
-    void TearDown() override {
-        SetEnvironmentVariableW(L"KELMO_TRACE", nullptr);
-        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kelmo", L"Trace");
-    }
-    // The lines of the trace without their time stamps and durations.
-    std::vector<std::string> calls(const std::wstring& file) const {
-        std::istringstream text(kelmo::testtools::readFileBytes(file));
-        std::vector<std::string> lines;
-        const std::regex line(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  (.*)  \(\d+ ms\)\r$)");
-        for (std::string read; std::getline(text, read);) {
-            std::smatch match;
-            lines.push_back(std::regex_match(read, match, line) ? match[1].str() : "bad: " + read);
-        }
-        return lines;
-    }
-    kelmo::test::TempFolder folder{L"trace"};
-};
+// The lines of a trace without their time stamps and durations.
+std::vector<std::string> calls(const std::wstring& file) {
+    std::istringstream text(kelmo::testtools::readFileBytes(file));
+    std::vector<std::string> lines;
+    const std::regex line(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}  (.*)  \(\d+ ms\)\r$)");
+    std::smatch match;
+    for (std::string read; std::getline(text, read);)
+        lines.push_back(std::regex_match(read, match, line) ? match[1].str() : "bad: " + read);
+    return lines;
+}
+
+using Trace = ComTest;
 
 TEST_F(Trace, EachCallIsOneLineInTheFileTheSettingNames) {
-    const std::wstring file = folder / L"trace.txt";
-    {
-        const LateBound untraced;
-        untraced.put(L"Atom", Arg(5));
-    }
-    EXPECT_EQ(GetFileAttributesW(file.c_str()), INVALID_FILE_ATTRIBUTES);
-
+    const TempFolder folder(L"trace");
+    const std::wstring file = folder / L"trace.txt", other = folder / L"from-the-registry.txt";
     SetEnvironmentVariableW(L"KELMO_TRACE", file.c_str());
     {
         const LateBound k;
@@ -50,12 +37,11 @@ TEST_F(Trace, EachCallIsOneLineInTheFileTheSettingNames) {
         k.put(L"DefFld", Arg(std::wstring(100, L'x').c_str()));
     }
     SetEnvironmentVariableW(L"KELMO_TRACE", nullptr);
-    const std::wstring other = folder / L"from-the-registry.txt";
     ASSERT_EQ(ERROR_SUCCESS,
               RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kelmo", L"Trace", REG_SZ,
                               other.c_str(), DWORD((other.size() + 1) * sizeof(wchar_t))));
-    LateBound(L"Kelmo.CKelmo").call(L"ODOn");
-
+    LateBound().call(L"ODOn");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kelmo", L"Trace");
     EXPECT_EQ(calls(file),
               (std::vector<std::string>{
                   "Speed = 101",
