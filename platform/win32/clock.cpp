@@ -1,23 +1,17 @@
-// Time on Win32: precise sleeps that keep the thread's windows alive, message pumping, a
+// Time on Win32: sleeps that keep the thread's windows alive, message pumping, a
 // monotonic clock and random numbers.
 #include <windows.h>
 
 #include <mmsystem.h>
 
-#include <optional>
 #include <random>
 
-#include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
 #include "platform/win32/perfcounter.h"
 
 namespace kelmo::win32 {
 
 namespace {
-
-// CreateWaitableTimerExW flag (Windows 10 1803 and later) for a timer not bound to the 15.6 ms
-// system tick.
-constexpr DWORD HighResolutionTimerFlag = 0x00000002;
 
 // A 1 ms system timer resolution, held only while it lives.
 class FineTimerResolution {
@@ -43,44 +37,38 @@ bool pumpPendingMessages() {
     return false;
 }
 
-// The timer the sleeps wait on: a high-resolution one where the system has them.
-struct SleepTimer {
-    Handle handle;
-    bool highResolution;
-};
-
-SleepTimer createSleepTimer() {
-    if (HANDLE precise =
-            CreateWaitableTimerExW(nullptr, nullptr, HighResolutionTimerFlag, TIMER_ALL_ACCESS))
-        return {Handle(precise), true};
-    return {Handle(CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS)), false};
-}
-
 class Win32Clock final : public platform::Clock {
 public:
     Win32Clock() { seedRandomFromClock(); }
 
-    // Waits on a waitable timer set to the remaining time, waking for every message that
-    // arrives to process it, until the deadline has passed.
+    // Waits for the remaining time in whole milliseconds, rounded up, at a timer resolution of
+    // 1 ms, waking for every message that arrives to process it, until the deadline has passed.
+    // One system call per wait: a step of the pacing waits costs little more than its wake-up.
     void sleep(std::int32_t milliseconds) override {
         if (milliseconds <= 0) {
             pumpPendingMessages();
             return;
         }
+        const FineTimerResolution fineResolution;
         // Messages already queued wake the first wait at once (MWMO_INPUTAVAILABLE).
         bool quitSeen = false;
         const std::int64_t deadline = performanceCounter() + scale(milliseconds, frequency_, 1000);
-        std::optional<FineTimerResolution> fineResolution;
-        if (!timer_.highResolution) fineResolution.emplace();
         for (;;) {
-            std::int64_t remaining = deadline - performanceCounter();
+            const std::int64_t remaining = deadline - performanceCounter();
             if (remaining <= 0) return;
-            switch (waitAtMost(remaining, !quitSeen)) {
-            case WAIT_OBJECT_0 + 1:
+            const auto waitMs =
+                static_cast<DWORD>((scale(remaining, 1'000'000, frequency_) + 999) / 1000);
+            if (quitSeen) { // WM_QUIT stays queued for the thread's own loop: sleep through
+                Sleep(waitMs);
+                continue;
+            }
+            switch (
+                MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE)) {
+            case WAIT_OBJECT_0:
                 quitSeen = pumpPendingMessages();
                 break;
             case WAIT_FAILED:
-                Sleep(static_cast<DWORD>(scale(remaining, 1000, frequency_)));
+                Sleep(waitMs);
                 return;
             default:
                 break;
@@ -103,17 +91,6 @@ public:
     }
 
 private:
-    // One wait: WAIT_OBJECT_0 when the time is up, WAIT_OBJECT_0 + 1 when a message arrived.
-    DWORD waitAtMost(std::int64_t counterTicks, bool wakeForMessages) {
-        LARGE_INTEGER due{};
-        due.QuadPart = -scale(counterTicks, 10'000'000, frequency_); // relative, 100 ns units
-        HANDLE timer = timer_.handle.get();
-        if (!SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE)) return WAIT_FAILED;
-        if (!wakeForMessages) return WaitForSingleObject(timer, INFINITE);
-        return MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-
-    SleepTimer timer_ = createSleepTimer();
     std::int64_t frequency_ = performanceFrequency();
     std::mt19937 random_;
 };
