@@ -20,7 +20,7 @@ constexpr std::int32_t MarkChoiceMs = 4000;     // for the user to activate the 
 
 constexpr std::uint32_t LaunchErrorFlags = 0x10; // stop icon, OK
 constexpr std::int32_t LauncherWindowStyle = 2;  // minimised, with focus
-constexpr std::int32_t LaunchPollMs = 50;        // looks at a starting program this often
+constexpr std::int32_t LaunchPollMs = 10;        // looks at a starting program this often
 
 // Run's window styles that bring the program's window to the front.
 bool activates(std::int16_t style) {

@@ -55,7 +55,7 @@ TEST_F(AppMembers, ExecRegistersTheNewWindowAlsoWhenItComesUpAfterTheMachineSett
     fake.log.clear();
     EXPECT_EQ(k.Exec(L"notepad", 3), 2);
     const Steps slept = fake.log.args("sleep");
-    EXPECT_EQ(std::count(slept.begin(), slept.end(), "50"), 40); // 2 s of polls, not one more
+    EXPECT_EQ(std::count(slept.begin(), slept.end(), "10"), 200); // 2 s of polls, not one more
     EXPECT_EQ(fake.log.args("show"), Steps{"1911 3"}); // AppShow(3, 0): the new application
     EXPECT_EQ(k.AppCur(), 2);
     EXPECT_EQ(k.apps().previous(), 1);

@@ -72,13 +72,7 @@ TEST_F(Apps, TitleReadsTheCaptionInUnicodeUpTo127AnsiBytes) {
 // In a script of its own: the box ends the run, so the host process ends with it.
 TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) {
     const TempFolder folder(L"launch");
-    const Process host(
-        cscript(folder.write(L"run.js", L"var k = new ActiveXObject('Kelmo.CKelmo');\n" +
-                                            std::wstring(FastPacingJs) +
-                                            L"k.Run('kelmo-no-such-program.exe');\n"
-                                            L"new ActiveXObject('Scripting.FileSystemObject')"
-                                            L".CreateTextFile(WScript.Arguments(0)).Close();\n"),
-                L"\"" + folder / L"after" + L"\""));
+    const Process host(scriptEndingAt(folder, L"k.Run('kelmo-no-such-program.exe')"));
     ASSERT_TRUE(host.started());
     HWND box = pilot::waitForWindow(L"エラー発生 : -2147024894", 30000); // no such file
     ASSERT_NE(nullptr, box);

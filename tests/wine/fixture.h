@@ -112,6 +112,17 @@ inline std::wstring cscript(const std::wstring& script, const std::wstring& argu
     return L"cscript.exe //nologo \"" + script + L"\" " + arguments;
 }
 
+// A script host whose object, with fast pacing, makes `call` and then writes the file `after`
+// in `folder`: for a call that must end the run, the file's absence shows it did.
+inline std::wstring scriptEndingAt(const TempFolder& folder, const std::wstring& call) {
+    return cscript(
+        folder.write(L"ends.js", L"var k = new ActiveXObject('Kelmo.CKelmo');\n" +
+                                     std::wstring(FastPacingJs) + call +
+                                     L";\nnew ActiveXObject('Scripting.FileSystemObject')"
+                                     L".CreateTextFile(WScript.Arguments(0)).Close();\n"),
+        L"\"" + folder / L"after" + L"\"");
+}
+
 struct TakenErrorInfo {
     std::wstring source, description;
     GUID interfaceId{};
