@@ -15,20 +15,31 @@ export_kelmo_keys() { # export_kelmo_keys <file>
     : >"$1"
     for key in "${KELMO_KEYS[@]}"; do
         in_install_prefix wine reg export "$key" "$(winpath "$part")" /y >/dev/null 2>&1 || continue
-        iconv -f UTF-16LE -t UTF-8 "$part" | tr -d '\r' | grep -v '^\xef\xbb\xbfWindows\|^Windows Registry' |
+        iconv -f UTF-16LE -t UTF-8 "$part" | tr -d '\r' | grep -v 'Windows Registry Editor' |
             awk '/^\[.*\\0\\win32\]$/ {skip=1; next} /^\[/ {skip=0} !skip' >>"$1"
     done
 }
 
+# The prefix's wineserver is kept running for the whole test: each wine command would otherwise
+# race the previous one's server shutting down (a reg export then failed now and then).
 test_installer_installs_registers_as_the_dll_does_and_uninstalls_everything() {
+    in_install_prefix wineserver -k 2>/dev/null
+    rm -rf "$INSTALL_PREFIX"
+    in_install_prefix wine wineboot -i >/dev/null 2>&1
+    in_install_prefix wineserver -w
+    in_install_prefix wineserver -p
+    install_round_trip
+    local status=$?
+    in_install_prefix wineserver -k
+    return $status
+}
+
+install_round_trip() {
     local arch=x64 msi dll script="$OUT/install.js" installed="$OUT/installed.reg" registered="$OUT/registered.reg"
     [ "$WINBUILD" = "$BUILD/win" ] && arch=x86
     msi=$(winpath "$(ls "$ROOT"/dist/Kelmo-*-$arch.msi | head -1)")
     dll='C:\Program Files\Kelmo\x64\Kelmo.dll'
     [ $arch = x86 ] && dll='C:\Program Files\Kelmo\Kelmo.dll'
-    rm -rf "$INSTALL_PREFIX"
-    in_install_prefix wine wineboot -i >/dev/null 2>&1
-    in_install_prefix wineserver -w
     in_install_prefix wine msiexec /i "$msi" /qn || { echo "msiexec /i failed" >&2; return 1; }
     printf '%s\n' 'try { var k = new ActiveXObject("Kelmo.CKelmo"); k.Speed = 101;' \
         'WScript.Echo("created " + k.AppNum + " " + k.WinDrv); } catch (e) { WScript.Echo("refused " + (e.number >>> 0).toString(16)); }' >"$script"
@@ -48,5 +59,4 @@ test_installer_installs_registers_as_the_dll_does_and_uninstalls_everything() {
         ! find "$INSTALL_PREFIX/drive_c" -iname 'KelmoR*.lnk' | grep . >&2 || { echo "the folder or shortcut is left" >&2; return 1; }
     in_install_prefix wine cscript //nologo "$(winpath "$script")" | tr -d '\r' | grep -q '^refused ' ||
         { echo "the object was still created after uninstalling" >&2; return 1; }
-    in_install_prefix wineserver -k
 }
