@@ -79,7 +79,7 @@ void Pacer::accumulateIdle(std::int32_t requiredMs) {
     std::int32_t accumulated = 0;
     restartUsage(); // the first sample covers the first sleep
     // The steps pump no messages of their own: the clock's sleep handles each one as it
-    // arrives, and a pump costs a wait of its own (most of a step's processor time).
+    // arrives, and a pump of its own was a third of a step's processor time.
     do {
         sleepOneStep(deadline, step);
         if (readCpuUsage() < tuning_.Speed)
