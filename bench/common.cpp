@@ -4,6 +4,8 @@
 
 #include "toolio.h"
 
+#include "base/error.h"
+
 #include "platform/win32/implementations.h"
 #include "platform/win32/perfcounter.h"
 
@@ -115,8 +117,29 @@ std::wstring verdict(bool met) {
     return met ? L"PASS" : L"MISS";
 }
 
+std::wstring count(std::size_t n) {
+    return std::to_wstring(n);
+}
+
+std::wstring machineBusy(const MachineUsage& usage) {
+    return L"machine busy " + fixed(usage.percent(), 0) + L"%";
+}
+
+std::vector<double> differences(const std::vector<double>& a, const std::vector<double>& b,
+                                double minus) {
+    std::vector<double> result;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        result.push_back(a[i] - b[i] - minus);
+    return result;
+}
+
 void emit(const std::wstring& line) {
     testtools::printLine(line);
+}
+
+std::wstring requiredArgument(const Arguments& args, std::size_t index, const wchar_t* usage) {
+    if (index >= args.size()) throw KelmoError(errors::InvalidCall, usage);
+    return args[index];
 }
 
 long numberArgument(const Arguments& args, std::size_t index, long fallback) {

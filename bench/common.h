@@ -53,6 +53,12 @@ double maximum(const std::vector<double>& values);
 // A number with the given decimals, "12.3".
 std::wstring fixed(double value, int decimals);
 std::wstring verdict(bool met);
+std::wstring count(std::size_t n);
+// "machine busy 12%": the machine's busy share since `usage` was constructed.
+std::wstring machineBusy(const MachineUsage& usage);
+// a[i] - b[i] - minus, run by run, as far as both go.
+std::vector<double> differences(const std::vector<double>& a, const std::vector<double>& b,
+                                double minus = 0);
 // One line on stdout at once (the shell script reads the output as it comes).
 void emit(const std::wstring& line);
 
@@ -63,6 +69,8 @@ void record(const std::wstring& figure, const std::wstring& row, const std::wstr
             const std::vector<double>& values, int decimals, const std::wstring& goal,
             const std::wstring& verdict);
 
+// The argument at `index`; a KelmoError naming the command's `usage` when it is absent.
+std::wstring requiredArgument(const Arguments& args, std::size_t index, const wchar_t* usage);
 // The argument at `index` as a whole number, or `fallback` when it is absent.
 long numberArgument(const Arguments& args, std::size_t index, long fallback);
 bool hasFlag(const Arguments& args, const wchar_t* flag);

@@ -25,16 +25,8 @@ std::int64_t processCpu100ns() {
     return ticks(kernel) + ticks(user);
 }
 
-std::wstring count(std::size_t n) {
-    return std::to_wstring(n);
-}
-
 std::wstring range(const std::vector<double>& values, int decimals) {
     return fixed(minimum(values), decimals) + L".." + fixed(maximum(values), decimals);
-}
-
-std::wstring machineBusy(const MachineUsage& usage) {
-    return L"machine busy " + fixed(usage.percent(), 0) + L"%";
 }
 
 } // namespace
@@ -78,17 +70,15 @@ int launchWait(const Arguments& args) {
         finalOnly.push_back(timedMs([&] { kelmo.rest(1); }));
     });
     kelmo.setNumber(L"Repeat", repeat);
-    std::vector<double> differences;
-    for (std::size_t i = 0; i < full.size(); ++i)
-        differences.push_back(full[i] - finalOnly[i]);
-    const double typical = median(differences);
+    const std::vector<double> launchOnly = differences(full, finalOnly);
+    const double typical = median(launchOnly);
     const bool met = std::abs(typical - nominal) <= nominal * 0.03;
-    record(L"launch-wait", L"Rest(1) minus Rest(1) with Repeat=0", L"ms", differences, 0,
+    record(L"launch-wait", L"Rest(1) minus Rest(1) with Repeat=0", L"ms", launchOnly, 0,
            fixed(nominal, 0) + L" ms ±3%", verdict(met));
     emit(L"launch-wait OD-off median " + fixed(typical, 0) + L" ms (goal " + fixed(nominal, 0) +
          L" ms ±3%) " + verdict(met) + L"   [Rest(1) " + fixed(median(full), 0) +
          L" ms - Rest(1) with Repeat=0 " + fixed(median(finalOnly), 0) + L" ms; " +
-         count(full.size()) + L" runs each, " + range(differences, 0) + L" ms; " +
+         count(full.size()) + L" runs each, " + range(launchOnly, 0) + L" ms; " +
          machineBusy(usage) + L"]");
     return 0;
 }

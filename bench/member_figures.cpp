@@ -23,15 +23,6 @@ namespace {
 // The title of BenchWindow.exe's window (bench/window.cpp).
 constexpr wchar_t TargetTitle[] = L"KelmoBench target";
 
-std::wstring requiredArgument(const Arguments& args, std::size_t index, const wchar_t* usage) {
-    if (index >= args.size()) throw KelmoError(errors::InvalidCall, usage);
-    return args[index];
-}
-
-std::wstring count(std::size_t n) {
-    return std::to_wstring(n);
-}
-
 // Runs `poll` on a thread of its own every half millisecond or so until it returns true or
 // the watcher is destroyed; the time it returned true, on the stopwatch given.
 class Watcher {
@@ -161,14 +152,6 @@ std::vector<double> ratios(const std::vector<double>& a, const std::vector<doubl
     std::vector<double> result;
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
         if (b[i] > 0) result.push_back(a[i] / b[i]);
-    return result;
-}
-
-std::vector<double> differences(const std::vector<double>& a, const std::vector<double>& b,
-                                double minus = 0) {
-    std::vector<double> result;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
-        result.push_back(a[i] - b[i] - minus);
     return result;
 }
 
@@ -350,19 +333,16 @@ int launchOwnTime(const Arguments& args) {
     kelmo.paceFast();
     closeTargets();
 
-    struct Timing {
-        std::vector<double> total, afterFront;
-    };
-    const auto timeMember = [&](const wchar_t* member, std::initializer_list<win32::Variant> a) {
-        Timing timing;
+    // Times the call into `total`, and into `afterFront` how long after the target's window
+    // came to the front it returned (when the watcher saw it come).
+    const auto timeMember = [&](const wchar_t* member, std::initializer_list<win32::Variant> a,
+                                std::vector<double>& total, std::vector<double>& afterFront) {
         const Stopwatch watch;
-        const double started = watch.elapsedMs();
         const Watcher watcher(watch, [] { return targetInFront() != nullptr; });
         kelmo.call(member, a);
         const double returned = watch.elapsedMs();
-        timing.total.push_back(returned - started);
-        if (watcher.seenAtMs() >= 0) timing.afterFront.push_back(returned - watcher.seenAtMs());
-        return timing;
+        total.push_back(returned);
+        if (watcher.seenAtMs() >= 0) afterFront.push_back(returned - watcher.seenAtMs());
     };
     const auto timeDirect = [&](const std::wstring& commandLine, bool untilInputIdle) {
         const Stopwatch watch;
@@ -378,15 +358,11 @@ int launchOwnTime(const Arguments& args) {
     for (long i = 0; i < runs; ++i) {
         directLauncher.push_back(timeDirect(viaLauncher, false));
         closeTargets();
-        Timing t = timeMember(L"Exec", {win32::Variant(quoted(program))});
-        exec.push_back(t.total[0]);
-        execAfterFront.insert(execAfterFront.end(), t.afterFront.begin(), t.afterFront.end());
+        timeMember(L"Exec", {win32::Variant(quoted(program))}, exec, execAfterFront);
         closeTargets();
         direct.push_back(timeDirect(quoted(program), true));
         closeTargets();
-        t = timeMember(L"Run", {win32::Variant(program), win32::Variant(1L)});
-        run.push_back(t.total[0]);
-        runAfterFront.insert(runAfterFront.end(), t.afterFront.begin(), t.afterFront.end());
+        timeMember(L"Run", {win32::Variant(program), win32::Variant(1L)}, run, runAfterFront);
         closeTargets();
     }
     // Exec: the guard's pace wait and one launch wait (OD on: Mol1); Run: the same and one
@@ -478,7 +454,8 @@ int folderCopy(const Arguments& args) {
     Case cases[] = {{std::to_wstring(files) + L" files of 4 KB", small, {}, {}},
                     {L"one file of " + std::to_wstring(bigMb) + L" MB", big, {}, {}}};
     for (Case& c : cases) {
-        const double mb = double(treeBytes(c.source)) / 1048576.0;
+        const std::uint64_t bytes = treeBytes(c.source);
+        const double mb = double(bytes) / 1048576.0;
         for (long run = 0; run < runs; ++run) {
             const fs::path toKelmo = root / (L"k" + std::to_wstring(run));
             const fs::path toXcopy = root / (L"x" + std::to_wstring(run)) / c.source.filename();
@@ -489,11 +466,13 @@ int folderCopy(const Arguments& args) {
             });
             const double xcopyMs = timedMs([&] {
                 ChildProcess xcopy(L"xcopy.exe " + quoted(c.source.wstring()) + L" " +
-                                   quoted(toXcopy.wstring() + L"\\") + L" /e /i /q /y");
+                                       quoted(toXcopy.wstring() + L"\\") + L" /e /i /q /y",
+                                   true);
+                while (xcopy.readLine()) { // its count of files copied stays out of the report
+                }
                 xcopy.waitForExit();
             });
-            if (treeBytes(toKelmo / c.source.filename()) != treeBytes(c.source) ||
-                treeBytes(toXcopy) != treeBytes(c.source))
+            if (treeBytes(toKelmo / c.source.filename()) != bytes || treeBytes(toXcopy) != bytes)
                 throw KelmoError(errors::InvalidCall, L"a copy is incomplete: " + c.label);
             c.kelmo.push_back(mb * 1000.0 / kelmoMs);
             c.xcopy.push_back(mb * 1000.0 / xcopyMs);
@@ -564,8 +543,7 @@ int restAtoms(const Arguments& args) {
     record(L"rest-atoms", L"Atom 1 against Atom 25", L"x", ratio, 3, L"<= 1.1x", verdict(met));
     emit(L"rest-atoms Rest(1, True) Atom 1 " + fixed(median(fine), 0) + L" ms vs Atom 25 " +
          fixed(median(coarse), 0) + L" ms: " + fixed(median(ratio), 3) + L"x (goal <= 1.1x) " +
-         verdict(met) + L"   [" + count(fine.size()) + L" runs each; machine busy " +
-         fixed(usage.percent(), 0) + L"%]");
+         verdict(met) + L"   [" + count(fine.size()) + L" runs each; " + machineBusy(usage) + L"]");
     return 0;
 }
 

@@ -18,11 +18,6 @@ namespace {
 // A recorder that stops receiving for this long has received all it will.
 constexpr std::int64_t StallMs = 10000;
 
-std::wstring requiredArgument(const Arguments& args, std::size_t index, const wchar_t* usage) {
-    if (index >= args.size()) throw KelmoError(errors::InvalidCall, usage);
-    return args[index];
-}
-
 // Printable ASCII, the same for every run: letters and digits, space and every punctuation
 // mark, the key-script syntax characters among them.
 std::wstring testText(std::size_t length) {
