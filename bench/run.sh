@@ -155,21 +155,23 @@ sample_proc_stat() { # sample_proc_stat <count>
     done
 }
 
-# The gap of each window, in percentage points, one per line.
-usage_gaps() { # usage_gaps <procstat file> <windows file>
+# KelmoBench's WINDOW lines against /proc/stat over the same seconds, one line per window:
+# "<gap in pp> <Kelmo's percent> </proc/stat's percent>". /proc/stat's busy share: everything
+# but idle and iowait, of user..steal.
+usage_windows() { # usage_windows <procstat file> <windows file>
     awk 'FNR == NR { for (i = 2; i <= 9; i++) { t[$1] += $i } idle[$1] = $5 + $6; next }
         $1 == "WINDOW" && ($2 in t) && (($2 + 1) in t) {
             total = t[$2 + 1] - t[$2]
             if (total <= 0) next
-            d = $3 - 100 * (total - (idle[$2 + 1] - idle[$2])) / total
-            print (d < 0 ? -d : d)
+            os = 100 * (total - (idle[$2 + 1] - idle[$2])) / total
+            d = $3 - os
+            print (d < 0 ? -d : d), $3, os
         }' "$1" "$2"
 }
 
-# KelmoBench's WINDOW lines against /proc/stat over the same seconds. /proc/stat's busy share:
-# everything but idle and iowait, of user..steal.
 usage_figure() { # usage_figure <label>
     local label=$1 stat="$OUT/usage-$1.procstat" windows="$OUT/usage-$1.windows"
+    local compared="$OUT/usage-$1.compared"
     # The sampler covers KelmoBench's start and its windows; it has taken the last window's
     # closing sample by the time KelmoBench has printed that window and ended.
     sample_proc_stat $((USAGE_WINDOWS + 8)) >"$stat" &
@@ -178,32 +180,20 @@ usage_figure() { # usage_figure <label>
     sleep 0.3
     kill "$sampler" 2>/dev/null
     wait "$sampler" 2>/dev/null
-    usage_gaps "$stat" "$windows" >"$OUT/usage-$label.gaps"
+    usage_windows "$stat" "$windows" | sort -g >"$compared"
     local verdict
-    verdict=$(sort -g "$OUT/usage-$label.gaps" | tail -1 | awk '{ print ($1 <= 5 ? "PASS" : "MISS") }')
-    spread_record usage "$label: Kelmo's usage figure against /proc/stat, gap per 1-s window" \
-        "pp" 1 "<= 5 pp (worst)" "${verdict:-MISS}" <"$OUT/usage-$label.gaps" >>"$RECORDS"
+    verdict=$(tail -1 "$compared" | awk '{ print ($1 <= 5 ? "PASS" : "MISS") }')
+    cut -d' ' -f1 "$compared" | spread_record usage \
+        "$label: Kelmo's usage figure against /proc/stat, gap per 1-s window" "pp" 1 \
+        "<= 5 pp (worst)" "${verdict:-MISS}" >>"$RECORDS"
     awk -v label="$label" '
-        FNR == NR { for (i = 2; i <= 9; i++) { t[$1] += $i } idle[$1] = $5 + $6; next }
-        $1 == "WINDOW" && ($2 in t) && (($2 + 1) in t) {
-            total = t[$2 + 1] - t[$2]
-            if (total <= 0) next
-            os = 100 * (total - (idle[$2 + 1] - idle[$2])) / total
-            d = $3 - os; if (d < 0) d = -d
-            n++; sumk += $3; sumo += os; if (d > worst) worst = d
-            diffs[n] = d
-        }
+        { n++; d[n] = $1; sumk += $2; sumo += $3 }
         END {
             if (n == 0) { printf "usage-%s: no matching windows MISS\n", label; exit }
-            for (i = 2; i <= n; i++) {  # insertion sort: mawk has no asort
-                v = diffs[i]
-                for (j = i - 1; j >= 1 && diffs[j] > v; j--) diffs[j + 1] = diffs[j]
-                diffs[j + 1] = v
-            }
-            med = (n % 2) ? diffs[(n + 1) / 2] : (diffs[n / 2] + diffs[n / 2 + 1]) / 2
+            med = (n % 2) ? d[(n + 1) / 2] : (d[n / 2] + d[n / 2 + 1]) / 2
             printf "usage-%s worst window %.1f pp apart (goal <= 5 pp) %s   [%d windows of 1 s: Kelmo %.1f%%, /proc/stat %.1f%% on average, median gap %.1f pp]\n",
-                label, worst, (worst <= 5 ? "PASS" : "MISS"), n, sumk / n, sumo / n, med
-        }' "$stat" "$windows"
+                label, d[n], (d[n] <= 5 ? "PASS" : "MISS"), n, sumk / n, sumo / n, med
+        }' "$compared"
 }
 
 # --- typing --------------------------------------------------------------------------------------
