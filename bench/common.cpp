@@ -153,12 +153,7 @@ bool hasFlag(const Arguments& args, const wchar_t* flag) {
 }
 
 std::wstring readUtf8File(const std::wstring& path) {
-    const std::string bytes = readFileBytes(path);
-    if (bytes.empty()) return {};
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(),
-                                    int(text.size())));
-    return text;
+    return testtools::fromUtf8(readFileBytes(path));
 }
 
 bool writeUtf8(const std::wstring& path, const std::wstring& text) {

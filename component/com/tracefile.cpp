@@ -2,6 +2,7 @@
 #include "component/com/tracefile.h"
 
 #include "component/core/calltrace.h"
+#include "platform/win32/codepages.h"
 
 #include <cwchar>
 #include <vector>
@@ -80,15 +81,6 @@ trace::CallKind kindOf(WORD flags) {
     return trace::CallKind::Get;
 }
 
-std::string utf8(const std::wstring& text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size,
-                        nullptr, nullptr);
-    return bytes;
-}
-
 } // namespace
 
 std::unique_ptr<TraceFile> TraceFile::fromSettings() {
@@ -130,7 +122,7 @@ void TraceFile::write(const Start& start, const std::wstring& member, WORD flags
     call.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(
                             std::chrono::steady_clock::now() - start.clock)
                             .count();
-    const std::string line = utf8(trace::traceLine(call));
+    const std::string line = win32::narrowText(trace::traceLine(call), CP_UTF8);
     DWORD written = 0;
     WriteFile(file_.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
 } catch (...) {

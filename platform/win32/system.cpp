@@ -3,21 +3,13 @@
 
 #include <set>
 
+#include "platform/win32/codepages.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
 
 namespace kelmo::win32 {
 
 namespace {
-
-std::string toAnsi(const std::wstring& text) {
-    if (text.empty()) return "";
-    int length = static_cast<int>(text.size());
-    int count = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(count), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), length, result.data(), count, nullptr, nullptr);
-    return result;
-}
 
 std::uint64_t ticksOf(const FILETIME& time) {
     return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -31,7 +23,7 @@ public:
         if (absentKeys_.count(key)) return std::nullopt;
         RegistryKey statistics;
         const LONG opened =
-            RegOpenKeyExA(HKEY_DYN_DATA, toAnsi(key).c_str(), 0, 0, statistics.put());
+            RegOpenKeyExA(HKEY_DYN_DATA, narrowText(key, CP_ACP).c_str(), 0, 0, statistics.put());
         if (opened == ERROR_FILE_NOT_FOUND || opened == ERROR_INVALID_HANDLE)
             absentKeys_.insert(key);
         if (opened != ERROR_SUCCESS) return std::nullopt;

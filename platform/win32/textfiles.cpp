@@ -3,9 +3,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <climits>
 #include <utility>
 
+#include "platform/win32/codepages.h"
 #include "platform/win32/failures.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/implementations.h"
@@ -42,14 +42,7 @@ public:
         return std::make_unique<FileReader>(std::move(file));
     }
 
-    std::wstring fromAnsi(const std::string& bytes) override {
-        if (bytes.empty()) return {};
-        const int size = static_cast<int>(std::min<std::size_t>(bytes.size(), INT_MAX));
-        const int chars = MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, nullptr, 0);
-        std::wstring text(static_cast<std::size_t>(chars), L'\0');
-        MultiByteToWideChar(CP_ACP, 0, bytes.data(), size, text.data(), chars);
-        return text;
-    }
+    std::wstring fromAnsi(const std::string& bytes) override { return wideText(bytes, CP_ACP); }
 };
 
 } // namespace

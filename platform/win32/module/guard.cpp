@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 
+#include "platform/win32/codepages.h"
 #include "platform/win32/owned.h"
 
 namespace kelmo::win32 {
@@ -19,13 +20,7 @@ constexpr std::int32_t numberOf(HRESULT hr) {
 
 // The message of a standard exception (narrow text, taken as UTF-8).
 std::wstring messageOf(const std::exception& exception) {
-    const std::string text = exception.what() ? exception.what() : "";
-    if (text.empty()) return L"";
-    const int size =
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
+    return wideText(exception.what() ? exception.what() : "", CP_UTF8);
 }
 
 KelmoError errorOfCurrentException() {
