@@ -155,9 +155,8 @@ T logged(EventLog& log, T answer, std::string_view kind, const Args&... args) {
     return answer;
 }
 
-// Folders, files and links by key (the path in lower case without a last backslash, but a
-// root's): a link is a name that reaches another folder (a junction, a short name, another drive
-// letter), a path through it what that folder holds. Removals are logged "remove <path>".
+// Folders, files and links by key (the path in lower case without a last backslash, but a root's);
+// a link reaches another folder, a path through it what that folder holds. Logs "remove <path>".
 using Path = const std::wstring&;
 class FakeDisk : public platform::FolderTree {
 public:
@@ -232,11 +231,9 @@ public:
         return names;
     }
     std::shared_ptr<platform::AutomationObject> folderFiles(Path) override { return {}; }
-    std::int32_t fileAttributes(Path path) override {
-        return disk_.nodes.at(FakeDisk::key(path)).attributes;
-    }
-    void setFileAttributes(Path path, std::int32_t attributes) override {
-        log_.add("fs setAttributes", path, attributes);
+    int fileAttributes(Path p) override { return disk_.nodes.at(FakeDisk::key(p)).attributes; }
+    void setFileAttributes(Path p, int attributes) override {
+        log_.add("fs setAttributes", p, attributes);
     }
     void copyFile(Path from, Path to) override { log_.add("fs copyFile", from, to); }
     void copyFolder(Path from, Path to) override { log_.add("fs copyFolder", from, to); }
@@ -528,9 +525,8 @@ private:
     };
 };
 
-// Shell.Application: each browse dialog is logged as "browse <title> <options>" and answered
-// in turn from `chosen` (nothing: Cancel). Reading a chosen folder's title or path is logged as
-// "folder title" / "folder path", so that a test can make either fail.
+// Shell.Application: "browse <title> <options>" answered in turn from `chosen` (nothing: Cancel);
+// reading the choice's title or path, which a test may make fail, "folder title" / "folder path".
 class FakeShell : public platform::Shell {
 public:
     struct Choice {
@@ -547,11 +543,12 @@ public:
     std::deque<std::optional<Choice>> chosen;
 
 private:
-    struct Folder : ChosenFolder, Choice {
-        Folder(EventLog& log, Choice choice) : Choice(std::move(choice)), log(log) {}
-        std::wstring title() override { return logged(log, Choice::title, "folder title"); }
-        std::wstring path() override { return logged(log, Choice::path, "folder path"); }
+    struct Folder : ChosenFolder {
+        Folder(EventLog& log, Choice choice) : log(log), choice(std::move(choice)) {}
+        std::wstring title() override { return logged(log, choice.title, "folder title"); }
+        std::wstring path() override { return logged(log, choice.path, "folder path"); }
         EventLog& log;
+        Choice choice;
     };
     EventLog& log_;
 };

@@ -1,7 +1,6 @@
-// libFuzzer target for the key-script parser: the input bytes, two at a time as UTF-16 units,
-// are parsed as a script. Only error 5 may escape, with a description of bounded length; the
-// actions stay within what the parser promises (at most three per script unit, counts in range,
-// each modifier pressed once at a time and released in reverse order, none left held).
+// libFuzzer target for the key-script parser, the input bytes two at a time as UTF-16 units. Only
+// error 5 may escape, its description bounded; at most three actions a unit, counts in range, each
+// modifier pressed once at a time and released in reverse order, none left held.
 #include "component/core/keyscript.h"
 
 #include "base/error.h"
