@@ -22,11 +22,10 @@ using Choice = std::optional<FakeShell::Choice>;
 const Choice Cancel = std::nullopt, Data = Choice{{L"Data", L"D:\\Data"}}, Src = Choice{{L"Src", L"D:\\Src"}};
 constexpr std::int32_t Unspecified = -2147467259;
 
-// A call; the answers of the browse dialogs, confirmation and message boxes, and the log entries
-// that fail (with their number); then what is seen, in order, and what it returns (FldDelete: CurFld).
+// A call; the answers of the browse dialogs and confirmation boxes, and the log entries that fail
+// (with their number); then what is seen, in order, and what it returns (FldDelete: CurFld).
 struct Case { std::vector<std::wstring> call; std::deque<Choice> chosen; std::deque<std::wstring> typed;
-              std::deque<std::int32_t> answered; std::map<std::string, std::int32_t> fail;
-              std::vector<std::wstring> seen; std::wstring result; };
+              std::map<std::string, std::int32_t> fail; std::vector<std::wstring> seen; std::wstring result; };
 // clang-format on
 
 class Folders : public ::testing::Test {
@@ -58,7 +57,6 @@ protected:
             fake.log.failures.emplace(entry, KelmoError(number, L"failed"));
         fake.objects.shell->chosen = c.chosen;
         fake.dialogs.typed = c.typed;
-        fake.dialogs.answers.queued = c.answered;
         Steps seen, expected;
         fake.log.onEntry = [&](const std::string& e) {
             for (const char* shown : {"browse", "input", "remove", "fs c", "fs set"})
@@ -85,8 +83,10 @@ TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
         // Before any folder was settled on, FldDelete asks the platform for nothing.
         {.call = {L"FldDelete"}, .seen = {Failed + L"76 " + DeleteFailed}},
         {.call = {L"FldSet", L" D:\\Data "}, .result = L"D:\\Data\\"},
-        // A folder titled as the desktop is the desktop, and a failure reading its path is
-        // forgotten; so is a title that cannot be read.
+        // A failed look-up and creation: the user chooses (Cancel proposes the desktop). A folder
+        // titled as the desktop, or whose title cannot be read, is the desktop, failures forgotten.
+        {.call = {L"FldSet", L"D:\\Missing\\New"}, .chosen = {Cancel}, .typed = {Keep}, .fail = {{"fs exists D:\\Missing", 70}, {"fs create D:\\Missing", 76}},
+         .seen = {L"fs create D:\\Missing\\New", Failed + L"76 フォルダのパス指定に失敗しました。手動で選択してください ", Browse, Confirm + Desktop}, .result = Desktop + L"\\"},
         {.call = {L"FldSet", L"?"}, .chosen = {Choice{{L"ﾃﾞｽｸﾄｯﾌﾟ", L""}}}, .typed = {L"  Reports "}, .fail = {{"folder path", Unspecified}},
          .seen = {Browse, Confirm + Desktop, L"fs create C:\\Work\\Reports"}, .result = L"C:\\Work\\Reports\\"},
         {.call = {L"FldSet", L"?"}, .chosen = {Data}, .typed = {Keep}, .fail = {{"folder title", Unspecified}},
@@ -120,9 +120,9 @@ TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
         expect(c);
 }
 
-// Kept folders are known by what they are: another name for the desktop or for a folder that
-// holds it (a link, another drive letter, a short name) is refused as the desktop is. A link
-// inside the tree, or the folder itself when it is one, is removed as a link.
+// Another name for the desktop or for a folder that holds it (a link, another drive letter, a short
+// name) is refused as the desktop is; a link inside the tree, or the folder itself, is removed as
+// one.
 TEST_F(Folders, FldDeleteRefusesKeptFoldersAndRootsUnderEveryNameAndNeverFollowsALink) {
     const std::wstring Kept = Desktop + L"\\Keep";
     // clang-format off

@@ -61,7 +61,7 @@ TEST(KeyScript, ParsesEveryFormAndNamesTheFaultOfAMalformedOne) {
         {{L"{}a"}, R"~(! empty key name "{}" at character 1)~"},
         {{L"0123456789a}"}, R"~(! "}" at character 12 closes no "{" in "123456789a}")~"},
         {{L"+(a{)"}, R"~(! "{" at character 4 is not closed in "{)")~"},
-        // A long text is shortened, never between the halves of a surrogate pair; 40 units are quoted whole.
+        // A long text is shortened, never between the halves of a pair; 40 units are quoted whole.
         {{L"{" + std::wstring(38, L'x') + L"}"}, R"(! unknown key name "{)" + std::string(38, 'x') + R"(}" at character 1)"},
         {{L"{" + std::wstring(38, L'x') + Grin + L"}"},
          R"(! unknown key name "{)" + std::string(38, 'x') + R"(..." at character 1)"},
