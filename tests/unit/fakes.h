@@ -157,7 +157,7 @@ T logged(EventLog& log, T answer, std::string_view kind, const Args&... args) {
 
 // Folders, files and links by key (the path in lower case without a last backslash, but a root's);
 // a link reaches another folder, a path through it what that folder holds. Logs "remove <path>".
-using Path = const std::wstring&;
+using Str = const std::wstring&; // a text argument of the fakes below
 class FakeDisk : public platform::FolderTree {
 public:
     struct Node {
@@ -170,23 +170,23 @@ public:
         if (path.size() > 3 && path.back() == L'\\') path.pop_back();
         return text::lower(path);
     }
-    void addFolder(Path path) { nodes[key(path)] = {Kind::Folder, 32, {}}; }
-    void addFile(Path path, int flags = 32) { nodes[key(path)] = {Kind::File, flags, {}}; }
-    void addLink(Path name, Path to) { nodes[key(name)] = {Kind::Link, 0, key(to)}; }
-    bool holds(Path path, Kind kind) const {
+    void addFolder(Str path) { nodes[key(path)] = {Kind::Folder, 32, {}}; }
+    void addFile(Str path, int flags = 32) { nodes[key(path)] = {Kind::File, flags, {}}; }
+    void addLink(Str name, Str to) { nodes[key(name)] = {Kind::Link, 0, key(to)}; }
+    bool holds(Str path, Kind kind) const {
         const auto node = nodes.find(resolved(path));
         return node != nodes.end() && node->second.kind == kind;
     }
-    std::wstring fullPath(Path path) override { // a last ".." only
+    std::wstring fullPath(Str path) override { // a last ".." only
         return path.ends_with(L"\\..") ? path.substr(0, path.rfind(L'\\', path.size() - 4)) : path;
     }
-    Reached reach(Path path) override {
+    Reached reach(Str path) override {
         const std::wstring k = resolved(path);
         if (!holds(k, Kind::Folder)) errors::raise(errors::PathNotFound, path);
         const bool link = nodes.count(key(path)) && nodes.at(key(path)).kind == Kind::Link;
         return {{1, std::hash<std::wstring>{}(k)}, k, k.size() <= 3, link};
     }
-    std::vector<Entry> entries(Path folder) override {
+    std::vector<Entry> entries(Str folder) override {
         std::wstring k = resolved(folder);
         if (!k.ends_with(L'\\')) k += L'\\';
         std::vector<Entry> found;
@@ -195,11 +195,11 @@ public:
                 found.push_back({path.substr(k.size()), node.kind});
         return found;
     }
-    void remove(Path path, Kind) override { nodes.erase(logged(log_, key(path), "remove", path)); }
+    void remove(Str path, Kind) override { nodes.erase(logged(log_, key(path), "remove", path)); }
     std::map<std::wstring, Node> nodes;
 
 private:
-    std::wstring resolved(Path path) const { // a link on its way followed
+    std::wstring resolved(Str path) const { // a link on its way followed
         const std::wstring k = key(path);
         for (const auto& [name, node] : nodes)
             if (node.kind == Kind::Link && (k == name || k.starts_with(name + L"\\")))
@@ -219,26 +219,26 @@ public:
     std::wstring specialFolderPath(std::int32_t which) override {
         return logged(log_, windows_, "fs specialFolderPath", which);
     }
-    bool folderExists(Path path) override {
+    bool folderExists(Str path) override {
         return logged(log_, disk_.holds(path, Kind::Folder), "fs exists", path);
     }
-    void createFolder(Path path) override { log_.add("fs create", path), disk_.addFolder(path); }
-    std::wstring folderName(Path path) override { return fileName(path); }
-    std::vector<std::wstring> folderFileNames(Path path) override {
+    void createFolder(Str path) override { log_.add("fs create", path), disk_.addFolder(path); }
+    std::wstring folderName(Str path) override { return fileName(path); }
+    std::vector<std::wstring> folderFileNames(Str path) override {
         std::vector<std::wstring> names;
         for (const auto& entry : disk_.entries(path))
             if (entry.kind == Kind::File) names.push_back(entry.name);
         return names;
     }
-    std::shared_ptr<platform::AutomationObject> folderFiles(Path) override { return {}; }
-    int fileAttributes(Path p) override { return disk_.nodes.at(FakeDisk::key(p)).attributes; }
-    void setFileAttributes(Path p, int attributes) override {
-        log_.add("fs setAttributes", p, attributes);
+    std::shared_ptr<platform::AutomationObject> folderFiles(Str) override { return {}; }
+    std::int32_t fileAttributes(Str p) override { return disk_.nodes.at(disk_.key(p)).attributes; }
+    void setFileAttributes(Str path, std::int32_t attributes) override {
+        log_.add("fs setAttributes", path, attributes);
     }
-    void copyFile(Path from, Path to) override { log_.add("fs copyFile", from, to); }
-    void copyFolder(Path from, Path to) override { log_.add("fs copyFolder", from, to); }
-    std::wstring fileName(Path path) override { return path.substr(path.find_last_of(L"\\/") + 1); }
-    std::wstring extensionName(Path path) override {
+    void copyFile(Str from, Str to) override { log_.add("fs copyFile", from, to); }
+    void copyFolder(Str from, Str to) override { log_.add("fs copyFolder", from, to); }
+    std::wstring fileName(Str path) override { return path.substr(path.find_last_of(L"\\/") + 1); }
+    std::wstring extensionName(Str path) override {
         const std::wstring name = fileName(path);
         return name.find(L'.') == name.npos ? L"" : name.substr(name.rfind(L'.') + 1);
     }
@@ -504,7 +504,7 @@ public:
     std::unique_ptr<Snapshot> save() override {
         return log.add("clipboard save"), std::make_unique<Saved>(formats);
     }
-    void setText(Path text) override { copy(logged(log, text, "clipboard set", text)); }
+    void setText(Str text) override { copy(logged(log, text, "clipboard set", text)); }
     bool restore(const Snapshot& snapshot) override {
         if (time.now() < heldUntilMs) return log.add("clipboard held"), false;
         log.add("clipboard restore"), ++sequence_;
@@ -512,7 +512,7 @@ public:
         return true;
     }
     std::uint32_t sequenceNumber() override { return sequence_; }
-    void copy(Path text) { formats = {{Text, text}}, ++sequence_; }
+    void copy(Str text) { formats = {{Text, text}}, ++sequence_; }
     Formats formats;
     std::int64_t heldUntilMs = 0;
 
@@ -533,7 +533,7 @@ public:
         std::wstring title, path;
     };
     explicit FakeShell(EventLog& log) : log_(log) {}
-    std::unique_ptr<ChosenFolder> browseForFolder(Path title, std::int32_t options) override {
+    std::unique_ptr<ChosenFolder> browseForFolder(Str title, std::int32_t options) override {
         log_.add("browse", title, options);
         if (chosen.empty()) throw NoMoreAnswers{};
         const auto choice = chosen.front();
