@@ -394,7 +394,6 @@ private:
     bool down_ = false, pressed_ = false;
 };
 
-// Logs what it types.
 struct FakeKeys : platform::KeyInjector, FakeBase {
     using FakeBase::FakeBase;
     void type(const std::vector<platform::KeyAction>& actions, Pauses&) override {

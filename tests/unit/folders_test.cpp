@@ -17,15 +17,17 @@ const std::wstring Browse = L"browse フォルダを選択してください 1",
 const std::wstring Source = L"browse 元フォルダを選択してください 1", SourceConfirm = L"input 元フォルダの確認 ";
 const std::wstring CopyFrom = L"browse コピー元フォルダを選択してください 1", CopyFromConfirm = L"input コピー元フォルダの確認 ";
 const std::wstring CopyFailed = L"フォルダのコピーに失敗しました。やり直してください ", GatherFailed = L"デスクトップへのコピーに失敗しました。やり直してください ";
+const std::wstring Overwrite = L"box 36 上書きの確認  そのフォルダはすでに存在します。上書きコピーしますか ";
 const std::wstring Unflagged = L"fs setAttributes " + WorkD + L"\\a.txt 32", Unflagged2 = L"fs setAttributes " + WorkD + L"\\b.txt 2";
 using Choice = std::optional<FakeShell::Choice>;
 const Choice Cancel = std::nullopt, Data = Choice{{L"Data", L"D:\\Data"}}, Src = Choice{{L"Src", L"D:\\Src"}};
 constexpr std::int32_t Unspecified = -2147467259;
 
-// A call; the answers of the browse dialogs and confirmation boxes, and the log entries that fail
-// (with their number); then what is seen, in order, and what it returns (FldDelete: CurFld).
+// A call, the dialogs' answers and the log entries that fail (with their number); then what is
+// seen, in order, and what the call returns (FldDelete: CurFld).
 struct Case { std::vector<std::wstring> call; std::deque<Choice> chosen; std::deque<std::wstring> typed;
-              std::map<std::string, std::int32_t> fail; std::vector<std::wstring> seen; std::wstring result; };
+              std::deque<std::int32_t> answered; std::map<std::string, std::int32_t> fail;
+              std::vector<std::wstring> seen; std::wstring result; };
 // clang-format on
 
 class Folders : public ::testing::Test {
@@ -57,6 +59,7 @@ protected:
             fake.log.failures.emplace(entry, KelmoError(number, L"failed"));
         fake.objects.shell->chosen = c.chosen;
         fake.dialogs.typed = c.typed;
+        fake.dialogs.answers.queued = c.answered;
         Steps seen, expected;
         fake.log.onEntry = [&](const std::string& e) {
             for (const char* shown : {"browse", "input", "remove", "fs c", "fs set"})
@@ -102,6 +105,9 @@ TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
                   L"fs create " + Desktop + L"\\_D", L"fs copyFile D:\\Data\\*.doc " + Desktop + L"\\_D\\", Failed + L"53 " + GatherFailed,
                   Source, SourceConfirm + L"D:\\Src", L"fs copyFile D:\\Src\\*.doc " + Desktop + L"\\_D\\"},
          .result = Desktop + L"\\_D\\"},
+        // Only Yes overwrites; after No the user chooses the parent, the copy keeping its name.
+        {.call = {L"FldCopy", L"D:\\Src", L"D:\\Copy"}, .chosen = {Data}, .typed = {L"D:\\Copy"}, .answered = {7, 6}, .seen = {Overwrite,
+         L"browse コピー先の親フォルダを選択してください 1", L"input コピー先フォルダの確認 D:\\Data\\Src", Overwrite, L"fs copyFolder D:\\Src D:\\Copy"}, .result = L"D:\\Copy\\"},
         // A copy into its own source is refused before anything is written.
         {.call = {L"FldCopy", L"D:\\Src", L"D:\\Src\\Sub"}, .chosen = {Data}, .typed = {Keep},
          .seen = {Failed + L"70 " + CopyFailed + L"\r\n\r\nD:\\Src\\Sub\r\nはコピー元フォルダそのものか、その中にあるため、コピーしません。",
@@ -156,6 +162,9 @@ TEST_F(Folders, FldDeleteRefusesKeptFoldersAndRootsUnderEveryNameAndNeverFollows
     FolderGuard guard(disk()); // a share's root, which FldDelete reaches through the browse dialog
     for (const wchar_t* root : {L"\\\\server\\share", L"\\\\server\\share\\"})
         EXPECT_TRUE(guard.deleteFolder(root, {}).has_value()) << narrow(root);
+    // A root holds its folders; nothing lies inside a folder that is not there.
+    EXPECT_TRUE(guard.liesInside(L"D:\\Copy", L"D:\\") &&
+                !guard.liesInside(L"D:\\Data", L"Q:\\Missing"));
 }
 
 } // namespace

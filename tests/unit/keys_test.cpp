@@ -11,8 +11,7 @@ namespace {
 using namespace kelmo;
 using namespace kelmo::fakes;
 
-// Every run of sleeps is one "wait": how long the pacer waits is its business, that it waits
-// between the actions is Send's. So is every run of tries at a clipboard held by another program.
+// A run of sleeps, or of tries at a clipboard another program holds, is one "wait".
 const Steps Pace = {"wait"}, Guard = {"key 19 0", "wait"}, Front = {"activate 256"};
 Steps waits(const Steps& steps) {
     Steps result;
@@ -26,8 +25,7 @@ Steps waits(const Steps& steps) {
 using Formats = FakeClipboard::Formats;
 const Formats User = {{FakeClipboard::Text, L"the user's"}, {L"HTML Format", L"<b>user</b>"}};
 
-// Fresh fakes holding the user's clipboard; `on` acts at the log entries that start so, and
-// `pasted` is the text on the clipboard at the paste.
+// `on` acts at the log entries that start so; `pasted` is the clipboard's text at the paste.
 struct Typing {
     Typing() {
         fake.log.clear();
@@ -40,8 +38,7 @@ struct Typing {
         };
     }
     Steps steps() const {
-        return waits(fake.log.only(
-            {"key", "sleep", "activate", "type", "rawkey", "foreground", "clipboard"}));
+        return waits(fake.log.only({"key", "sleep", "activate", "type", "rawkey", "foreground"}));
     }
     FakePlatform fake;
     CKelmo k{fake.services()};
@@ -74,15 +71,13 @@ TEST_F(Keys, AnotherScriptsTurnAtTheDesktopIsWaitedFor) {
     EXPECT_TRUE(fake.time.now() >= 3000 && fake.log.count("pump") > 100 && !fake.desktopLock.held);
 }
 
-// One row a call on fresh fakes: what happens during it, then how it ends (0, RunEnded's -1 or
-// the error), whether the text was on the clipboard at a paste, the clipboard afterwards and what
-// it went through ("set": the text to pass put on it).
+// A row: a call on fresh fakes and what happens during it; how it ends (0, RunEnded's -1 or the
+// error), whether the text was pasted, the clipboard after and its steps ("set": the text put on).
 TEST(Pass, TheUsersClipboardComesBackOnceWhateverHappensDuringThePaste) {
     using Setup = std::function<void(Typing&)>;
     const auto busy = static_cast<std::int32_t>(0x800401D0u);
     // clang-format off
-    const auto failing = [=](const char* entry) -> Setup {
-        return [=](Typing& t) { t.fake.log.failures = {{entry, KelmoError(busy, L"refused")}}; }; };
+    const auto failing = [=](const char* entry) -> Setup { return [=](Typing& t) { t.fake.log.failures = {{entry, KelmoError(busy, L"refused")}}; }; };
     // Pause pressed at the first such entry; Pass notices it only in a wait that is stuck.
     const auto pause = [](std::string at, bool stuck) -> Setup { return [=](Typing& t) {
         t.on.push_back({at, [&t, stuck, once = true]() mutable {
@@ -94,7 +89,7 @@ TEST(Pass, TheUsersClipboardComesBackOnceWhateverHappensDuringThePaste) {
     // Another program holds the clipboard; Pause pressed at 5 s and 20 s is noticed after 10 s.
     const auto heldUntil = [](std::int64_t ms) -> Setup { return [=](Typing& t) {
         t.on.push_back({"clipboard set", [&t, ms] { t.fake.clipboard.heldUntilMs = ms; }});
-        t.fake.keyboard.pressPauseAt(5000), t.fake.time.at(20'000, [&t] { t.fake.keyboard.pressPause(); });
+        t.fake.keyboard.pressPauseAt(5000), t.fake.time.at(20'000, [&t] { t.fake.keyboard.pressPause(); }),
         t.fake.dialogs.answers.queued = {FakeDialogs::Retry, FakeDialogs::Abort}; }; };
     const std::string Save = "clipboard save", Set = "set", Paste = "type C+ v C-", Back = "clipboard restore",
                       Box = "box Kelmo_Break", End = "endRun", Held = "clipboard held";
