@@ -155,10 +155,9 @@ T logged(EventLog& log, T answer, std::string_view kind, const Args&... args) {
     return answer;
 }
 
-// The folders, files and links of the fake file system by key (the path in lower case without
-// a last backslash, but a root's): a link is a name that reaches another folder (a junction, a
-// short name, another drive letter), a path through it what that folder holds. Removals are
-// logged as "remove <path>".
+// Folders, files and links by key (the path in lower case without a last backslash, but a root's);
+// a link reaches another folder, a path through it what that folder holds. Logs "remove <path>".
+using Str = const std::wstring&; // a text argument of the fakes below
 class FakeDisk : public platform::FolderTree {
 public:
     struct Node {
@@ -171,43 +170,36 @@ public:
         if (path.size() > 3 && path.back() == L'\\') path.pop_back();
         return text::lower(path);
     }
-    void addFolder(const std::wstring& path) { nodes[key(path)] = {Kind::Folder, 32, {}}; }
-    void addFile(const std::wstring& path, std::int32_t attributes = 32) {
-        nodes[key(path)] = {Kind::File, attributes, {}};
-    }
-    void addLink(const std::wstring& name, const std::wstring& to) {
-        nodes[key(name)] = {Kind::Link, 0, key(to)};
-    }
-    bool holds(const std::wstring& path, Kind kind) const {
+    void addFolder(Str path) { nodes[key(path)] = {Kind::Folder, 32, {}}; }
+    void addFile(Str path, int flags = 32) { nodes[key(path)] = {Kind::File, flags, {}}; }
+    void addLink(Str name, Str to) { nodes[key(name)] = {Kind::Link, 0, key(to)}; }
+    bool holds(Str path, Kind kind) const {
         const auto node = nodes.find(resolved(path));
         return node != nodes.end() && node->second.kind == kind;
     }
-    std::wstring fullPath(const std::wstring& path) override { // a last ".." only
+    std::wstring fullPath(Str path) override { // a last ".." only
         return path.ends_with(L"\\..") ? path.substr(0, path.rfind(L'\\', path.size() - 4)) : path;
     }
-    Reached reach(const std::wstring& path) override {
+    Reached reach(Str path) override {
         const std::wstring k = resolved(path);
         if (!holds(k, Kind::Folder)) errors::raise(errors::PathNotFound, path);
         const bool link = nodes.count(key(path)) && nodes.at(key(path)).kind == Kind::Link;
         return {{1, std::hash<std::wstring>{}(k)}, k, k.size() <= 3, link};
     }
-    std::vector<Entry> entries(const std::wstring& folder) override {
+    std::vector<Entry> entries(Str folder) override {
         std::wstring k = resolved(folder);
         if (!k.ends_with(L'\\')) k += L'\\';
         std::vector<Entry> found;
         for (const auto& [path, node] : nodes)
-            if (path.size() > k.size() && path.starts_with(k) &&
-                path.find(L'\\', k.size()) == std::wstring::npos)
+            if (path.starts_with(k) && path.find(L'\\', k.size()) == path.npos && path != k)
                 found.push_back({path.substr(k.size()), node.kind});
         return found;
     }
-    void remove(const std::wstring& path, Kind) override {
-        nodes.erase(logged(log_, key(path), "remove", path));
-    }
+    void remove(Str path, Kind) override { nodes.erase(logged(log_, key(path), "remove", path)); }
     std::map<std::wstring, Node> nodes;
 
 private:
-    std::wstring resolved(const std::wstring& path) const { // a link on its way followed
+    std::wstring resolved(Str path) const { // a link on its way followed
         const std::wstring k = key(path);
         for (const auto& [name, node] : nodes)
             if (node.kind == Kind::Link && (k == name || k.starts_with(name + L"\\")))
@@ -217,52 +209,38 @@ private:
     EventLog& log_;
 };
 
-// Scripting.FileSystemObject on a FakeDisk: every call is logged as "fs <member> <arguments>",
-// so that a test makes one fail through the log's failures. Folders are looked up and created
-// on the disk; copies and attribute changes are only logged.
+// Scripting.FileSystemObject on a FakeDisk, every call logged as "fs <member> <arguments>" so
+// that a test can make one fail; copies and attribute changes are only logged.
 class FakeFileSystem : public platform::FileSystem {
 public:
     using Kind = platform::FolderTree::Kind;
     FakeFileSystem(EventLog& log, FakeDisk& disk, std::wstring windowsFolder)
         : log_(log), disk_(disk), windows_(std::move(windowsFolder)) {}
     std::wstring specialFolderPath(std::int32_t which) override {
-        return logged(log_, which == 0 ? windows_ : L"", "fs specialFolderPath", which);
+        return logged(log_, windows_, "fs specialFolderPath", which);
     }
-    bool folderExists(const std::wstring& path) override {
+    bool folderExists(Str path) override {
         return logged(log_, disk_.holds(path, Kind::Folder), "fs exists", path);
     }
-    void createFolder(const std::wstring& path) override {
-        log_.add("fs create", path);
-        disk_.addFolder(path);
-    }
-    std::wstring folderName(const std::wstring& path) override { return fileName(path); }
-    std::vector<std::wstring> folderFileNames(const std::wstring& path) override {
+    void createFolder(Str path) override { log_.add("fs create", path), disk_.addFolder(path); }
+    std::wstring folderName(Str path) override { return fileName(path); }
+    std::vector<std::wstring> folderFileNames(Str path) override {
         std::vector<std::wstring> names;
         for (const auto& entry : disk_.entries(path))
             if (entry.kind == Kind::File) names.push_back(entry.name);
         return names;
     }
-    std::shared_ptr<platform::AutomationObject> folderFiles(const std::wstring&) override {
-        return std::make_shared<platform::AutomationObject>();
-    }
-    std::int32_t fileAttributes(const std::wstring& path) override {
-        return disk_.nodes.at(FakeDisk::key(path)).attributes;
-    }
-    void setFileAttributes(const std::wstring& path, std::int32_t attributes) override {
+    std::shared_ptr<platform::AutomationObject> folderFiles(Str) override { return {}; }
+    std::int32_t fileAttributes(Str p) override { return disk_.nodes.at(disk_.key(p)).attributes; }
+    void setFileAttributes(Str path, std::int32_t attributes) override {
         log_.add("fs setAttributes", path, attributes);
     }
-    void copyFile(const std::wstring& from, const std::wstring& to) override {
-        log_.add("fs copyFile", from, to);
-    }
-    void copyFolder(const std::wstring& from, const std::wstring& to) override {
-        log_.add("fs copyFolder", from, to);
-    }
-    std::wstring fileName(const std::wstring& path) override {
-        return path.substr(path.find_last_of(L"\\/") + 1);
-    }
-    std::wstring extensionName(const std::wstring& path) override {
+    void copyFile(Str from, Str to) override { log_.add("fs copyFile", from, to); }
+    void copyFolder(Str from, Str to) override { log_.add("fs copyFolder", from, to); }
+    std::wstring fileName(Str path) override { return path.substr(path.find_last_of(L"\\/") + 1); }
+    std::wstring extensionName(Str path) override {
         const std::wstring name = fileName(path);
-        return name.find(L'.') == std::wstring::npos ? L"" : name.substr(name.rfind(L'.') + 1);
+        return name.find(L'.') == name.npos ? L"" : name.substr(name.rfind(L'.') + 1);
     }
 
 private:
@@ -416,14 +394,11 @@ private:
     bool down_ = false, pressed_ = false;
 };
 
-// Logs what it types; `whileTyping` then plays the injector's side of a long or slow run.
 struct FakeKeys : platform::KeyInjector, FakeBase {
     using FakeBase::FakeBase;
-    void type(const std::vector<platform::KeyAction>& actions, Pauses& pauses) override {
+    void type(const std::vector<platform::KeyAction>& actions, Pauses&) override {
         log.add("type", renderKeys(actions));
-        if (whileTyping) whileTyping(pauses);
     }
-    std::function<void(Pauses&)> whileTyping;
 };
 
 // Which window is in front, and the pop-ups that activation goes to.
@@ -526,25 +501,17 @@ public:
     static inline const std::wstring Text = L"CF_UNICODETEXT";
     using FakeBase::FakeBase;
     std::unique_ptr<Snapshot> save() override {
-        log.add("clipboard save");
-        return std::make_unique<Saved>(formats);
+        return log.add("clipboard save"), std::make_unique<Saved>(formats);
     }
-    void setText(const std::wstring& text) override {
-        copy(logged(log, text, "clipboard set", text));
-    }
+    void setText(Str text) override { copy(logged(log, text, "clipboard set", text)); }
     bool restore(const Snapshot& snapshot) override {
-        const bool free = time.now() >= heldUntilMs;
-        log.add(free ? "clipboard restore" : "clipboard held");
-        if (!free) return false;
+        if (time.now() < heldUntilMs) return log.add("clipboard held"), false;
+        log.add("clipboard restore"), ++sequence_;
         formats = dynamic_cast<const Saved&>(snapshot).formats;
-        ++sequence_;
         return true;
     }
     std::uint32_t sequenceNumber() override { return sequence_; }
-    void copy(const std::wstring& text) {
-        formats = {{Text, text}};
-        ++sequence_;
-    }
+    void copy(Str text) { formats = {{Text, text}}, ++sequence_; }
     Formats formats;
     std::int64_t heldUntilMs = 0;
 
@@ -557,17 +524,15 @@ private:
     };
 };
 
-// Shell.Application: each browse dialog is logged as "browse <title> <options>" and answered
-// in turn from `chosen` (nothing: Cancel). Reading a chosen folder's title or path is logged as
-// "folder title" / "folder path", so that a test can make either fail.
+// Shell.Application: "browse <title> <options>" answered in turn from `chosen` (nothing: Cancel);
+// reading the choice's title or path, which a test may make fail, "folder title" / "folder path".
 class FakeShell : public platform::Shell {
 public:
     struct Choice {
         std::wstring title, path;
     };
     explicit FakeShell(EventLog& log) : log_(log) {}
-    std::unique_ptr<ChosenFolder> browseForFolder(const std::wstring& title,
-                                                  std::int32_t options) override {
+    std::unique_ptr<ChosenFolder> browseForFolder(Str title, std::int32_t options) override {
         log_.add("browse", title, options);
         if (chosen.empty()) throw NoMoreAnswers{};
         const auto choice = chosen.front();
@@ -577,11 +542,12 @@ public:
     std::deque<std::optional<Choice>> chosen;
 
 private:
-    struct Folder : ChosenFolder, Choice {
-        Folder(EventLog& log, Choice choice) : Choice(std::move(choice)), log(log) {}
-        std::wstring title() override { return logged(log, Choice::title, "folder title"); }
-        std::wstring path() override { return logged(log, Choice::path, "folder path"); }
+    struct Folder : ChosenFolder {
+        Folder(EventLog& log, Choice choice) : log(log), choice(std::move(choice)) {}
+        std::wstring title() override { return logged(log, choice.title, "folder title"); }
+        std::wstring path() override { return logged(log, choice.path, "folder path"); }
         EventLog& log;
+        Choice choice;
     };
     EventLog& log_;
 };

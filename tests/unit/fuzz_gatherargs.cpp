@@ -1,7 +1,6 @@
-// libFuzzer target for FldSetD's argument classification: the input bytes, two at a time as
-// UTF-16 units, are split at U+0000 into arguments. The ones with a dot are the patterns in
-// their order, the last one ending in "_D" (any case) the gather name, the last other one,
-// trimmed, the source, which asks the user when it is "?" or "Browse" (any case) or missing.
+// libFuzzer target for FldSetD's arguments, UTF-16 units split at U+0000. The ones with a dot are
+// the patterns in order, the last one ending in "_D" (any case) the gather name, the last other
+// one, trimmed, the source, which asks the user when it is "?" or "Browse" (any case) or missing.
 #include "component/core/folderwork.h"
 
 #include "base/text.h"

@@ -1,13 +1,11 @@
-// libFuzzer target for the key-script parser: the input bytes, two at a time as UTF-16 units,
-// are parsed as a script. Only error 5 may escape, with a description of bounded length; the
-// actions stay within what the parser promises (at most three per script unit, counts in range,
-// each modifier pressed once at a time and released in reverse order, none left held).
+// libFuzzer target for the key-script parser, the input bytes two at a time as UTF-16 units. Only
+// error 5 may escape, its description bounded; at most three actions a unit, counts in range, each
+// modifier pressed once at a time and released in reverse order, none left held.
 #include "component/core/keyscript.h"
 
 #include "base/error.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 
 using namespace kelmo;
@@ -25,15 +23,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     std::vector<platform::Modifier> held;
-    bool kept = actions.size() <= 3 * script.size();
     for (const platform::KeyAction& a : actions) {
-        if (a.kind == Kind::PressModifier) kept &= std::ranges::count(held, a.modifier) == 0;
-        if (a.kind == Kind::PressModifier) held.push_back(a.modifier);
-        if (a.kind == Kind::ReleaseModifier) kept &= !held.empty() && held.back() == a.modifier;
-        if (a.kind == Kind::ReleaseModifier && kept) held.pop_back();
-        if (a.kind == Kind::VirtualKey || a.kind == Kind::Character)
-            kept &= a.repeat >= 1 && a.repeat <= MaxRepeatCount;
+        const bool press = a.kind == Kind::PressModifier, release = a.kind == Kind::ReleaseModifier;
+        if (press && std::ranges::count(held, a.modifier)) std::abort();
+        if (release && (held.empty() || held.back() != a.modifier)) std::abort();
+        if (!press && !release && (a.repeat < 1 || a.repeat > MaxRepeatCount)) std::abort();
+        press ? held.push_back(a.modifier) : release ? held.pop_back() : void();
     }
-    if (!kept || !held.empty()) std::abort();
+    if (actions.size() > 3 * script.size() || !held.empty()) std::abort();
     return 0;
 }

@@ -30,87 +30,62 @@ const std::wstring Edges{wchar_t(0xD800), wchar_t(0xDC00), wchar_t(0xDBFF), wcha
 TEST(KeyScript, ParsesEveryFormAndNamesTheFaultOfAMalformedOne) {
     // clang-format off
     const std::pair<std::vector<std::wstring>, std::string> rows[] = {
-        {{L""}, ""},
-        {{L"Hi![x]\t"}, "H i ! [ x ] U+0009"},
-        {{L"x" + Grin + L"y" + Edges}, "x U+1F600 y U+10000 U+10FFFF"},
-        {{High + L"a" + Low + High}, "U+D83D a U+DE00 U+D83D"}, // lone halves stay as written
-        {{L"{+}{^}{%}{~}{(}{)}{[}{]}{a}{A}{\u3042}"}, "+ ^ % ~ ( ) [ ] a A U+3042"},
-        {{L"{" + Grin + L"}{" + High + L"}x{}}y{{}{}}"}, "U+1F600 U+D83D x } y { }"},
+        {{L"Hi![x]\t" + Grin + Edges}, "H i ! [ x ] U+0009 U+1F600 U+10000 U+10FFFF"},
+        {{L"{+}{^}{%}{~}{(}{)}{[}{]}{A}{\u3042}{" + Grin + L"}{" + High + L"}x{}}y{{}{}}"},
+         "+ ^ % ~ ( ) [ ] A U+3042 U+1F600 U+D83D x } y { }"},
         // Every key name, extended or not, in any letter case.
         {{L"{BackSpace}{BS}{bksp}{BREAK}{CAPSLOCK}{CLEAR}{DELETE}{DEL}{DOWN}{END}{ENTER}{ESC}{ESCAPE}{HELP}{HOME}"
           L"{INSERT}{INS}{lEfT}{NUMLOCK}{PGDN}{PGUP}{PRTSC}{RIGHT}{SCROLLLOCK}{tab}{UP}{ADD}{SUBTRACT}{MULTIPLY}{DIVIDE}"},
          "#08 #08 #08 #03e #14 #0C #2Ee #2Ee #28e #23e #0D #1B #1B #2F #24e #2De #2De #25e #90e #22e #21e #2Ce #27e #91 #09 "
          "#26e #6B #6D #6A #6Fe"},
-        {{L"{F1}{F2}{F3}{F4}{F5}{F6}{F7}{F8}{F9}{F10}{F11}{F12}{F13}{F14}{F15}{F16}{f}{F}"},
-         "#70 #71 #72 #73 #74 #75 #76 #77 #78 #79 #7A #7B #7C #7D #7E #7F f F"},
-        {{L"{LEFT 42}{h 10}{F 4}{F4 2}{} 3}{{ 2}{~ 3}"}, "#25e*42 h*10 F*4 #73*2 }*3 {*2 ~*3"},
-        {{L"{ENTER   5}{a 007}{a 1}{" + Grin + L" 2}"}, "#0D*5 a*7 a U+1F600*2"},
-        {{L"{a 2147483647}{b 00000000000002147483647}"}, "a*2147483647 b*2147483647"},
-        {{L"{X 0}a{LEFT 0}+^{TAB 0}+({a 0})"}, "a"}, // a count of 0 presses no modifier either
-        {{L"+EC^a%f+^%a"}, "S+ E S- C C+ a C- A+ f A- S+ C+ A+ a A- C- S-"},
-        {{L"^{F4}+{TAB 4}^~+{+}"}, "C+ #73 C- S+ #09*4 S- C+ #0D C- S+ + S-"},
-        {{L"+(EC)(ab)+(a^b)"}, "S+ E C S- a b S+ a C+ b C- S-"},
-        {{L"+(^(%(a)b)c)d(((a)))"}, "S+ C+ A+ a A- b C- c S- d a"},
-        {{L"^(a{LEFT 2}~)^+(x)+({(}{)})"}, "C+ a #25e*2 #0D C- C+ S+ x S- C- S+ ( ) S-"},
-        {{L"()+()+(^())%({x 0})a+(^()b)+(a)^%+"}, "a S+ b S- S+ a S-"}, // no key: nothing pressed
+        {{L"{F1}{F2}{F3}{F4}{F5}{F6}{F7}{F8}{F9}{F10}{F11}{F12}{F13}{F14}{F15}{F16}{f}"},
+         "#70 #71 #72 #73 #74 #75 #76 #77 #78 #79 #7A #7B #7C #7D #7E #7F f"},
+        {{L"{LEFT 42}{F 4}{F4 2}{} 3}{{ 2}{ENTER   5}{a 007}{a 1}{" + Grin + L" 2}{b 00000000000002147483647}"},
+         "#25e*42 F*4 #73*2 }*3 {*2 #0D*5 a*7 a U+1F600*2 b*2147483647"},
+        {{L"+EC^a%f+^%a^{F4}+{TAB 4}^~"}, "S+ E S- C C+ a C- A+ f A- S+ C+ A+ a A- C- S- C+ #73 C- S+ #09*4 S- C+ #0D C-"},
+        {{L"+(EC)(ab)+(^(%(a)b)c)d(((a)))"}, "S+ E C S- a b S+ C+ A+ a A- b C- c S- d a"},
+        // No key, or a count of 0, presses nothing, not even the modifiers.
+        {{L"()+()+(^())%({x 0})a+(^()b)+(a)^%+{X 0}{LEFT 0}+^{TAB 0}+({a 0})"}, "a S+ b S- S+ a S-"},
+        {{High + L"a" + Low + High}, "U+D83D a U+DE00 U+D83D"}, // lone halves stay as written
         {{L"\r\na\r\nb\rc\nd\n\r\r\r\n+\r\n{\n}{\r 2}"}, "#0D a #0D b #0D c #0D d #0D #0D #0D #0D S+ #0D S- #0D #0D*2"},
-        {{L"{FOO}"}, R"~(! unknown key name "{FOO}" at character 1)~"},
-        {{L"ab{F17}"}, R"~(! unknown key name "{F17}" at character 3)~"},
-        {{L"{LEFT\t3}"}, R"~(! unknown key name "{LEFT<U+0009>3}" at character 1)~"},
-        {{L"{}a}"}, R"~(! unknown key name "{}a}" at character 1)~"},
-        {{L"{" + Grin + Grin + L"}", L"{" + High + L"a}", L"{a" + Low + L"}", L"{\u0130NS}", L"{\uff26\uff14}",
-          L"{F0}", L"{F01}", L"{ENTERX}", L"{ab}"}, "! unknown key name"},
         {{L"{LEFT x}"}, R"~(! the repeat count in "{LEFT x}" at character 1 is not a number)~"},
-        {{L"{a 2147483648}"}, R"~(! the repeat count in "{a 2147483648}" at character 1 is larger than 2147483647)~"},
         {{L"{a 99999999999999999999999}", L"{a \uff13}", L"{LEFT 4 2}", L"{LEFT }", L"{LEFT -1}", L"{LEFT +1}",
           L"{LEFT 3 }", L"{LEFT 0x10}"}, "! the repeat count in "},
-        {{L"a++a"}, R"~(! the modifier "+" at character 3 is already held in "a++a")~"},
-        {{L"+(a+b)"}, R"~(! the modifier "+" at character 4 is already held in "+(a+b)")~"},
-        {{L"%a%%b"}, R"~(! the modifier "%" at character 4 is already held in "%a%%b")~"},
         {{L"^(+(%(^a)))"}, R"~(! the modifier "^" at character 7 is already held in "^(+(%(^a)))")~"},
         {{L"((((a))))"}, R"~(! "(" at character 4 opens a fourth level of groups in "((((a))))")~"},
         {{L"((a)"}, R"~(! "(" at character 1 is not closed)~"},
-        {{L"(a))"}, R"~(! ")" at character 4 closes no "(" in "(a))")~"},
-        {{L"+)"}, R"~(! the modifier "+" at character 1 has no key before ")")~"},
         {{L"(a^%)"}, R"~(! the modifier "^%" at character 3 has no key before ")")~"},
-        {{L"ab{ }"}, R"~(! empty key name "{ }" at character 3)~"},
         {{L"{}a"}, R"~(! empty key name "{}" at character 1)~"},
         {{L"0123456789a}"}, R"~(! "}" at character 12 closes no "{" in "123456789a}")~"},
-        {{L"{a}}"}, R"~(! "}" at character 4 closes no "{" in "{a}}")~"},
-        {{L"ab{LEFT"}, R"~(! "{" at character 3 is not closed in "{LEFT")~"},
         {{L"+(a{)"}, R"~(! "{" at character 4 is not closed in "{)")~"},
-        // A long text is shortened, never between the halves of a surrogate pair; 40 units are quoted whole.
-        {{L"{" + std::wstring(50, L'x') + L"}"}, R"(! unknown key name "{)" + std::string(39, 'x') + R"(...")"},
+        // A long text is shortened, never between the halves of a pair; 40 units are quoted whole.
         {{L"{" + std::wstring(38, L'x') + L"}"}, R"(! unknown key name "{)" + std::string(38, 'x') + R"(}" at character 1)"},
         {{L"{" + std::wstring(38, L'x') + Grin + L"}"},
          R"(! unknown key name "{)" + std::string(38, 'x') + R"(..." at character 1)"},
     };
     // clang-format on
-    for (const auto& [scripts, expected] : rows) {
-        for (const std::wstring& script : scripts) {
-            const std::string result = parsed(script);
-            const bool error = expected.rfind("! ", 0) == 0;
-            EXPECT_EQ(error ? result.substr(0, expected.size()) : result, expected)
-                << narrow(script) << " gave " << result;
-        }
-    }
+    for (const auto& [scripts, expected] : rows)
+        for (const std::wstring& script : scripts) // an error by the start of its description
+            EXPECT_EQ(parsed(script).substr(0, expected.starts_with("! ") ? expected.size()
+                                                                          : std::string::npos),
+                      expected)
+                << narrow(script);
 }
 
 // Each piece as written, and after ":" how Send delivers it unless it is typed: "prtsc" and its
 // scan code, or the chord's keys and a repeat count as written.
 std::string cut(const std::wstring& script) {
     std::string pieces;
+    const auto key = [](std::optional<std::uint8_t> k) {
+        return k ? " " + std::to_string(*k) : "";
+    };
     for (std::int32_t i = 1; i <= static_cast<std::int32_t>(script.size()); ++i) {
-        const Piece piece = nextPiece(script, i);
-        pieces += (pieces.empty() ? "" : " | ") + narrow(piece.text);
-        const Chord& c = piece.chord;
-        if (piece.kind == Piece::Kind::PrintScreen)
-            pieces += ": prtsc " + std::to_string(piece.scan);
-        if (piece.kind == Piece::Kind::Chord || piece.kind == Piece::Kind::RepeatedChord)
-            pieces += ": " + std::to_string(c.key) +
-                      (c.extra1 ? " " + std::to_string(*c.extra1) : "") +
-                      (c.extra2 ? " " + std::to_string(*c.extra2) : "");
-        if (piece.kind == Piece::Kind::RepeatedChord) pieces += " x'" + narrow(piece.count) + "'";
+        const Piece p = nextPiece(script, i);
+        pieces += (pieces.empty() ? "" : " | ") + narrow(p.text);
+        if (p.kind == Piece::Kind::PrintScreen) pieces += ": prtsc" + key(p.scan);
+        if (p.kind == Piece::Kind::Chord || p.kind == Piece::Kind::RepeatedChord)
+            pieces += ":" + key(p.chord.key) + key(p.chord.extra1) + key(p.chord.extra2);
+        if (p.kind == Piece::Kind::RepeatedChord) pieces += " x'" + narrow(p.count) + "'";
     }
     return pieces;
 }
@@ -118,18 +93,13 @@ std::string cut(const std::wstring& script) {
 TEST(KeyScript, SendCutsOneKeyWithItsModifiersOneBraceGroupOrOneGroupAndTellsRawKeys) {
     // clang-format off
     const std::pair<std::wstring, std::string> rows[] = {
-        {L"ab+%c+(ab)", "a | b | +%c | +(ab)"},
-        {L"{}}^{F4}{{}{}}{} 3}{}", "{}} | ^{F4} | {{} | {}} | {} 3} | {}"},
+        {L"ab+%c+(ab){}}{} 3}{}", "a | b | +%c | +(ab) | {}} | {} 3} | {}"},
         {L"(a(b)c)+(a{)}b)+(a{esc}{tab 2})", "(a(b)c) | +(a{)}b) | +(a{esc}{tab 2})"},
         {L"a\r\nb\r" + Edges + High + L"x",
          "a | <U+000D><U+000A> | b | <U+000D> | <U+D800><U+DC00> | <U+DBFF><U+DFFF> | <U+D83D> | x"},
-        {L"x^%{ENTER}~}{esc 2}{PRTSC 2}+", "x | ^%{ENTER} | ~ | } | {esc 2} | {PRTSC 2} | +"},
-        {L"{esc}{ESC}^{Esc}{TAB}%{tab}%%{tab}",
-         "{esc}: 27 | {ESC}: 27 | ^{Esc}: 17 27 | {TAB}: 9 | %{tab}: 18 9 | %%{tab}: 18 9"},
-        {L"+^{tab}%+{TAB}^%{Esc}+%^{tab}", "+^{tab}: 16 17 9 | %+{TAB}: 18 16 9 | ^%{Esc}: 17 18 27 | +%^{tab}: 18 17 9"},
+        {L"{ESC}^{Esc}%{tab}%%{tab}+^{tab}+%^{tab}",
+         "{ESC}: 27 | ^{Esc}: 17 27 | %{tab}: 18 9 | %%{tab}: 18 9 | +^{tab}: 16 17 9 | +%^{tab}: 18 17 9"},
         {L"{tab  1 }+^%{tab 2}{TAB x}", "{tab  1 }: 9 x' 1 ' | +^%{tab 2}: 17 18 9 x'2' | {TAB x}: 9 x'x'"},
-        {L"{PRTSC}^{prtsc}%{PRTSC}+%{PrtSc}",
-         "{PRTSC}: prtsc 1 | ^{prtsc}: prtsc 1 | %{PRTSC}: prtsc 0 | +%{PrtSc}: prtsc 0"},
         // Told by the ending alone, as the key-script convention of raw keys reads them.
         {L"{%{PRTSC}{x{esc}{+^{tab}", "{%{PRTSC}: prtsc 0 | {x{esc}: 27 | {+^{tab}: 16 17 9"},
     };
