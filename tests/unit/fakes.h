@@ -7,19 +7,10 @@
 #include "platform/services.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <deque>
-#include <functional>
-#include <initializer_list>
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <type_traits>
-#include <vector>
 
 namespace kelmo::fakes {
 
@@ -32,8 +23,7 @@ struct VirtualTimeExceeded {}; // the code under test kept waiting past the cloc
 // `n` written by `pattern`, a printf pattern with one unsigned conversion.
 inline std::string format(const char* pattern, unsigned n) {
     char text[32];
-    std::snprintf(text, sizeof text, pattern, n);
-    return text;
+    return std::snprintf(text, sizeof text, pattern, n), text;
 }
 
 // Printable ASCII as it is, anything else as <U+XXXX>.
@@ -55,10 +45,9 @@ inline std::string renderKeys(const std::vector<platform::KeyAction>& actions) {
             out += {"SCA"[int(a.modifier)], a.kind == Kind::PressModifier ? '+' : '-'};
         else if (a.kind == Kind::VirtualKey)
             out += format("#%02X", a.virtualKey) + (a.extended ? "e" : "");
-        else if (a.character > 0x20 && a.character < 0x7F)
-            out += char(a.character);
         else
-            out += format("U+%04X", unsigned(a.character));
+            out += a.character > 0x20 && a.character < 0x7F ? std::string(1, char(a.character))
+                                                            : format("U+%04X", a.character);
         const bool isKey = a.kind == Kind::VirtualKey || a.kind == Kind::Character;
         if (isKey && a.repeat != 1) out += "*" + std::to_string(a.repeat);
     }
@@ -82,10 +71,7 @@ inline Steps operator+(Steps a, const Steps& b) {
     return a;
 }
 inline Steps times(int n, const Steps& steps) {
-    Steps all;
-    for (int i = 0; i < n; ++i)
-        all = all + steps;
-    return all;
+    return n > 0 ? steps + times(n - 1, steps) : Steps{};
 }
 
 // What the component did to the platform, in order.
@@ -131,9 +117,7 @@ public:
 private:
     static std::string logged(std::wstring_view s) { return narrow(s); }
     static std::string logged(std::string_view s) { return std::string(s); }
-    template <typename N>
-    requires std::is_arithmetic_v<N>
-    static std::string logged(N n) { return std::to_string(n); }
+    static std::string logged(std::int64_t n) { return std::to_string(n); }
 };
 
 // The answers a fake gives in turn: the queued ones first, then `otherwise` for good.
@@ -143,8 +127,7 @@ template <typename T> struct Answers {
     T next() {
         if (queued.empty()) return otherwise;
         const T answer = queued.front();
-        queued.pop_front();
-        return answer;
+        return queued.pop_front(), answer;
     }
 };
 
@@ -274,7 +257,6 @@ private:
 // The browser: calls logged ("busy", "navigate <address>" ...); quit() raises its OnQuit.
 struct FakeBrowser : platform::Browser {
     explicit FakeBrowser(EventLog& log) : log_(log) {}
-
     void onQuit(std::function<void()> quit) override { quit_ = std::move(quit); }
     bool busy() override { return log_.add("busy"), isBusy.next(); }
     void navigate(const std::wstring& address) override { log_.add("navigate", address); }
@@ -286,11 +268,8 @@ struct FakeBrowser : platform::Browser {
     void refresh() override { log_.add("refresh"); }
     bool connected() const { return quit_ != nullptr; }
     void quit() const { quit_(); }
-
     Answers<bool> isBusy;
     std::wstring title;
-
-private:
     EventLog& log_;
     std::function<void()> quit_;
 };
@@ -332,22 +311,17 @@ struct FakeBase {
 struct FakeClock : platform::Clock, FakeBase {
     using FakeBase::FakeBase;
     void sleep(std::int32_t milliseconds) override {
-        if (++sleeps_ > 200'000) throw VirtualTimeExceeded{};
+        if (++sleeps > 200'000) throw VirtualTimeExceeded{};
         log.add("sleep", milliseconds);
         time.advance(static_cast<std::uint32_t>(milliseconds)); // Sleep's duration is unsigned
     }
-    void pumpMessages() override {
-        log.add("pump");
-        if (onPump) onPump();
-    }
+    void pumpMessages() override { log.add("pump"), onPump ? onPump() : void(); }
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
     float nextRandom() override { return randoms.next(); }
     std::function<void()> onPump;
     Answers<float> randoms;
-
-private:
-    int sleeps_ = 0;
+    int sleeps = 0;
 };
 
 // `usage`: the percentages of successive samples, raw from the registry statistic, or each a
@@ -361,24 +335,21 @@ struct FakeSystem : platform::System, FakeBase {
     }
     std::optional<ProcessorTimes> processorTimes() override {
         if (statistic != Statistic::ProcessorTimes) return std::nullopt;
-        const std::int64_t step = tickMs > 0 ? tickMs : time.now() - countedUntil_;
-        for (; step > 0 && countedUntil_ + step <= time.now(); countedUntil_ += step) {
+        const std::int64_t step = tickMs > 0 ? tickMs : time.now() - countedUntil;
+        for (; step > 0 && countedUntil + step <= time.now(); countedUntil += step) {
             const auto elapsed = static_cast<std::uint64_t>(step) * 10'000;
             const std::uint64_t busy = elapsed * std::min<std::uint32_t>(usage.next(), 100) / 100;
-            times_.user += busy;
-            times_.kernel += elapsed - busy; // kernel time includes idle
-            times_.idle += elapsed - busy;
+            times.user += busy;
+            times.kernel += elapsed - busy; // kernel time includes idle
+            times.idle += elapsed - busy;
         }
-        return times_;
+        return times;
     }
     void busyForGood() { statistic = Statistic::Registry, usage.otherwise = 100; }
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
-    std::int64_t tickMs = 0;
-
-private:
-    std::int64_t countedUntil_ = 0;
-    ProcessorTimes times_;
+    std::int64_t tickMs = 0, countedUntil = 0;
+    ProcessorTimes times;
 };
 
 struct FakeSound : platform::Sound, FakeBase {
@@ -397,23 +368,20 @@ struct FakeKeyboard : platform::Keyboard, FakeBase {
     using FakeBase::FakeBase;
     std::int16_t asyncKeyState(int virtualKey) override {
         const bool pause = virtualKey == Pause;
-        const auto state = static_cast<std::int16_t>(pause ? (down_ ? 0x8000 : 0) | pressed_ : 0);
-        if (pause) pressed_ = down_;
-        log.add("key", virtualKey, state);
-        return state;
+        const auto state = static_cast<std::int16_t>(pause ? (down ? 0x8000 : 0) | pressed : 0);
+        if (pause) pressed = down;
+        return logged(log, state, "key", virtualKey, state);
     }
     void rawKeyEvent(std::uint8_t virtualKey, std::uint8_t scan, std::uint32_t flags) override {
         log.add("rawkey", virtualKey, scan, flags);
     }
-    void pressPause() { pressed_ = true; } // pressed and released again
-    void holdPause() { down_ = pressed_ = true; }
-    void releasePause() { down_ = false; }
+    void pressPause() { pressed = true; } // pressed and released again
+    void holdPause() { down = pressed = true; }
+    void releasePause() { down = false; }
     void pressPauseAt(std::int64_t ms) {
         time.at(ms, [this] { pressPause(); });
     }
-
-private:
-    bool down_ = false, pressed_ = false;
+    bool down = false, pressed = false;
 };
 
 // Logs what it types; `whileTyping` then plays the injector's side of a long or slow run.
@@ -462,8 +430,7 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
                             const std::wstring& title) override {
         boxes.push_back({text, flags, title, time.now()});
         log.add("box", title);
-        if (onBox) onBox();
-        return answers.next();
+        return onBox ? onBox() : void(), answers.next();
     }
     // "input <title> <proposed text>", answered from `typed`; NoMoreAnswers when none is left.
     std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
@@ -472,8 +439,7 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
         prompts.push_back(prompt);
         if (typed.empty()) throw NoMoreAnswers{};
         const std::wstring answer = typed.front() == KeepProposed ? defaultText : typed.front();
-        typed.pop_front();
-        return answer;
+        return typed.pop_front(), answer;
     }
     static inline const std::wstring KeepProposed = L"<OK>"; // OK on the proposed text
     Answers<std::int32_t> answers{{}, Retry};                // the user resumes from the pause box
@@ -504,14 +470,12 @@ struct FakeProcesses : platform::Processes, FakeBase {
     platform::ProcessId nextProcessId = 0;
     std::vector<platform::ProcessId> unopenable;
     std::int64_t readyAtMs = 0;
-
-private:
     struct Opened : OpenedProcess {
         Opened(FakeProcesses& processes, platform::ProcessId id) : processes(processes), id(id) {}
         ~Opened() override { processes.log.add("close", id); }
         bool inputIdleWithin(std::int32_t) override {
-            return logged(processes.log, processes.time.now() >= processes.readyAtMs, "inputidle",
-                          id);
+            const bool ready = processes.time.now() >= processes.readyAtMs;
+            return logged(processes.log, ready, "inputidle", id);
         }
         FakeProcesses& processes;
         platform::ProcessId id;
@@ -593,8 +557,7 @@ struct FakeScriptShell : platform::ScriptShell {
     std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
                        const std::wstring& title, std::int32_t type) override {
         log_.add("timedBox", text, secondsToWait, title, type);
-        shownText = text;
-        return answers_.next();
+        return shownText = text, answers_.next();
     }
     std::wstring specialFolder(const std::wstring& name) override {
         return logged(log_, name == L"Desktop" ? desktop : L"", "specialFolder", name);
@@ -605,8 +568,6 @@ struct FakeScriptShell : platform::ScriptShell {
     }
     std::wstring desktop = L"C:\\Users\\me\\Desktop", profile = L"C:\\Users\\me";
     std::wstring shownText; // of the box
-
-private:
     EventLog& log_;
     Answers<std::int32_t>& answers_;
 };
@@ -652,31 +613,27 @@ struct FakeTextFiles : platform::TextFiles, FakeBase {
         std::string bytes;
         std::size_t unreadableAfter = SIZE_MAX;
     };
+    struct Reader : platform::TextReader {
+        Reader(EventLog& log, const File& file) : log(log), file(file) {}
+        ~Reader() override { log.add("close"); }
+        std::string read(std::size_t maxBytes) override {
+            if (next >= file.unreadableAfter) errors::raise(std::int32_t(0x8007001Eu), L"read");
+            const std::string bytes = file.bytes.substr(next, maxBytes);
+            return next += bytes.size(), bytes;
+        }
+        EventLog& log;
+        const File& file;
+        std::size_t next = 0;
+    };
     std::unique_ptr<platform::TextReader> open(const std::wstring& path) override {
         log.add("open", path);
-        if (!files.count(path)) errors::raise(static_cast<std::int32_t>(0x80070002u), path);
-        return std::make_unique<Reader>(*this, files.at(path));
+        if (!files.count(path)) errors::raise(std::int32_t(0x80070002u), path);
+        return std::make_unique<Reader>(log, files.at(path));
     }
     std::wstring fromAnsi(const std::string& bytes) override {
         return {bytes.begin(), bytes.end()};
     }
     std::map<std::wstring, File> files;
-
-private:
-    struct Reader : platform::TextReader {
-        Reader(FakeTextFiles& files, const File& file) : files(files), file(file) {}
-        ~Reader() override { files.log.add("close"); }
-        std::string read(std::size_t maxBytes) override {
-            if (next >= file.unreadableAfter)
-                errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
-            const std::string bytes = file.bytes.substr(next, maxBytes);
-            next += bytes.size();
-            return bytes;
-        }
-        FakeTextFiles& files;
-        const File& file;
-        std::size_t next = 0;
-    };
 };
 
 // The viewer: the text the user would see when the modal show starts.
@@ -718,10 +675,6 @@ struct FakeConversions : platform::Conversions {
 
 // Every fake, on one log and one clock, as the services the component is given.
 struct FakePlatform {
-    FakePlatform() = default;
-    FakePlatform(const FakePlatform&) = delete;
-    FakePlatform& operator=(const FakePlatform&) = delete;
-
     EventLog log;
     VirtualClock time;
     FakeWindows windows{log, time};
@@ -740,13 +693,10 @@ struct FakePlatform {
     FakeConversions conversions;
     FakeCollation collation;
     FakeDisk& folderTree = objects.disk;
-
-    platform::Services& services() { return services_; }
-
-private:
     platform::Services services_{windows,     keyboard,    keys,      processes, clock,     system,
                                  sound,       dialogs,     clipboard, objects,   textFiles, viewer,
                                  desktopLock, conversions, collation, folderTree};
+    platform::Services& services() { return services_; }
 };
 
 } // namespace kelmo::fakes

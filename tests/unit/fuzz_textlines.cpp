@@ -7,11 +7,7 @@
 #include "base/text.h"
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
-#include <string>
-#include <vector>
 
 namespace {
 
@@ -23,17 +19,13 @@ void check(bool condition) {
 std::vector<std::string> plainReading(const std::string& file, const kelmo::LineLimits& limits) {
     const std::string bytes = file.substr(0, std::min(file.size(), limits.fileBytes));
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] != '\r') continue;
-        lines.push_back(bytes.substr(start, i - start));
-        if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < bytes.size()) lines.push_back(bytes.substr(start));
-    if (lines.size() > limits.lines) lines.resize(limits.lines);
-    for (std::string& line : lines)
-        if (line.size() > limits.lineBytes) line.resize(limits.lineBytes);
+    for (std::size_t start = 0, i = 0; i <= bytes.size(); ++i)
+        if (i == bytes.size() ? start < i : bytes[i] == '\r') {
+            lines.push_back(bytes.substr(start, i - start).substr(0, limits.lineBytes));
+            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+            start = i + 1;
+        }
+    lines.resize(std::min(lines.size(), limits.lines));
     return lines;
 }
 
@@ -44,9 +36,8 @@ void checkCut(const std::string& bytes, std::size_t maxChars) {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
         text.push_back(wchar_t(std::uint8_t(bytes[i]) | (std::uint8_t(bytes[i + 1]) << 8)));
     const std::wstring cut = kelmo::text::cut(text, maxChars);
-    check(text.compare(0, cut.size(), cut) == 0);
-    if (text.size() <= maxChars) return check(cut.size() == text.size());
-    check(cut.size() == maxChars ||
+    check(text.starts_with(cut));
+    check(cut.size() == std::min(text.size(), maxChars) ||
           (cut.size() + 1 == maxChars && text[cut.size()] >= 0xD800 && text[cut.size()] <= 0xDBFF));
 }
 
@@ -59,15 +50,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                    fileBytes == 0xFFFF ? SIZE_MAX : fileBytes};
     std::uint32_t blocks = data[4] * 2654435761u + 1; // picks the block sizes, 1 to 16 bytes
     const std::string file(reinterpret_cast<const char*>(data) + 5, size - 5);
-
     std::size_t next = 0;
     const kelmo::ReadBytes read = [&](std::size_t maxBytes) {
         check(maxBytes > 0);
         blocks = blocks * 1103515245u + 12345u;
-        const std::size_t block = std::min<std::size_t>(maxBytes, 1 + (blocks >> 16) % 16);
-        const std::string bytes = file.substr(next, block);
-        next += bytes.size();
-        return bytes;
+        const std::string bytes =
+            file.substr(next, std::min<std::size_t>(maxBytes, 1 + (blocks >> 16) % 16));
+        return next += bytes.size(), bytes;
     };
     check(kelmo::firstLines(read, limits) == plainReading(file, limits));
     check(next <= limits.fileBytes);
