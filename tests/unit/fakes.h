@@ -606,34 +606,26 @@ struct FakeObjects : platform::ObjectFactory, FakeBase {
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
 
-// Text files by path; reading fails from `unreadableAfter` bytes on. A byte is a character.
+// Text files by path, a byte a character.
 struct FakeTextFiles : platform::TextFiles, FakeBase {
     using FakeBase::FakeBase;
-    struct File {
-        std::string bytes;
-        std::size_t unreadableAfter = SIZE_MAX;
-    };
     struct Reader : platform::TextReader {
-        Reader(EventLog& log, const File& file) : log(log), file(file) {}
-        ~Reader() override { log.add("close"); }
+        explicit Reader(std::string bytes) : bytes(std::move(bytes)) {}
         std::string read(std::size_t maxBytes) override {
-            if (next >= file.unreadableAfter) errors::raise(std::int32_t(0x8007001Eu), L"read");
-            const std::string bytes = file.bytes.substr(next, maxBytes);
-            return next += bytes.size(), bytes;
+            const std::string block = bytes.substr(next, maxBytes);
+            return next += block.size(), block;
         }
-        EventLog& log;
-        const File& file;
+        std::string bytes;
         std::size_t next = 0;
     };
     std::unique_ptr<platform::TextReader> open(const std::wstring& path) override {
-        log.add("open", path);
         if (!files.count(path)) errors::raise(std::int32_t(0x80070002u), path);
-        return std::make_unique<Reader>(log, files.at(path));
+        return std::make_unique<Reader>(files.at(path));
     }
     std::wstring fromAnsi(const std::string& bytes) override {
         return {bytes.begin(), bytes.end()};
     }
-    std::map<std::wstring, File> files;
+    std::map<std::wstring, std::string> files;
 };
 
 // The viewer: the text the user would see when the modal show starts.

@@ -16,8 +16,7 @@ TEST(Paths, CompletionAndQuotingFollowTheirRules) {
     AppTable apps{fake.windows, fake.clock};
     Pacer pacer{fake.services(), tuning, apps};
     PathCompleter paths{pacer};
-    paths.setDefaultFolder(L"  C:\\Work  ");
-    paths.setSystemDriveRoot(L"E:\\");
+    paths.setDefaultFolder(L"  C:\\Work  "), paths.setSystemDriveRoot(L"E:\\");
     const auto complete = [&](char r, const std::wstring& p) { // C: split at the first comma
         return r == 'F'   ? paths.fullPath(p)
                : r == 'Q' ? paths.quotedPath(p)
@@ -30,33 +29,20 @@ TEST(Paths, CompletionAndQuotingFollowTheirRules) {
     const std::tuple<char, std::wstring, std::wstring> cases[] = {
         {'F', L"  a.txt  ", L"C:\\Work\\a.txt"},
         {'F', L"\\tools\\a.exe", L"E:\\\\tools\\a.exe"}, // two backslashes after the colon
-        {'F', L"tools\\a.exe", L"E:\\tools\\a.exe"},
         {'F', L"\"\\\\server\\a\"", L"\"\\\\server\\a\""},
         {'F', L"\"a b.txt\"", L"\"C:\\Work\\a b.txt\""}, // inside the quotes, as they hold it
         {'F', L"\"\"", L"\"C:\\Work\\\""},
-        {'F', L"\ta.txt\u3000", L"C:\\Work\\\ta.txt\u3000"}, // only plain spaces are trimmed
-        {'Q', L"a.txt", L"\"C:\\Work\\a.txt\""},
         {'Q', L"\"C:\\x.txt", L"\"C:\\x.txt\""},
         {'Q', L"C:\\x.txt\"", L"\"C:\\x.txt\""},
-        {'P', L"  notepad ", L"\"notepad\""},
-        {'P', L"\\bin\\tool", L"\"\\bin\\tool\""}, // no dot: not completed
         {'P', L"\\bin\\tool.exe", L"\"E:\\\\bin\\tool.exe\""},
         {'P', L"\"", L"\"\""}, // an empty pair of quotes, never a lone one
-        {'D', L"", L"C:\\Work\\"},
-        {'D', L"Reports\\", L"C:\\Work\\Reports"},
         {'D', L"\\Reports\\2026\\", L"E:\\Reports\\2026"},
-        {'D', L"D:\\Reports\\", L"D:\\Reports\\"},
         {'X', L"D:\\Reports\\", L"D:\\Reports"}, // untrimmed, one backslash off also after a drive
-        {'X', L" Old ", L"C:\\Work\\ Old "},
-        {'X', L"Old\\\\", L"E:\\Old\\"},
         {'C', L"notepad,memo.txt", L"\"notepad\" \"C:\\Work\\memo.txt\""},
         {'C', L"x.txt", L"\"\" \"C:\\Work\\x.txt\""},
-        {'C', L"a,", L"\"a\" \"C:\\Work\\\\\""},
         // Exec's command: split at the first bar, else at a blank before a drive letter further
         // right than the start; backslashes before a closing quote doubled.
-        {'L', L"memo.txt", L"\"C:\\Work\\memo.txt\""},
         {'L', L"a|b|c", L"\"a\" \"C:\\Work\\b|c\""},
-        {'L', L"c:\\x.exe d:\\y.txt", L"\"c:\\x.exe\" \"d:\\y.txt\""},
         {'L', L"notepad \"c:\\a b.txt\"", L"\"notepad\" \"c:\\a b.txt\""},
         {'L', L"abc:def", L"\"abc:def\""},
         {'L', L"ab c:def", L"\"ab\" \"c:def\""},
