@@ -1,7 +1,9 @@
 // The application table's members: the command lines Exec hands to the launcher, Run's start
-// and wait, the launch error box, the table arithmetic of AppCur, AppShow and AdjustT.
-#include "component/core/keyscript.h"
+// and wait, the launch error box, the table arithmetic of AppCur and AppShow; and the
+// completing and quoting of the paths scripts give, with the default folder C:\Work\ and the
+// system drive root E:\ so that the two completions are told apart.
 #include "component/core/object.h"
+#include "component/core/paths.h"
 #include "fakes.h"
 
 #include <gtest/gtest.h>
@@ -125,18 +127,48 @@ TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays)
     }
 }
 
-// The taskbar is activated before the keys (and by Send), the earlier application after.
-TEST_F(AppMembers, AdjustTTypesIntoTheTaskbarKeepsTheWindowAfterwardsAndReturnsToTheCurrentOne) {
-    fake.windows.classes[L"Shell_TrayWnd"] = 0x900;
-    launch(2, 1, 2);
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "type p") fake.windows.bringUp(0x950); // the menu command opens a window
+TEST(Paths, CompletionAndQuotingFollowTheirRules) {
+    FakePlatform fake;
+    Tuning tuning;
+    AppTable apps{fake.windows, fake.clock};
+    Pacer pacer{fake.services(), tuning, apps};
+    PathCompleter paths{pacer};
+    paths.setDefaultFolder(L"  C:\\Work  "), paths.setSystemDriveRoot(L"E:\\");
+    const auto complete = [&](char r, const std::wstring& p) { // C: split at the first comma
+        return r == 'F'   ? paths.fullPath(p)
+               : r == 'Q' ? paths.quotedPath(p)
+               : r == 'P' ? paths.quotedProgram(p)
+               : r == 'D' ? paths.folderPath(p)
+               : r == 'X' ? paths.deletionPath(p)
+               : r == 'L' ? paths.launcherCommand(p)
+                          : paths.quotedCommand(p, std::int16_t(p.find(L',') + 1));
     };
-    EXPECT_EQ(k.AdjustT(L"p"), 3);
-    EXPECT_EQ(currentAndPrevious(), "1 2");
-    EXPECT_EQ(k.apps().windows()[3], 0x950u);
-    EXPECT_EQ(fake.log.args("type"), (Steps{renderKeys(parseKeyScript(L"+{f10}")), "p"}));
-    EXPECT_EQ(fake.log.args("activate"), (Steps{"2304", "2304", "513"}));
+    const std::tuple<char, std::wstring, std::wstring> cases[] = {
+        {'F', L"  a.txt  ", L"C:\\Work\\a.txt"},
+        {'F', L"\\tools\\a.exe", L"E:\\\\tools\\a.exe"}, // two backslashes after the colon
+        {'F', L"\"\\\\server\\a\"", L"\"\\\\server\\a\""},
+        {'F', L"\"a b.txt\"", L"\"C:\\Work\\a b.txt\""}, // inside the quotes, as they hold it
+        {'F', L"\"\"", L"\"C:\\Work\\\""},
+        {'Q', L"\"C:\\x.txt", L"\"C:\\x.txt\""},
+        {'Q', L"C:\\x.txt\"", L"\"C:\\x.txt\""},
+        {'P', L"\\bin\\tool.exe", L"\"E:\\\\bin\\tool.exe\""},
+        {'P', L"\"", L"\"\""}, // an empty pair of quotes, never a lone one
+        {'D', L"\\Reports\\2026\\", L"E:\\Reports\\2026"},
+        {'X', L"D:\\Reports\\", L"D:\\Reports"}, // untrimmed, one backslash off also after a drive
+        {'C', L"notepad,memo.txt", L"\"notepad\" \"C:\\Work\\memo.txt\""},
+        {'C', L"x.txt", L"\"\" \"C:\\Work\\x.txt\""},
+        // Exec's command: split at the first bar, else at a blank before a drive letter further
+        // right than the start; backslashes before a closing quote doubled.
+        {'L', L"a|b|c", L"\"a\" \"C:\\Work\\b|c\""},
+        {'L', L"notepad \"c:\\a b.txt\"", L"\"notepad\" \"c:\\a b.txt\""},
+        {'L', L"abc:def", L"\"abc:def\""},
+        {'L', L"ab c:def", L"\"ab\" \"c:def\""},
+        {'L', L"\"C:\\My Tools\\\\\"", L"\"C:\\My Tools\\\\\\\\\""},
+    };
+    for (const auto& [routine, path, expected] : cases)
+        EXPECT_EQ(complete(routine, path), expected) << routine << " " << narrow(path);
+    EXPECT_EQ(errorNumberOf([&] { paths.launcherCommand(std::wstring(32767, L'x') + L"|y"); }),
+              errors::Overflow);
 }
 
 } // namespace

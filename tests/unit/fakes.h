@@ -20,7 +20,6 @@ struct RunEnded {};            // thrown by endRun: the hosting process would be
 struct NoMoreAnswers {};       // a dialog opened that the test gave no answer for
 struct VirtualTimeExceeded {}; // the code under test kept waiting past the clock's limits
 
-// `n` written by `pattern`, a printf pattern with one unsigned conversion.
 inline std::string format(const char* pattern, unsigned n) {
     char text[32];
     return std::snprintf(text, sizeof text, pattern, n), text;
@@ -54,7 +53,6 @@ inline std::string renderKeys(const std::vector<platform::KeyAction>& actions) {
     return out;
 }
 
-// The number of the KelmoError that `action` raises, or nothing.
 inline std::optional<std::int32_t> errorNumberOf(const std::function<void()>& action) {
     try {
         action();
@@ -74,7 +72,6 @@ inline Steps times(int n, const Steps& steps) {
     return n > 0 ? steps + times(n - 1, steps) : Steps{};
 }
 
-// What the component did to the platform, in order.
 class EventLog {
 public:
     template <typename... Args> void add(std::string_view kind, const Args&... args) {
@@ -275,8 +272,7 @@ struct FakeBrowser : platform::Browser {
 };
 
 // Virtual time in ms from 0; advancing it runs the actions scheduled up to its end, inclusive.
-class VirtualClock {
-public:
+struct VirtualClock {
     std::int64_t now() const { return now_; }
     void at(std::int64_t timeMs, std::function<void()> action) {
         if (timeMs <= now_) return action();
@@ -293,14 +289,10 @@ public:
         }
         now_ = target;
     }
-    std::int64_t limitMs = 10 * 60 * 1000;
-
-private:
-    std::int64_t now_ = 0;
+    std::int64_t limitMs = 10 * 60 * 1000, now_ = 0;
     std::multimap<std::int64_t, std::function<void()>> scheduled_;
 };
 
-// What every fake on the clock shares.
 struct FakeBase {
     FakeBase(EventLog& log, VirtualClock& time) : log(log), time(time) {}
     EventLog& log;
@@ -394,7 +386,6 @@ struct FakeKeys : platform::KeyInjector, FakeBase {
     std::function<void(Pauses&)> whileTyping;
 };
 
-// Which window is in front, and the pop-ups that activation goes to.
 struct FakeWindows : platform::Windows, FakeBase {
     using FakeBase::FakeBase;
     WindowHandle foreground() override { return logged(log, front, "foreground", front); }
@@ -572,14 +563,12 @@ struct FakeScriptShell : platform::ScriptShell {
     Answers<std::int32_t>& answers_;
 };
 
-// Letter case does not count (as text::lower sees it).
 struct FakeCollation : platform::Collation {
     bool sameText(const std::wstring& a, const std::wstring& b) override {
         return text::lower(a) == text::lower(b);
     }
 };
 
-// The objects made, kept so that a test sees whether the component still holds them.
 struct FakeObjects : platform::ObjectFactory, FakeBase {
     using FakeBase::FakeBase;
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
@@ -606,7 +595,6 @@ struct FakeObjects : platform::ObjectFactory, FakeBase {
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
 
-// Text files by path, a byte a character.
 struct FakeTextFiles : platform::TextFiles, FakeBase {
     using FakeBase::FakeBase;
     struct Reader : platform::TextReader {
@@ -628,7 +616,6 @@ struct FakeTextFiles : platform::TextFiles, FakeBase {
     std::map<std::wstring, std::string> files;
 };
 
-// The viewer: the text the user would see when the modal show starts.
 struct FakeViewer : platform::Viewer, FakeBase {
     using FakeBase::FakeBase;
     void setCaption(const std::wstring& caption) override { log.add("caption", caption); }
@@ -665,7 +652,6 @@ struct FakeConversions : platform::Conversions {
     }
 };
 
-// Every fake, on one log and one clock, as the services the component is given.
 struct FakePlatform {
     EventLog log;
     VirtualClock time;
@@ -684,10 +670,10 @@ struct FakePlatform {
     FakeDesktopLock desktopLock{log, time};
     FakeConversions conversions;
     FakeCollation collation;
-    FakeDisk& folderTree = objects.disk;
-    platform::Services services_{windows,     keyboard,    keys,      processes, clock,     system,
-                                 sound,       dialogs,     clipboard, objects,   textFiles, viewer,
-                                 desktopLock, conversions, collation, folderTree};
+    platform::Services services_{windows,     keyboard,    keys,      processes,
+                                 clock,       system,      sound,     dialogs,
+                                 clipboard,   objects,     textFiles, viewer,
+                                 desktopLock, conversions, collation, objects.disk};
     platform::Services& services() { return services_; }
 };
 
