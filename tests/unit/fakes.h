@@ -25,7 +25,6 @@ inline std::string format(const char* pattern, unsigned n) {
     return std::snprintf(text, sizeof text, pattern, n), text;
 }
 
-// Printable ASCII as it is, anything else as <U+XXXX>.
 inline std::string narrow(std::wstring_view text) {
     std::string out;
     for (const wchar_t c : text)
@@ -316,8 +315,7 @@ struct FakeClock : platform::Clock, FakeBase {
     int sleeps = 0;
 };
 
-// `usage`: the percentages of successive samples, raw from the registry statistic, or each a
-// tick's (`tickMs`, else the time since the last read) of the processor time counters.
+// `usage`: successive samples, raw from the registry, or each a tick's of the processor times.
 struct FakeSystem : platform::System, FakeBase {
     enum class Statistic { None, Registry, ProcessorTimes };
     using FakeBase::FakeBase;
@@ -347,33 +345,28 @@ struct FakeSystem : platform::System, FakeBase {
 struct FakeSound : platform::Sound, FakeBase {
     using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
-        return logged(log, starts, "play", path, flags);
+        return logged(log, true, "play", path, flags);
     }
     void beep() override { log.add("beep"); }
-    bool starts = true;
 };
 
-// The Pause key as GetAsyncKeyState gives it: the top bit while down, the low bit when pressed
-// since the last query (a held key sets it again); other keys are never pressed.
+// The Pause key as GetAsyncKeyState gives it after a press and release: the low bit, once.
 struct FakeKeyboard : platform::Keyboard, FakeBase {
     static constexpr int Pause = 19;
     using FakeBase::FakeBase;
     std::int16_t asyncKeyState(int virtualKey) override {
-        const bool pause = virtualKey == Pause;
-        const auto state = static_cast<std::int16_t>(pause ? (down ? 0x8000 : 0) | pressed : 0);
-        if (pause) pressed = down;
+        const auto state =
+            static_cast<std::int16_t>(virtualKey == Pause && std::exchange(pressed, false));
         return logged(log, state, "key", virtualKey, state);
     }
     void rawKeyEvent(std::uint8_t virtualKey, std::uint8_t scan, std::uint32_t flags) override {
         log.add("rawkey", virtualKey, scan, flags);
     }
     void pressPause() { pressed = true; } // pressed and released again
-    void holdPause() { down = pressed = true; }
-    void releasePause() { down = false; }
     void pressPauseAt(std::int64_t ms) {
         time.at(ms, [this] { pressPause(); });
     }
-    bool down = false, pressed = false;
+    bool pressed = false;
 };
 
 // Logs what it types; `whileTyping` then plays the injector's side of a long or slow run.
@@ -440,8 +433,7 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
     std::vector<std::wstring> prompts;
 };
 
-// "start <command line> <style>"; "open <id>", "inputidle <id>" (yes from `readyAtMs` on) and
-// "close <id>" for a process, unless `unopenable`.
+// "start <command line> <style>"; "open", "inputidle" (yes from `readyAtMs` on), "close <id>".
 struct FakeProcesses : platform::Processes, FakeBase {
     using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
@@ -452,14 +444,12 @@ struct FakeProcesses : platform::Processes, FakeBase {
     }
     std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
         log.add("open", process);
-        if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
         return std::make_unique<Opened>(*this, process);
     }
     [[noreturn]] void endRun() override { log.add("endRun"), throw RunEnded{}; }
     std::wstring currentDirectory() override { return logged(log, directory, "curdir"); }
     std::wstring directory = L"C:\\Work";
     platform::ProcessId nextProcessId = 0;
-    std::vector<platform::ProcessId> unopenable;
     std::int64_t readyAtMs = 0;
     struct Opened : OpenedProcess {
         Opened(FakeProcesses& processes, platform::ProcessId id) : processes(processes), id(id) {}
@@ -541,14 +531,13 @@ private:
     EventLog& log_;
 };
 
-// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered;
-// the desktop and the profile folder are those of every instance.
+// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered.
 struct FakeScriptShell : platform::ScriptShell {
     FakeScriptShell(EventLog& log, Answers<std::int32_t>& answers) : log_(log), answers_(answers) {}
     std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
                        const std::wstring& title, std::int32_t type) override {
         log_.add("timedBox", text, secondsToWait, title, type);
-        return shownText = text, answers_.next();
+        return answers_.next();
     }
     std::wstring specialFolder(const std::wstring& name) override {
         return logged(log_, name == L"Desktop" ? desktop : L"", "specialFolder", name);
@@ -558,7 +547,6 @@ struct FakeScriptShell : platform::ScriptShell {
         return text == L"%USERPROFILE%" ? profile : text;
     }
     std::wstring desktop = L"C:\\Users\\me\\Desktop", profile = L"C:\\Users\\me";
-    std::wstring shownText; // of the box
     EventLog& log_;
     Answers<std::int32_t>& answers_;
 };
@@ -577,7 +565,7 @@ struct FakeObjects : platform::ObjectFactory, FakeBase {
     }
     std::shared_ptr<platform::ScriptShell> createScriptShell() override {
         log.add("create ScriptShell");
-        return scriptShells.emplace_back(std::make_shared<FakeScriptShell>(log, popupAnswers));
+        return std::make_shared<FakeScriptShell>(log, popupAnswers);
     }
     std::shared_ptr<platform::Shell> createShell() override {
         return log.add("create Shell"), shell;
@@ -590,7 +578,6 @@ struct FakeObjects : platform::ObjectFactory, FakeBase {
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
     FakeDisk disk{log};
     std::shared_ptr<FakeShell> shell = std::make_shared<FakeShell>(log);
-    std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
     std::vector<std::shared_ptr<FakeBrowser>> browsers;
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
