@@ -146,7 +146,7 @@ TEST_F(AnObject, FrmShowShowsPicturesTextOrTheRefusalForTheInterval) {
         first100 += L"line " + std::to_wstring(i) + L"\r\n";
     fake.textFiles.files = {{L"C:\\notes.TXT", lines},
                             {L"C:\\min.js", std::string(3 << 20, 'x') + "\r\nnext\r\n"},
-                            {L"C:\\lf.htm", "a\rb\nc"}};
+                            {L"C:\\lf.htm", "a\rb\nc\r"}};
     fake.log.failures.emplace("picture C:\\gone.bmp", KelmoError(-2147024894, L"not found"));
     const std::wstring no = L"このファイルは表示できません";
     const std::string text = "showText, interval 1000, showModal";
