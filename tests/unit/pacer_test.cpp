@@ -41,8 +41,8 @@ TEST(Pacer, WaitsSleepAsTheTuningSaysAndCheckThePauseKeyBetweenRounds) {
         {[](Rig& r) { r.fake.system.busyForGood(), r.tuning.Mol1 = 0, r.pacer.paceWait(); }, sleeps(1)},
         {[](Rig& r) { r.tuning.Atom = 0, r.pacer.paceWait(); }, sleeps(100, 1)},
         {[](Rig& r) { r.pacer.rest(0, false); }, NoPress + times(10, Round) + Second},
-        {[](Rig& r) { r.pacer.odOff(), r.tuning.Mol2 = 400, r.pacer.rest(1, false); },
-         NoPress + times(5, sleeps(16) + NoPress) + Second},
+        {[](Rig& r) { r.tuning.Mol2 = 200, r.pacer.rest(2, false); }, // 1 s is not yet more than 1 s
+         NoPress + times(10, sleeps(8) + NoPress) + Second},
         {[](Rig& r) { r.fake.windows.bringUpAt(2000, 7), r.pacer.rest(0, false); },
          NoPress + times(5, Round) + Second}, // ended by a new window
         {[](Rig& r) { r.tuning.ODflag = false, r.pacer.launchWait(); }, times(5, sleeps(4) + NoPress)},
