@@ -1,39 +1,25 @@
-// The application table's members: the command lines Exec hands to the launcher, Run's start
-// and wait, the launch error box, the table arithmetic of AppCur, AppShow, Mark and AdjustT.
-#include "component/core/keyscript.h"
+// Launching and the application table: the command lines Exec and Run start, their waits, the
+// styles, AppShow's table arithmetic; the completing and quoting of the paths scripts give.
 #include "component/core/object.h"
+#include "component/core/paths.h"
 #include "fakes.h"
 
 #include <gtest/gtest.h>
-
-#include <limits>
 
 namespace {
 
 using namespace kelmo;
 using namespace kelmo::fakes;
 
-// Entry i registered by launch() holds window AppBase + i.
-constexpr WindowHandle AppBase = 0x200;
-
 class AppMembers : public ::testing::Test {
 protected:
-    AppMembers() : k(fake.services()) {
-        fake.log.clear();
-        k.Mol1 = 25;
-    }
-    // Registers applications 1..n through Exec, each with its own window in front.
-    void launch(int n) {
-        for (int i = 0; i < n; ++i) {
-            fake.windows.front = AppBase + static_cast<WindowHandle>(k.AppNum()) + 1;
-            k.Exec(L"app", 8);
-        }
-        fake.log.clear();
-    }
-    void select(std::int16_t current, std::int16_t previous) {
-        k.AppCur(previous);
-        k.AppCur(current);
-        fake.log.clear();
+    AppMembers() : k(fake.services()) { fake.log.clear(), k.Mol1 = 25; }
+    // Registers applications 1..n through Exec, entry i with window 0x200 + i in front; then
+    // makes `current` the current one and `previous` the previous one.
+    void launch(int n, std::int16_t current = 0, std::int16_t previous = 0) {
+        for (int i = 1; i <= n; ++i)
+            fake.windows.front = 0x200 + WindowHandle(i), k.Exec(L"app", 8);
+        k.AppCur(previous), k.AppCur(current), fake.log.clear();
     }
     FakePlatform fake;
     CKelmo k;
@@ -43,31 +29,27 @@ protected:
 // goes on waiting for a new window in front, for at most RestMax seconds, then takes the one in
 // front and shows it as told. Web addresses, in any case, go to the browser.
 TEST_F(AppMembers, ExecRegistersTheNewWindowAlsoWhenItComesUpAfterTheMachineSettled) {
-    k.Atom = 5;
-    k.Mol1 = 10;
+    k.Atom = 5, k.Mol1 = 10;
     fake.windows.bringUpAt(3000, 0x777);
     EXPECT_EQ(k.Exec(L"  notepad|memo.txt ", 8), 1);
     EXPECT_EQ(fake.log.args("start"), Steps{R"(start.exe "notepad" "C:\Work\memo.txt" 2)"});
     EXPECT_EQ(k.apps().windows()[1], 0x777u);
     EXPECT_LT(fake.time.now(), 3200);
-    EXPECT_EQ(fake.log.count("show"), 0u);
     k.RestMax = 2;
     fake.log.clear();
     EXPECT_EQ(k.Exec(L"notepad", 3), 2);
     const Steps slept = fake.log.args("sleep");
     EXPECT_EQ(std::count(slept.begin(), slept.end(), "10"), 200); // 2 s of polls, not one more
     EXPECT_EQ(fake.log.args("show"), Steps{"1911 3"}); // AppShow(3, 0): the new application
-    EXPECT_EQ(k.AppCur(), 2);
-    EXPECT_EQ(k.apps().previous(), 1);
+    EXPECT_EQ(std::pair(k.AppCur(), k.apps().previous()),
+              std::pair(std::int16_t(2), std::int16_t(1)));
     for (const wchar_t* address : {L"HTTP://host/", L"  FILE:///C:/a.htm", L"http:/host"})
         k.Exec(address, 8);
     EXPECT_EQ(fake.log.args("navigate"), (Steps{"HTTP://host/", "file://C:/a.htm"}));
-    EXPECT_EQ(k.AppNum(), 4);
 }
 
-// Run keeps the process id and waits, pumping messages, until the process takes input (not for one
-// it cannot open; a negative Atom sleeps 0 ms; no wait for a window with a style without focus).
-// One that never gets ready holds Run until a Pause press after 10 s opens the pause box.
+// Run keeps the process id and waits, pumping messages, until the process takes input. One that
+// never gets ready holds Run until a Pause press after 10 s opens the pause box.
 TEST_F(AppMembers, RunStartsThePathWithItsStyleAndWaitsForInputIdle) {
     fake.processes.nextProcessId = 4242;
     fake.windows.bringUpAt(500, 0x4242);
@@ -75,63 +57,26 @@ TEST_F(AppMembers, RunStartsThePathWithItsStyleAndWaitsForInputIdle) {
     EXPECT_EQ(k.Run(L"calc", 3), 1);
     EXPECT_EQ(fake.log.args("start"), Steps{R"("C:\Work\calc" 3)"});
     EXPECT_EQ(k.apps().processIds(), (std::vector<platform::ProcessId>{0, 4242}));
-    EXPECT_EQ(k.apps().windows()[1], 0x4242u);
     const auto opened = fake.log.entries.begin() + std::ptrdiff_t(fake.log.find("open 4242"));
     EXPECT_EQ(Steps(opened, opened + 5),
               (Steps{"open 4242", "pump", "sleep 30", "inputidle 4242", "close 4242"}));
-    fake.processes.nextProcessId = 7;
-    fake.processes.unopenable = {7};
-    k.Atom = -5;
-    const std::int64_t started = fake.time.now();
-    EXPECT_EQ(k.Run(L"\"D:\\bin\\tool.exe\"", 4), 2);
-    EXPECT_LT(fake.time.now() - started, 1000);
-    EXPECT_EQ(fake.log.count("inputidle"), 1u);
-    EXPECT_LT(fake.log.find("sleep 0"), fake.log.entries.size());
 
     k.Atom = k.Mol1 = 1;
     fake.processes.nextProcessId = 8;
-    fake.processes.readyAtMs = std::numeric_limits<std::int64_t>::max();
+    fake.processes.readyAtMs = INT64_MAX;
     fake.keyboard.pressPauseAt(fake.time.now() + 15000);
-    EXPECT_EQ(k.Run(L"stuck.exe", 4), 3);
+    EXPECT_EQ(k.Run(L"stuck.exe", 4), 2);
     EXPECT_EQ(fake.log.args("box"), Steps{"Kelmo_Break"});
-    EXPECT_GE(fake.time.now(), 15000);
+    EXPECT_LT(fake.time.now(), 16000); // then no wait for a window: style 4 takes no focus
 }
 
-TEST_F(AppMembers, AFailedLaunchOrAStyleOtherThan0To6ShowsTheErrorBoxAndEndsTheRunKeepingTheEntry) {
+// A style other than 0 to 6 shows the launch error box and ends the run.
+TEST_F(AppMembers, RunTakesTheStylesFrom0To6) {
     for (const std::int16_t style : {0, 6}) // hidden; minimised without focus
         EXPECT_NO_THROW(k.Run(L"calc", style));
     for (const std::int16_t style : {-1, 5, 7})
         EXPECT_THROW(k.Run(L"calc", style), RunEnded);
-    fake.log.failures.emplace("start", KelmoError(static_cast<std::int32_t>(0x80070002u), L""));
-    EXPECT_THROW(k.Exec(L"nothing.exe", 8), RunEnded);
-    EXPECT_EQ(k.AppNum(), 3); // Exec had registered before it started the launcher
-    ASSERT_EQ(fake.dialogs.boxes.size(), 4u);
-    for (const auto& box : fake.dialogs.boxes)
-        EXPECT_EQ(narrow(box.text) + " " + std::to_string(box.flags),
-                  narrow(L"二重起動できないアプリを二重起動しようとしたか、"
-                         L"存在しない実行ファイルを起動しようとしました 16"));
-    EXPECT_EQ(fake.dialogs.boxes[0].title, L"エラー発生 : 5");
-    EXPECT_EQ(fake.dialogs.boxes[3].title, L"エラー発生 : -2147024894");
-    EXPECT_EQ(fake.log.count("endRun"), 4u);
-}
-
-// AppCur is clamped above only, keeps the previous index when set to the same value (yet
-// activates and refreshes the entry) and skips the steps that fail for a negative index.
-TEST_F(AppMembers, AppCurClampsAboveOnlyKeepsThePreviousForTheSameValueAndIgnoresFailures) {
-    launch(3);
-    k.AppCur(99);
-    EXPECT_EQ(k.AppCur(), 3);
-    k.AppCur(1);
-    fake.log.clear();
-    fake.windows.bringUpAt(fake.time.now() + 40, 0x999); // after the activation
-    k.AppCur(1);
-    EXPECT_EQ(k.apps().previous(), 3);
-    EXPECT_EQ(fake.log.args("activate"), Steps{"513"});
-    EXPECT_EQ(k.apps().windows()[1], 0x999u);
-    k.AppCur(-2);
-    EXPECT_EQ(k.AppCur(), -2);
-    EXPECT_EQ(k.apps().previous(), 1);
-    EXPECT_EQ(errorNumberOf([&] { k.Send(L"a"); }), errors::SubscriptOutOfRange);
+    EXPECT_EQ(fake.dialogs.boxes.at(2).title, L"エラー発生 : 5");
 }
 
 TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays) {
@@ -149,69 +94,56 @@ TEST_F(AppMembers, AppShowActsOnTheEntryAndMovesTheCurrentIndexAsItsCommandSays)
         {7, 1, "513 7", 3, 1, {}},      {8, 2, "514 8", 3, 1, {}},
         // clang-format on
     };
-    launch(3);
+    launch(3, 3, 1);
     for (const auto& [nCmdShow, AppWnd, shown, cur, prev, activated] : cases) {
-        select(3, 1);
         k.AppShow(nCmdShow, AppWnd);
         EXPECT_EQ(fake.log.args("show"), Steps{shown});
         EXPECT_EQ(std::pair(k.AppCur(), k.apps().previous()), std::pair(cur, prev)) << shown;
         EXPECT_EQ(fake.log.args("activate"), activated) << shown;
+        launch(0, 3, 1);
     }
-    select(3, 1); // no entry to show: nothing shown, 0 returned, the index still taken
-    EXPECT_EQ(k.AppShow(1, -4), 0);
-    EXPECT_EQ(fake.log.count("show"), 0u);
-    EXPECT_EQ(k.AppCur(), -4);
 }
 
-TEST_F(AppMembers, MarkAsksWaitsFourSecondsAndRegistersTheWindowTheUserActivated) {
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "box Kelmo_Mark") fake.windows.bringUpAt(fake.time.now() + 3500, 0x500);
-    };
-    EXPECT_EQ(k.Mark(L"メモ帳を選んで"), 1);
-    ASSERT_EQ(fake.dialogs.boxes.size(), 1u);
-    EXPECT_TRUE(fake.dialogs.boxes[0].text.ends_with(L"してください。\r\n\r\nメモ帳を選んで"));
-    EXPECT_EQ(fake.dialogs.boxes[0].flags, 0x10020u);
-    EXPECT_EQ(fake.log.only({"activate", "box", "foreground"}),
-              (Steps{"activate 256", "box Kelmo_Mark", "foreground 1280"}));
-    EXPECT_EQ(fake.log.find("sleep 4000"), fake.log.find("box Kelmo_Mark") + 1);
-    EXPECT_EQ(k.apps().windows()[1], 0x500u);
-    EXPECT_EQ(k.Mark(L""), 2);
-    EXPECT_EQ(k.apps().previous(), 1);
-}
-
-// The taskbar is activated before the keys (and by Send), the earlier application after; with
-// no taskbar the entry starts as 0, nothing is activated for it and the keys go to the front.
-TEST_F(AppMembers, AdjustTTypesIntoTheTaskbarKeepsTheWindowAfterwardsAndReturnsToTheCurrentOne) {
-    fake.windows.classes[L"Shell_TrayWnd"] = 0x900;
-    launch(2);
-    select(1, 2);
-    fake.log.onEntry = [&](const std::string& entry) {
-        if (entry == "type p") fake.windows.bringUp(0x950); // the menu command opens a window
-    };
-    EXPECT_EQ(k.AdjustT(L"p"), 3);
-    EXPECT_EQ(k.AppCur(), 1);
-    EXPECT_EQ(k.apps().previous(), 2);
-    EXPECT_EQ(k.apps().windows()[3], 0x950u);
-    EXPECT_EQ(fake.log.args("type"), (Steps{renderKeys(parseKeyScript(L"+{f10}")), "p"}));
-    EXPECT_EQ(fake.log.args("activate"), (Steps{"2304", "2304", "513"}));
-    fake.log.onEntry = nullptr;
-    fake.windows.classes.clear();
-    fake.log.clear();
-    EXPECT_EQ(k.AdjustT(L""), 4);
-    EXPECT_EQ(fake.log.args("activate"), Steps{"513"});
-    EXPECT_EQ(k.apps().windows()[4], AppBase + 1);
-}
-
-TEST(AppTable, The32768thRegistrationOverflowsAndLeavesTheTableAsItWas) {
+// With the default folder C:\Work\ and the system drive root E:\ the two completions differ.
+TEST(Paths, CompletionAndQuotingFollowTheirRules) {
     FakePlatform fake;
+    Tuning tuning;
     AppTable apps{fake.windows, fake.clock};
-    for (int i = 1; i <= 32767; ++i)
-        apps.registerApplication();
-    apps.select(5);
-    EXPECT_EQ(errorNumberOf([&] { apps.registerApplication(); }), errors::Overflow);
-    EXPECT_EQ(std::tuple(apps.count(), apps.current(), apps.windows().size()),
-              std::tuple(std::int16_t(32767), std::int16_t(5), std::size_t(32768)));
-    EXPECT_EQ(errorNumberOf([&] { apps.processId(-1); }), errors::SubscriptOutOfRange);
+    Pacer pacer{fake.services(), tuning, apps};
+    PathCompleter paths{pacer};
+    paths.setDefaultFolder(L"  C:\\Work  "), paths.setSystemDriveRoot(L"E:\\");
+    const auto complete = [&](char r, const std::wstring& p) { // C: split at the first comma
+        return r == 'F'   ? paths.fullPath(p)
+               : r == 'Q' ? paths.quotedPath(p)
+               : r == 'P' ? paths.quotedProgram(p)
+               : r == 'D' ? paths.folderPath(p)
+               : r == 'X' ? paths.deletionPath(p)
+               : r == 'L' ? paths.launcherCommand(p)
+                          : paths.quotedCommand(p, std::int16_t(p.find(L',') + 1));
+    };
+    const std::tuple<char, std::wstring, std::wstring> cases[] = {
+        {'F', L"  a.txt  ", L"C:\\Work\\a.txt"},
+        {'F', L"\\tools\\a.exe", L"E:\\\\tools\\a.exe"}, // two backslashes after the colon
+        {'F', L"\"\\\\server\\a\"", L"\"\\\\server\\a\""},
+        {'F', L"\"a b.txt\"", L"\"C:\\Work\\a b.txt\""}, // inside the quotes, as they hold it
+        {'Q', L"\"C:\\x.txt", L"\"C:\\x.txt\""},
+        {'P', L"\\bin\\tool.exe", L"\"E:\\\\bin\\tool.exe\""},
+        {'P', L"\"", L"\"\""}, // an empty pair of quotes, never a lone one
+        {'D', L"\\Reports\\2026\\", L"E:\\Reports\\2026"},
+        {'X', L"D:\\Reports\\", L"D:\\Reports"}, // untrimmed, one backslash off also after a drive
+        {'C', L"notepad,memo.txt", L"\"notepad\" \"C:\\Work\\memo.txt\""},
+        // Exec's command: split at the first bar, else at a blank before a drive letter further
+        // right than the start; backslashes before a closing quote doubled.
+        {'L', L"a|b|c", L"\"a\" \"C:\\Work\\b|c\""},
+        {'L', L"notepad \"c:\\a b.txt\"", L"\"notepad\" \"c:\\a b.txt\""},
+        {'L', L"abc:def", L"\"abc:def\""},
+        {'L', L"ab c:def", L"\"ab\" \"c:def\""},
+        {'L', L"\"C:\\My Tools\\\\\"", L"\"C:\\My Tools\\\\\\\\\""},
+    };
+    for (const auto& [routine, path, expected] : cases)
+        EXPECT_EQ(complete(routine, path), expected) << routine << " " << narrow(path);
+    EXPECT_EQ(errorNumberOf([&] { paths.launcherCommand(std::wstring(32767, L'x') + L"|y"); }),
+              errors::Overflow);
 }
 
 } // namespace

@@ -7,19 +7,10 @@
 #include "platform/services.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <cwchar>
 #include <deque>
-#include <functional>
-#include <initializer_list>
 #include <map>
-#include <memory>
-#include <optional>
-#include <string>
-#include <string_view>
-#include <type_traits>
-#include <vector>
 
 namespace kelmo::fakes {
 
@@ -29,14 +20,11 @@ struct RunEnded {};            // thrown by endRun: the hosting process would be
 struct NoMoreAnswers {};       // a dialog opened that the test gave no answer for
 struct VirtualTimeExceeded {}; // the code under test kept waiting past the clock's limits
 
-// `n` written by `pattern`, a printf pattern with one unsigned conversion.
 inline std::string format(const char* pattern, unsigned n) {
     char text[32];
-    std::snprintf(text, sizeof text, pattern, n);
-    return text;
+    return std::snprintf(text, sizeof text, pattern, n), text;
 }
 
-// Printable ASCII as it is, anything else as <U+XXXX>.
 inline std::string narrow(std::wstring_view text) {
     std::string out;
     for (const wchar_t c : text)
@@ -55,17 +43,15 @@ inline std::string renderKeys(const std::vector<platform::KeyAction>& actions) {
             out += {"SCA"[int(a.modifier)], a.kind == Kind::PressModifier ? '+' : '-'};
         else if (a.kind == Kind::VirtualKey)
             out += format("#%02X", a.virtualKey) + (a.extended ? "e" : "");
-        else if (a.character > 0x20 && a.character < 0x7F)
-            out += char(a.character);
         else
-            out += format("U+%04X", unsigned(a.character));
+            out += a.character > 0x20 && a.character < 0x7F ? std::string(1, char(a.character))
+                                                            : format("U+%04X", a.character);
         const bool isKey = a.kind == Kind::VirtualKey || a.kind == Kind::Character;
         if (isKey && a.repeat != 1) out += "*" + std::to_string(a.repeat);
     }
     return out;
 }
 
-// The number of the KelmoError that `action` raises, or nothing.
 inline std::optional<std::int32_t> errorNumberOf(const std::function<void()>& action) {
     try {
         action();
@@ -82,13 +68,9 @@ inline Steps operator+(Steps a, const Steps& b) {
     return a;
 }
 inline Steps times(int n, const Steps& steps) {
-    Steps all;
-    for (int i = 0; i < n; ++i)
-        all = all + steps;
-    return all;
+    return n > 0 ? steps + times(n - 1, steps) : Steps{};
 }
 
-// What the component did to the platform, in order.
 class EventLog {
 public:
     template <typename... Args> void add(std::string_view kind, const Args&... args) {
@@ -131,9 +113,7 @@ public:
 private:
     static std::string logged(std::wstring_view s) { return narrow(s); }
     static std::string logged(std::string_view s) { return std::string(s); }
-    template <typename N>
-    requires std::is_arithmetic_v<N>
-    static std::string logged(N n) { return std::to_string(n); }
+    static std::string logged(std::int64_t n) { return std::to_string(n); }
 };
 
 // The answers a fake gives in turn: the queued ones first, then `otherwise` for good.
@@ -143,8 +123,7 @@ template <typename T> struct Answers {
     T next() {
         if (queued.empty()) return otherwise;
         const T answer = queued.front();
-        queued.pop_front();
-        return answer;
+        return queued.pop_front(), answer;
     }
 };
 
@@ -252,7 +231,6 @@ private:
 // The browser: calls logged ("busy", "navigate <address>" ...); quit() raises its OnQuit.
 struct FakeBrowser : platform::Browser {
     explicit FakeBrowser(EventLog& log) : log_(log) {}
-
     void onQuit(std::function<void()> quit) override { quit_ = std::move(quit); }
     bool busy() override { return log_.add("busy"), isBusy.next(); }
     void navigate(const std::wstring& address) override { log_.add("navigate", address); }
@@ -264,18 +242,14 @@ struct FakeBrowser : platform::Browser {
     void refresh() override { log_.add("refresh"); }
     bool connected() const { return quit_ != nullptr; }
     void quit() const { quit_(); }
-
     Answers<bool> isBusy;
     std::wstring title;
-
-private:
     EventLog& log_;
     std::function<void()> quit_;
 };
 
 // Virtual time in ms from 0; advancing it runs the actions scheduled up to its end, inclusive.
-class VirtualClock {
-public:
+struct VirtualClock {
     std::int64_t now() const { return now_; }
     void at(std::int64_t timeMs, std::function<void()> action) {
         if (timeMs <= now_) return action();
@@ -292,14 +266,10 @@ public:
         }
         now_ = target;
     }
-    std::int64_t limitMs = 10 * 60 * 1000;
-
-private:
-    std::int64_t now_ = 0;
+    std::int64_t limitMs = 10 * 60 * 1000, now_ = 0;
     std::multimap<std::int64_t, std::function<void()>> scheduled_;
 };
 
-// What every fake on the clock shares.
 struct FakeBase {
     FakeBase(EventLog& log, VirtualClock& time) : log(log), time(time) {}
     EventLog& log;
@@ -310,26 +280,20 @@ struct FakeBase {
 struct FakeClock : platform::Clock, FakeBase {
     using FakeBase::FakeBase;
     void sleep(std::int32_t milliseconds) override {
-        if (++sleeps_ > 200'000) throw VirtualTimeExceeded{};
+        if (++sleeps > 200'000) throw VirtualTimeExceeded{};
         log.add("sleep", milliseconds);
         time.advance(static_cast<std::uint32_t>(milliseconds)); // Sleep's duration is unsigned
     }
-    void pumpMessages() override {
-        log.add("pump");
-        if (onPump) onPump();
-    }
+    void pumpMessages() override { log.add("pump"), onPump ? onPump() : void(); }
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
     float nextRandom() override { return randoms.next(); }
     std::function<void()> onPump;
     Answers<float> randoms;
-
-private:
-    int sleeps_ = 0;
+    int sleeps = 0;
 };
 
-// `usage`: the percentages of successive samples, raw from the registry statistic, or each a
-// tick's (`tickMs`, else the time since the last read) of the processor time counters.
+// `usage`: successive samples, raw from the registry, or each a tick's of the processor times.
 struct FakeSystem : platform::System, FakeBase {
     enum class Statistic { None, Registry, ProcessorTimes };
     using FakeBase::FakeBase;
@@ -339,59 +303,48 @@ struct FakeSystem : platform::System, FakeBase {
     }
     std::optional<ProcessorTimes> processorTimes() override {
         if (statistic != Statistic::ProcessorTimes) return std::nullopt;
-        const std::int64_t step = tickMs > 0 ? tickMs : time.now() - countedUntil_;
-        for (; step > 0 && countedUntil_ + step <= time.now(); countedUntil_ += step) {
+        const std::int64_t step = tickMs > 0 ? tickMs : time.now() - countedUntil;
+        for (; step > 0 && countedUntil + step <= time.now(); countedUntil += step) {
             const auto elapsed = static_cast<std::uint64_t>(step) * 10'000;
             const std::uint64_t busy = elapsed * std::min<std::uint32_t>(usage.next(), 100) / 100;
-            times_.user += busy;
-            times_.kernel += elapsed - busy; // kernel time includes idle
-            times_.idle += elapsed - busy;
+            times.user += busy;
+            times.kernel += elapsed - busy; // kernel time includes idle
+            times.idle += elapsed - busy;
         }
-        return times_;
+        return times;
     }
     void busyForGood() { statistic = Statistic::Registry, usage.otherwise = 100; }
     Statistic statistic = Statistic::None;
     Answers<std::uint32_t> usage;
-    std::int64_t tickMs = 0;
-
-private:
-    std::int64_t countedUntil_ = 0;
-    ProcessorTimes times_;
+    std::int64_t tickMs = 0, countedUntil = 0;
+    ProcessorTimes times;
 };
 
 struct FakeSound : platform::Sound, FakeBase {
     using FakeBase::FakeBase;
     bool play(const std::wstring& path, std::uint32_t flags) override {
-        return logged(log, starts, "play", path, flags);
+        return logged(log, true, "play", path, flags);
     }
     void beep() override { log.add("beep"); }
-    bool starts = true;
 };
 
-// The Pause key as GetAsyncKeyState gives it: the top bit while down, the low bit when pressed
-// since the last query (a held key sets it again); other keys are never pressed.
+// The Pause key as GetAsyncKeyState gives it after a press and release: the low bit, once.
 struct FakeKeyboard : platform::Keyboard, FakeBase {
     static constexpr int Pause = 19;
     using FakeBase::FakeBase;
     std::int16_t asyncKeyState(int virtualKey) override {
-        const bool pause = virtualKey == Pause;
-        const auto state = static_cast<std::int16_t>(pause ? (down_ ? 0x8000 : 0) | pressed_ : 0);
-        if (pause) pressed_ = down_;
-        log.add("key", virtualKey, state);
-        return state;
+        const auto state =
+            static_cast<std::int16_t>(virtualKey == Pause && std::exchange(pressed, false));
+        return logged(log, state, "key", virtualKey, state);
     }
     void rawKeyEvent(std::uint8_t virtualKey, std::uint8_t scan, std::uint32_t flags) override {
         log.add("rawkey", virtualKey, scan, flags);
     }
-    void pressPause() { pressed_ = true; } // pressed and released again
-    void holdPause() { down_ = pressed_ = true; }
-    void releasePause() { down_ = false; }
+    void pressPause() { pressed = true; } // pressed and released again
     void pressPauseAt(std::int64_t ms) {
         time.at(ms, [this] { pressPause(); });
     }
-
-private:
-    bool down_ = false, pressed_ = false;
+    bool pressed = false;
 };
 
 struct FakeKeys : platform::KeyInjector, FakeBase {
@@ -401,7 +354,6 @@ struct FakeKeys : platform::KeyInjector, FakeBase {
     }
 };
 
-// Which window is in front, and the pop-ups that activation goes to.
 struct FakeWindows : platform::Windows, FakeBase {
     using FakeBase::FakeBase;
     WindowHandle foreground() override { return logged(log, front, "foreground", front); }
@@ -437,8 +389,7 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
                             const std::wstring& title) override {
         boxes.push_back({text, flags, title, time.now()});
         log.add("box", title);
-        if (onBox) onBox();
-        return answers.next();
+        return onBox ? onBox() : void(), answers.next();
     }
     // "input <title> <proposed text>", answered from `typed`; NoMoreAnswers when none is left.
     std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
@@ -447,8 +398,7 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
         prompts.push_back(prompt);
         if (typed.empty()) throw NoMoreAnswers{};
         const std::wstring answer = typed.front() == KeepProposed ? defaultText : typed.front();
-        typed.pop_front();
-        return answer;
+        return typed.pop_front(), answer;
     }
     static inline const std::wstring KeepProposed = L"<OK>"; // OK on the proposed text
     Answers<std::int32_t> answers{{}, Retry};                // the user resumes from the pause box
@@ -458,8 +408,7 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
     std::vector<std::wstring> prompts;
 };
 
-// "start <command line> <style>"; "open <id>", "inputidle <id>" (yes from `readyAtMs` on) and
-// "close <id>" for a process, unless `unopenable`.
+// "start <command line> <style>"; "open", "inputidle" (yes from `readyAtMs` on), "close <id>".
 struct FakeProcesses : platform::Processes, FakeBase {
     using FakeBase::FakeBase;
     platform::ProcessId start(const std::wstring& commandLine, std::int32_t style) override {
@@ -470,23 +419,19 @@ struct FakeProcesses : platform::Processes, FakeBase {
     }
     std::unique_ptr<OpenedProcess> open(platform::ProcessId process) override {
         log.add("open", process);
-        if (std::count(unopenable.begin(), unopenable.end(), process)) return nullptr;
         return std::make_unique<Opened>(*this, process);
     }
     [[noreturn]] void endRun() override { log.add("endRun"), throw RunEnded{}; }
     std::wstring currentDirectory() override { return logged(log, directory, "curdir"); }
     std::wstring directory = L"C:\\Work";
     platform::ProcessId nextProcessId = 0;
-    std::vector<platform::ProcessId> unopenable;
     std::int64_t readyAtMs = 0;
-
-private:
     struct Opened : OpenedProcess {
         Opened(FakeProcesses& processes, platform::ProcessId id) : processes(processes), id(id) {}
         ~Opened() override { processes.log.add("close", id); }
         bool inputIdleWithin(std::int32_t) override {
-            return logged(processes.log, processes.time.now() >= processes.readyAtMs, "inputidle",
-                          id);
+            const bool ready = processes.time.now() >= processes.readyAtMs;
+            return logged(processes.log, ready, "inputidle", id);
         }
         FakeProcesses& processes;
         platform::ProcessId id;
@@ -552,14 +497,12 @@ private:
     EventLog& log_;
 };
 
-// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered;
-// the desktop and the profile folder are those of every instance.
+// WScript.Shell: each timed box is logged as text, seconds, title and style, then answered.
 struct FakeScriptShell : platform::ScriptShell {
     FakeScriptShell(EventLog& log, Answers<std::int32_t>& answers) : log_(log), answers_(answers) {}
     std::int32_t popup(const std::wstring& text, std::int32_t secondsToWait,
                        const std::wstring& title, std::int32_t type) override {
         log_.add("timedBox", text, secondsToWait, title, type);
-        shownText = text;
         return answers_.next();
     }
     std::wstring specialFolder(const std::wstring& name) override {
@@ -570,21 +513,16 @@ struct FakeScriptShell : platform::ScriptShell {
         return text == L"%USERPROFILE%" ? profile : text;
     }
     std::wstring desktop = L"C:\\Users\\me\\Desktop", profile = L"C:\\Users\\me";
-    std::wstring shownText; // of the box
-
-private:
     EventLog& log_;
     Answers<std::int32_t>& answers_;
 };
 
-// Letter case does not count (as text::lower sees it).
 struct FakeCollation : platform::Collation {
     bool sameText(const std::wstring& a, const std::wstring& b) override {
         return text::lower(a) == text::lower(b);
     }
 };
 
-// The objects made, kept so that a test sees whether the component still holds them.
 struct FakeObjects : platform::ObjectFactory, FakeBase {
     using FakeBase::FakeBase;
     std::shared_ptr<platform::FileSystem> createFileSystem() override {
@@ -593,7 +531,7 @@ struct FakeObjects : platform::ObjectFactory, FakeBase {
     }
     std::shared_ptr<platform::ScriptShell> createScriptShell() override {
         log.add("create ScriptShell");
-        return scriptShells.emplace_back(std::make_shared<FakeScriptShell>(log, popupAnswers));
+        return std::make_shared<FakeScriptShell>(log, popupAnswers);
     }
     std::shared_ptr<platform::Shell> createShell() override {
         return log.add("create Shell"), shell;
@@ -606,46 +544,31 @@ struct FakeObjects : platform::ObjectFactory, FakeBase {
     std::vector<std::shared_ptr<FakeFileSystem>> fileSystems;
     FakeDisk disk{log};
     std::shared_ptr<FakeShell> shell = std::make_shared<FakeShell>(log);
-    std::vector<std::shared_ptr<FakeScriptShell>> scriptShells;
     std::vector<std::shared_ptr<FakeBrowser>> browsers;
     Answers<std::int32_t> popupAnswers{{}, -1}; // nobody answers in time
 };
 
-// Text files by path; reading fails from `unreadableAfter` bytes on. A byte is a character.
 struct FakeTextFiles : platform::TextFiles, FakeBase {
     using FakeBase::FakeBase;
-    struct File {
+    struct Reader : platform::TextReader {
+        explicit Reader(std::string bytes) : bytes(std::move(bytes)) {}
+        std::string read(std::size_t maxBytes) override {
+            const std::string block = bytes.substr(next, maxBytes);
+            return next += block.size(), block;
+        }
         std::string bytes;
-        std::size_t unreadableAfter = SIZE_MAX;
+        std::size_t next = 0;
     };
     std::unique_ptr<platform::TextReader> open(const std::wstring& path) override {
-        log.add("open", path);
-        if (!files.count(path)) errors::raise(static_cast<std::int32_t>(0x80070002u), path);
-        return std::make_unique<Reader>(*this, files.at(path));
+        if (!files.count(path)) errors::raise(std::int32_t(0x80070002u), path);
+        return std::make_unique<Reader>(files.at(path));
     }
     std::wstring fromAnsi(const std::string& bytes) override {
         return {bytes.begin(), bytes.end()};
     }
-    std::map<std::wstring, File> files;
-
-private:
-    struct Reader : platform::TextReader {
-        Reader(FakeTextFiles& files, const File& file) : files(files), file(file) {}
-        ~Reader() override { files.log.add("close"); }
-        std::string read(std::size_t maxBytes) override {
-            if (next >= file.unreadableAfter)
-                errors::raise(static_cast<std::int32_t>(0x8007001Eu), L"read");
-            const std::string bytes = file.bytes.substr(next, maxBytes);
-            next += bytes.size();
-            return bytes;
-        }
-        FakeTextFiles& files;
-        const File& file;
-        std::size_t next = 0;
-    };
+    std::map<std::wstring, std::string> files;
 };
 
-// The viewer: the text the user would see when the modal show starts.
 struct FakeViewer : platform::Viewer, FakeBase {
     using FakeBase::FakeBase;
     void setCaption(const std::wstring& caption) override { log.add("caption", caption); }
@@ -682,12 +605,7 @@ struct FakeConversions : platform::Conversions {
     }
 };
 
-// Every fake, on one log and one clock, as the services the component is given.
 struct FakePlatform {
-    FakePlatform() = default;
-    FakePlatform(const FakePlatform&) = delete;
-    FakePlatform& operator=(const FakePlatform&) = delete;
-
     EventLog log;
     VirtualClock time;
     FakeWindows windows{log, time};
@@ -705,14 +623,11 @@ struct FakePlatform {
     FakeDesktopLock desktopLock{log, time};
     FakeConversions conversions;
     FakeCollation collation;
-    FakeDisk& folderTree = objects.disk;
-
+    platform::Services services_{windows,     keyboard,    keys,      processes,
+                                 clock,       system,      sound,     dialogs,
+                                 clipboard,   objects,     textFiles, viewer,
+                                 desktopLock, conversions, collation, objects.disk};
     platform::Services& services() { return services_; }
-
-private:
-    platform::Services services_{windows,     keyboard,    keys,      processes, clock,     system,
-                                 sound,       dialogs,     clipboard, objects,   textFiles, viewer,
-                                 desktopLock, conversions, collation, folderTree};
 };
 
 } // namespace kelmo::fakes
