@@ -10,14 +10,6 @@
 
 using namespace kelmo::testtools;
 
-namespace {
-
-RECT boundsOf(HWND window) {
-    RECT r{};
-    GetWindowRect(window, &r);
-    return r;
-}
-
 TEST(InputBox, GivesTheEditedTextOrNothingAndComesUpInFrontWithTheWholePrompt) {
     const std::wstring proposed = L"C:\\Users\\kelmo\\Desktop", typed = L"D:\\作業\\報告書 2026",
                        prompt = L"正しいフォルダならそのまま [ OK ]\r\n\r\nやり直すなら [ ｷｬﾝｾﾙ ] "
@@ -31,36 +23,32 @@ TEST(InputBox, GivesTheEditedTextOrNothingAndComesUpInFrontWithTheWholePrompt) {
     for (const auto& [answer, result] : rows) {
         std::wstring shownPrompt, shownText;
         DWORD from = 1, to = 0;
-        bool inFront = false;
+        bool inFront = false, promptInView = false;
         RECT box{}, text{}, edit{}, inside{};
-        int promptNeeds = 0;
         BackgroundPilot pilot([&] {
-            HWND dialog = waitForWindow(L"フォルダの確認", 15000), shown = GetDlgItem(dialog, 100);
-            shownPrompt = windowText(shown), shownText = windowText(GetDlgItem(dialog, 101));
-            SendMessageW(GetDlgItem(dialog, 101), EM_GETSEL, WPARAM(&from), LPARAM(&to));
+            HWND dialog = waitForWindow(L"フォルダの確認", 15000);
+            HWND shown = GetDlgItem(dialog, 100), typing = GetDlgItem(dialog, 101);
+            shownPrompt = windowText(shown), shownText = windowText(typing);
+            SendMessageW(typing, EM_GETSEL, WPARAM(&from), LPARAM(&to));
             inFront = GetForegroundWindow() == dialog &&
                       (GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST);
-            box = boundsOf(dialog), text = boundsOf(shown),
-            edit = boundsOf(GetDlgItem(dialog, 101));
+            GetWindowRect(dialog, &box), GetWindowRect(shown, &text), GetWindowRect(typing, &edit);
             GetClientRect(shown, &inside);
-            promptNeeds = kelmo::win32::wrappedHeight(shown, shownPrompt, inside.right);
+            // More lines than the box has at first: the prompt grew, the edit moved below it.
+            promptInView = kelmo::win32::wrappedHeight(shown, prompt, inside.right) <=
+                               text.bottom - text.top &&
+                           text.bottom <= edit.top && edit.bottom <= box.bottom;
             answer(dialog);
         });
         EXPECT_EQ(kelmo::win32::makeDialogs()->inputBox(prompt, L"フォルダの確認", proposed),
                   result);
         pilot.join();
-        EXPECT_TRUE(shownPrompt == prompt && shownText == proposed && inFront);
-        EXPECT_TRUE(from == 0 && to == proposed.size()) << "the proposed text selected";
+        EXPECT_TRUE(shownPrompt == prompt && shownText == proposed && from == 0 &&
+                    to == proposed.size() && inFront && promptInView); // the proposal selected
         MONITORINFO monitor{};
         monitor.cbSize = sizeof monitor;
         GetMonitorInfoW(MonitorFromRect(&box, MONITOR_DEFAULTTONEAREST), &monitor);
-        const RECT& area = monitor.rcWork;
-        EXPECT_NEAR(box.left + box.right, area.left + area.right, 2); // centred
-        EXPECT_NEAR(box.top + box.bottom, area.top + area.bottom, 2);
-        // More lines than the box has at first: the prompt grew, the edit moved below it.
-        EXPECT_TRUE(promptNeeds <= text.bottom - text.top && text.bottom <= edit.top &&
-                    edit.bottom <= box.bottom);
+        EXPECT_NEAR(box.left + box.right, monitor.rcWork.left + monitor.rcWork.right, 2); // centred
+        EXPECT_NEAR(box.top + box.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 2);
     }
 }
-
-} // namespace
