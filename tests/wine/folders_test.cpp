@@ -148,8 +148,8 @@ protected:
         {L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders"}};
 };
 
-// FldSetD gathers onto the desktop without read-only flags; FldCopy asks before overwriting and
-// copies the tree where the user chose.
+// FldSetD gathers onto the desktop without read-only flags; FldCopy asks before overwriting, asks
+// again when the input box is cancelled, and copies the tree where the user chose.
 TEST_F(FolderTasks, FilesAreGatheredAndCopiedWhereTheUserAnswered) {
     make({L"Src\\", L"Src\\sub\\", L"Dest\\", L"Parent\\", L"Src\\a.txt", L"Src\\c.doc",
           L"Src\\sub\\b.txt"});
@@ -166,6 +166,8 @@ TEST_F(FolderTasks, FilesAreGatheredAndCopiedWhereTheUserAnswered) {
     EXPECT_FALSE(fileExists(desktop() + L"\\Work_D\\c.doc"));
     const auto copied = call(L"FldCopy", {at(L"Src").c_str(), at(L"Dest").c_str()}, [&] {
         answer(titled(L"上書きの確認 "), IDNO);
+        browseTo(at(L"Parent"));
+        answer(titled(L"コピー先フォルダの確認"), IDCANCEL); // no answer: asked again
         browseTo(at(L"Parent"));
         proposed = answer(titled(L"コピー先フォルダの確認"), IDOK);
     });

@@ -1,9 +1,11 @@
 // The registered component through a late-bound client: the 53 entries refusing bad arguments with
-// a run-time error and a debug line, its type library, the guard, the server's exports, no leak.
+// a run-time error, a debug line and a trace line, its type library, the guard, the server's
+// exports, no leak.
 #include "figures.h"
 #include "fixture.h"
 #include "platform/win32/module/guard.h"
 
+#include <algorithm>
 #include <thread>
 #include <tuple>
 
@@ -24,16 +26,19 @@ LONG CALLBACK catchDebugOutput(EXCEPTION_POINTERS* caught) { // as a debugger: t
 using DebugOutput = kelmo::win32::Owned<void*, RemoveVectoredExceptionHandler>;
 
 // Each entry's outcome for arguments as late-bound clients pass them: done, or a run-time error
-// before the member runs or from it (Raised: any, here that of a collection). Members that act get
-// only arguments that cannot convert, or too many, so that nothing is launched, typed or deleted.
+// (Raised: any, here a collection's). Members that act get only arguments that cannot convert, or
+// too many, so that nothing is launched, typed or deleted.
 enum class Outcome { Done, Raised, Overflow = 6, Mismatch = 13, NotSet = 91, Arity = 450, NoList };
 constexpr WORD G = DISPATCH_PROPERTYGET, P = DISPATCH_PROPERTYPUT, C = DISPATCH_METHOD | G;
 using Tries = std::vector<std::pair<std::vector<Arg>, Outcome>>;
 
 TEST_F(ComTest, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCleanly) {
-    LateBound k, other;
-    fastPacing(k);
     const TempFolder folder(L"sweep");
+    SetEnvironmentVariableW(L"KELMO_TRACE", (folder / L"trace.txt").c_str()); // traced from here
+    LateBound k;
+    SetEnvironmentVariableW(L"KELMO_TRACE", nullptr);
+    LateBound other; // untraced: converting it as an argument calls its default member
+    fastPacing(k);
     ASSERT_EQ(S_OK, k.call(L"FldSet", {Arg(folder.path().c_str())}).hr); // FldFiles asks nothing
     using enum Outcome;
     const Arg N = Arg::null(), E, A = Arg::array(), O(other.get()), S(L"abc"), I16(40000), I32(3e9),
@@ -42,8 +47,7 @@ TEST_F(ComTest, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCle
         tries.insert(tries.end(), more.begin(), more.end());
         return tries;
     };
-    // Arguments: text, number (text and more), read (a property get), none (no arguments),
-    // then (text, and a second argument that does not fit).
+    // Arguments: text, number (text and more), read (a get), none, then (text, a second too big).
     const Tries txt = {{{N}, Mismatch}, {{A}, Mismatch}, {{O}, Mismatch}, {{N, N, N, N, N}, Arity}};
     const Tries num = with(txt, {{{S}, Mismatch}, {{I32}, Overflow}}),
                 rd = {{{}, Done}, {{1}, NoList}};
@@ -91,10 +95,11 @@ TEST_F(ComTest, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCle
     // clang-format on
     static_assert(std::size(entries) == 54); // the 53 entries, IEC assigned both ways
     const DebugOutput catching(AddVectoredExceptionHandler(1, catchDebugOutput));
+    long calls = 5; // fastPacing's and FldSet
     for (const auto& [name, id, access, tries] : entries) {
         EXPECT_EQ(id, k.id(name)) << toUtf8(name);
         for (const auto& [args, outcome] : tries) {
-            debugOutput.clear();
+            debugOutput.clear(), ++calls;
             const auto result = k.invoke(id, access, args);
             const int number = static_cast<int>(result.scode - 0x800A0000);
             SCOPED_TRACE(toUtf8(name) + " with " + std::to_string(args.size()) +
@@ -109,6 +114,10 @@ TEST_F(ComTest, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCle
                         (outcome != Done) == (debugOutput.find(line) != std::wstring::npos));
         }
     }
+    // Each call is one UTF-8 line of the trace KELMO_TRACE named when the object was made.
+    const std::string trace = kelmo::testtools::readFileBytes(folder / L"trace.txt");
+    EXPECT_EQ(calls, std::count(trace.begin(), trace.end(), '\n'));
+    EXPECT_NE(std::string::npos, trace.find("  AppCur = \"abc\"  !! error 13: Type mismatch  ("));
     // The library loads through its registration, as the marshaller finds it.
     const GUID library{
         0xEA9E2B8F, 0x776C, 0x41A4, {0xBF, 0x8C, 0x59, 0xF9, 0xAD, 0xB5, 0xC5, 0x7D}};
@@ -140,10 +149,10 @@ TEST(Guard, EveryKindOfExceptionBecomesAFailureWithErrorInfoAndADebugLine) {
                     debugOutput.ends_with(reported.description + L"\n"))
             << toUtf8(debugOutput);
     }
-    const auto succeeds = [] {};
     std::optional<KelmoError> kept = KelmoError(6, L"Overflow"); // emptied by a call that succeeds
-    EXPECT_TRUE(guarded(L"Member", IID_IDispatch, succeeds, &kept) == S_OK && !kept);
-    EXPECT_EQ(S_FALSE, guarded(L"Member", IID_IDispatch, [] { return S_FALSE; }));
+    const auto partly = [] { return S_FALSE; };
+    EXPECT_EQ(S_FALSE, guarded(L"Member", IID_IDispatch, partly, &kept)); // a success passes on
+    EXPECT_FALSE(kept);
 }
 
 // The server's exports on a copy of the DLL that nothing else loads, called as COM calls them.
