@@ -74,9 +74,8 @@ TEST_F(ComTest, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScrip
     EXPECT_FALSE(fileExists(folder / L"after")) << "the script went on after the box";
 }
 
-// %CD% is a name the command interpreter knows and the environment does not: Wine's shell
-// expands environment variables in the names it opens (Windows does not), so a variable of the
-// environment would not open here.
+// %CD% is a name the command interpreter knows and the environment does not (Wine's shell
+// expands environment variables in the names it opens, Windows does not).
 TEST_F(ComTest, ShellOpenOpensADocumentUnderItsOwnNameAndRaisesForAProgramThatDoesNotExist) {
     const TempFolder folder(L"& %CD% ^");
     const std::wstring name = L"a & %CD% ^b c.txt", document = folder.write(name, L"Kelmo");

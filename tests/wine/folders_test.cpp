@@ -1,7 +1,6 @@
-// The folder members on real folders and dialogs: everything happens in a temporary tree, the
-// user's desktop included (redirected into the tree for the suite), and a pilot thread answers
-// the boxes and the browse dialog as a user would. A dialog that does not come up, or a member
-// that does not return, ends the test program with what is on the screen instead of holding it.
+// The folder members on real folders and dialogs, in a temporary tree (the user's desktop included,
+// redirected there), answered by a pilot thread as a user would. A member that does not return
+// ends the test program with what is on the screen instead of holding it.
 #include "fixture.h"
 #include "pilot.h"
 
@@ -84,13 +83,11 @@ struct SavedDesktop {
 
 class FolderTasks : public ComTest {
 protected:
-    // One redirected desktop for the whole suite: the shell keeps the desktop path it read first
-    // for the life of the process, and writes the path it resolved under "Shell Folders"; both
-    // values are put back afterwards.
+    // One desktop for the suite, as the shell keeps the path it read first; it writes the path it
+    // resolved under "Shell Folders": both values are put back afterwards.
     static void SetUpTestSuite() {
         suite_.emplace(L"folders");
-        CreateDirectoryW(home().c_str(), nullptr);
-        CreateDirectoryW(desktop().c_str(), nullptr);
+        SHCreateDirectoryExW(nullptr, desktop().c_str(), nullptr); // and home()
         for (SavedDesktop& saved : saved_)
             saved.had = RegGetValueW(HKEY_CURRENT_USER, saved.key.c_str(), L"Desktop",
                                      RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,

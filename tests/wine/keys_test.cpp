@@ -80,8 +80,7 @@ TEST_F(Keys, BreakAndAPausePressOpenTheBoxWithTheirReasonAndTheAnswerComesBack) 
     EXPECT_EQ(nullptr, findWindow(L"Kelmo_Break"));
 }
 
-// A script host typing one piece that would take days: Abort ends it at once, so the marker
-// after Send is never written.
+// A script host typing one piece that would take days: Abort ends it at once.
 TEST_F(Keys, APausePressInsideOneLongPieceOpensTheBoxAndAbortEndsTheHostWithNoKeyHeld) {
     KeyRecorder recorder;
     ASSERT_TRUE(recorder.ready());
