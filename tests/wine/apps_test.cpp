@@ -15,6 +15,8 @@ using kelmo::win32::shellOpen;
 
 namespace {
 
+using Apps = ComTest;
+
 // Ends the process of a window another program made (no "save changes?" question) with the test.
 struct EndsWithTest {
     ~EndsWithTest() {
@@ -30,7 +32,7 @@ struct EndsWithTest {
 
 // With fast pacing the machine settles before notepad shows its window: Exec still registers
 // notepad, not the window in front before it.
-TEST_F(ComTest, ExecStartsNotepadRegistersItTitleIsItsCaptionAndSendTypesIntoIt) {
+TEST_F(Apps, ExecStartsNotepadRegistersItTitleIsItsCaptionAndSendTypesIntoIt) {
     LateBound k;
     fastPacing(k);
     const auto launched = k.call(L"Exec", {L"notepad"});
@@ -45,7 +47,7 @@ TEST_F(ComTest, ExecStartsNotepadRegistersItTitleIsItsCaptionAndSendTypesIntoIt)
 }
 
 // Characters outside the ANSI code page arrive as they are, not as "?".
-TEST_F(ComTest, TitleReadsTheCaptionInUnicodeUpTo127AnsiBytes) {
+TEST_F(Apps, TitleReadsTheCaptionInUnicodeUpTo127AnsiBytes) {
     std::vector<std::pair<std::wstring, std::wstring>> cases = {
         {std::wstring(200, L'7'), std::wstring(127, L'7')},
         {L"Kelmo \U0001F600 \u00FC\u00DF \u0416", L"Kelmo \U0001F600 \u00FC\u00DF \u0416"}};
@@ -65,7 +67,7 @@ TEST_F(ComTest, TitleReadsTheCaptionInUnicodeUpTo127AnsiBytes) {
 }
 
 // In a script of its own: the box ends the run, so the host process ends with it.
-TEST_F(ComTest, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) {
+TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) {
     const TempFolder folder(L"launch");
     const Process host(scriptEndingAt(folder, L"k.Run('kelmo-no-such-program.exe')"));
     HWND box = waitForWindow(L"エラー発生 : -2147024894", 30000); // no such file
@@ -76,7 +78,7 @@ TEST_F(ComTest, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScrip
 
 // %CD% is a name the command interpreter knows and the environment does not (Wine's shell
 // expands environment variables in the names it opens, Windows does not).
-TEST_F(ComTest, ShellOpenOpensADocumentUnderItsOwnNameAndRaisesForAProgramThatDoesNotExist) {
+TEST_F(Apps, ShellOpenOpensADocumentUnderItsOwnNameAndRaisesForAProgramThatDoesNotExist) {
     const TempFolder folder(L"& %CD% ^");
     const std::wstring name = L"a & %CD% ^b c.txt", document = folder.write(name, L"Kelmo");
     const std::vector<HWND> before = topLevelWindows();

@@ -87,7 +87,8 @@ protected:
     // resolved under "Shell Folders": both values are put back afterwards.
     static void SetUpTestSuite() {
         suite_.emplace(L"folders");
-        SHCreateDirectoryExW(nullptr, desktop().c_str(), nullptr); // and home()
+        CreateDirectoryW(home().c_str(), nullptr);    // not through the shell: it would keep the
+        CreateDirectoryW(desktop().c_str(), nullptr); // desktop it sees before the redirection
         for (SavedDesktop& saved : saved_)
             saved.had = RegGetValueW(HKEY_CURRENT_USER, saved.key.c_str(), L"Desktop",
                                      RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,

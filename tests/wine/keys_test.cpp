@@ -1,6 +1,6 @@
-// Keys for real: Send's scripts arriving in the key recorder's window with the scan codes and
-// extended flags the injector gives them, a script typed at the desktop; Pass and PassF with the
-// user's clipboard coming back byte for byte; the pause box opened by Break and the Pause key.
+// Keys for real: Send's scripts arriving in the key recorder's window with their scan codes and
+// flags, the desktop refused; Pass and PassF giving the user's clipboard back byte for byte; the
+// pause box opened by Break and the Pause key.
 #include "recorder.h"
 
 #include <cstring>

@@ -1,5 +1,5 @@
-// Late-bound calls on the registered object, as any automation client makes them: names through
-// GetIDsOfNames, arguments as VARIANTs, errors as EXCEPINFO.
+// Late-bound calls on the registered object Kelmo.CKelmo, as any automation client makes them:
+// names through GetIDsOfNames, arguments as VARIANTs, errors as EXCEPINFO.
 #pragma once
 
 #include "platform/win32/owned.h"
@@ -51,7 +51,6 @@ struct CallResult {
     std::wstring asString() const { return win32::textOf(as(VT_BSTR).bstrVal); }
 };
 
-// "Kelmo.CKelmo", or no object when it cannot be created.
 class LateBound {
 public:
     LateBound() {
@@ -60,7 +59,7 @@ public:
             CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                              object_.putVoid());
     }
-    IDispatch* get() const { return object_.get(); }
+    IDispatch* get() const { return object_.get(); } // null when it could not be made
 
     DISPID id(const wchar_t* name) const {
         DISPID result = DISPID_UNKNOWN;

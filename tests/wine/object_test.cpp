@@ -1,6 +1,5 @@
 // The registered component through a late-bound client: the 53 entries refusing bad arguments with
-// a run-time error, a debug line and a trace line, its type library, the guard, the server's
-// exports, no leak.
+// an error, a debug line and a trace line; its type library, the guard, the server, no leak.
 #include "figures.h"
 #include "fixture.h"
 #include "platform/win32/module/guard.h"
@@ -114,7 +113,7 @@ TEST_F(ComTest, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCle
                         (outcome != Done) == (debugOutput.find(line) != std::wstring::npos));
         }
     }
-    // Each call is one UTF-8 line of the trace KELMO_TRACE named when the object was made.
+    // One trace line a call, in UTF-8, in the file KELMO_TRACE named when the object was made.
     const std::string trace = kelmo::testtools::readFileBytes(folder / L"trace.txt");
     EXPECT_EQ(calls, std::count(trace.begin(), trace.end(), '\n'));
     EXPECT_NE(std::string::npos, trace.find("  AppCur = \"abc\"  !! error 13: Type mismatch  ("));
