@@ -1,18 +1,21 @@
-// The application table for real: Exec starts notepad, waits until its window is in front and
-// Send types into it, Title reads captions in Unicode cut to 127 ANSI bytes, a program that
-// cannot be started shows the launch error box and ends the script, and IE opens pages in the
-// platform's browser. The table's logic is pinned by the unit tests.
+// The application table for real (its logic is pinned by the unit tests): Exec waits for notepad's
+// window, Send types into it, Title reads Unicode captions, a program that cannot be started shows
+// the launch error box and ends the script. And the launcher of systems without start.exe.
 #include "fixture.h"
 #include "pilot.h"
 
-#include <gtest/gtest.h>
+#include "base/error.h"
+#include "platform/win32/shellopen.h"
 
-#include <cstdio>
+#include <algorithm>
 
 using namespace kelmo::test;
-namespace pilot = kelmo::testtools;
+using namespace kelmo::testtools;
+using kelmo::win32::shellOpen;
 
 namespace {
+
+using Apps = ComTest;
 
 // Ends the process of a window another program made (no "save changes?" question) with the test.
 struct EndsWithTest {
@@ -20,33 +23,27 @@ struct EndsWithTest {
         DWORD process = 0;
         GetWindowThreadProcessId(window, &process);
         const kelmo::win32::Handle program(
-            process && process != GetCurrentProcessId()
-                ? OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, process)
-                : nullptr);
+            OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE,
+                        process == GetCurrentProcessId() ? 0 : process));
         if (program && TerminateProcess(program.get(), 0)) WaitForSingleObject(program.get(), 5000);
     }
     HWND window;
 };
-
-using Apps = ComTest;
 
 // With fast pacing the machine settles before notepad shows its window: Exec still registers
 // notepad, not the window in front before it.
 TEST_F(Apps, ExecStartsNotepadRegistersItTitleIsItsCaptionAndSendTypesIntoIt) {
     LateBound k;
     fastPacing(k);
-    const ULONGLONG started = GetTickCount64();
     const auto launched = k.call(L"Exec", {L"notepad"});
-    std::printf("[ figures ] Exec \"notepad\" with fast pacing: %llu ms\n",
-                GetTickCount64() - started);
     EXPECT_EQ(1, launched.asLong()) << std::hex << launched.scode;
     const EndsWithTest ends{GetForegroundWindow()};
     HWND edit = FindWindowExW(ends.window, nullptr, L"Edit", nullptr);
     ASSERT_NE(nullptr, edit) << "notepad is not in front";
     Sleep(1500); // a new notepad names its document a moment after it starts
-    EXPECT_EQ(pilot::captionOf(ends.window), k.get(L"Title").asString());
+    EXPECT_EQ(captionOf(ends.window), k.get(L"Title").asString());
     ASSERT_EQ(S_OK, k.call(L"Send", {L"Kelmo~"}).hr);
-    EXPECT_EQ(L"Kelmo\r\n", pilot::windowText(edit));
+    EXPECT_EQ(L"Kelmo\r\n", windowText(edit));
 }
 
 // Characters outside the ANSI code page arrive as they are, not as "?".
@@ -73,27 +70,44 @@ TEST_F(Apps, TitleReadsTheCaptionInUnicodeUpTo127AnsiBytes) {
 TEST_F(Apps, AProgramThatCannotBeStartedShowsTheLaunchErrorBoxAndEndsTheScript) {
     const TempFolder folder(L"launch");
     const Process host(scriptEndingAt(folder, L"k.Run('kelmo-no-such-program.exe')"));
-    ASSERT_TRUE(host.started());
-    HWND box = pilot::waitForWindow(L"エラー発生 : -2147024894", 30000); // no such file
-    ASSERT_NE(nullptr, box);
-    pilot::clickButton(box, IDOK);
+    HWND box = waitForWindow(L"エラー発生 : -2147024894", 30000); // no such file
+    ASSERT_TRUE(host.started() && clickButton(box, IDOK));
     EXPECT_TRUE(host.endsWithin(30000));
-    EXPECT_FALSE(pilot::fileExists(folder / L"after")) << "the script went on after the box";
+    EXPECT_FALSE(fileExists(folder / L"after")) << "the script went on after the box";
 }
 
-// Wine's browser is never busy, never raises OnQuit, cannot Quit and has no document: the rest
-// of the browser members are checked against the native tests' fake browser only.
-TEST_F(Apps, IEOpensALocalPageInTheBrowserAndExecHandsItFileAddresses) {
-    const TempFolder folder(L"page");
-    const std::wstring page = L"file:///" + folder.write(L"page.htm", L"<title>Kelmo</title>");
-    EndsWithTest ends{nullptr}; // the browser outlives the object's references
-    LateBound k;
-    fastPacing(k);
-    EXPECT_EQ(1, k.call(L"IE", {page.c_str()}).asLong());
-    ends.window = FindWindowW(L"IEFrame", nullptr);
-    EXPECT_TRUE(IsWindowVisible(ends.window));
-    EXPECT_EQ(1, k.call(L"Exec", {(L"  FILE:///" + page.substr(8)).c_str()}).asLong());
-    EXPECT_NE(nullptr, k.get(L"oIE").value.pdispVal);
+// %CD% is a name the command interpreter knows and the environment does not (Wine's shell
+// expands environment variables in the names it opens, Windows does not).
+TEST_F(Apps, ShellOpenOpensADocumentUnderItsOwnNameAndRaisesForAProgramThatDoesNotExist) {
+    const TempFolder folder(L"& %CD% ^");
+    const std::wstring name = L"a & %CD% ^b c.txt", document = folder.write(name, L"Kelmo");
+    const std::vector<HWND> before = topLevelWindows();
+    EXPECT_NO_THROW(shellOpen(L"\"" + document + L"\"", SW_SHOWNORMAL));
+    HWND opened = waitForWindowWhere(
+        [&](HWND window) {
+            return captionOf(window).find(name) != std::wstring::npos &&
+                   std::find(before.begin(), before.end(), window) == before.end();
+        },
+        15000);
+    const EndsWithTest ends{opened};
+    EXPECT_NE(nullptr, opened);
+    try {
+        shellOpen(L"\"kelmo-no-such-program\"", SW_SHOWNORMAL);
+        ADD_FAILURE() << "opened a program that does not exist";
+    } catch (const kelmo::KelmoError& error) {
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), error.number());
+    }
+}
+
+TEST(ShellOpen, TheCommandsFirstArgumentIsReadByTheCommandLineRulesAndTheRestKeptAsItIs) {
+    const std::wstring cases[][3] = {{LR"("notepad" "C:\Work\\")", L"notepad", LR"("C:\Work\\")"},
+                                     {LR"("C:\Work\\"  x "y z")", LR"(C:\Work\)", LR"(x "y z")"},
+                                     {LR"(C:\a\"b\\"c d)", LR"(C:\a"b\c d)", L""}};
+    for (const auto& [commandLine, file, parameters] : cases) {
+        const auto command = kelmo::win32::splitShellCommand(commandLine);
+        EXPECT_TRUE(file == command.file && parameters == command.parameters)
+            << toUtf8(commandLine);
+    }
 }
 
 } // namespace

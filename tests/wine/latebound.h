@@ -1,16 +1,15 @@
-// Late-bound calls on a registered object ("Kelmo.CKelmo" unless named), as any automation client
-// makes them: names through GetIDsOfNames, arguments as VARIANTs, errors as EXCEPINFO.
+// Late-bound calls on the registered object Kelmo.CKelmo, as any automation client makes them:
+// names through GetIDsOfNames, arguments as VARIANTs, errors as EXCEPINFO.
 #pragma once
 
 #include "platform/win32/owned.h"
 
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace kelmo::test {
 
-// A VARIANT that clears itself; as an argument a value, Null, Empty, an array or "omitted".
+// A VARIANT that clears itself, Empty at first; as an argument a value, Null, an array, omitted.
 struct Arg : VARIANT {
     Arg() : VARIANT{} {}
     Arg(long v) : Arg(VT_I4, 0) { lVal = v; }
@@ -21,14 +20,13 @@ struct Arg : VARIANT {
         if ((pdispVal = object)) object->AddRef();
     }
     Arg(const Arg& o) : VARIANT{} { VariantCopy(this, const_cast<Arg*>(&o)); }
-    Arg& operator=(const Arg& o) {
-        VariantCopy(this, const_cast<Arg*>(&o)); // clears this first
+    Arg& operator=(const Arg& o) { // clears this first
+        VariantCopy(this, const_cast<Arg*>(&o));
         return *this;
     }
     ~Arg() { VariantClear(this); }
     static Arg omitted() { return Arg(VT_ERROR, DISP_E_PARAMNOTFOUND); }
     static Arg null() { return Arg(VT_NULL, 0); }
-    static Arg empty() { return Arg(VT_EMPTY, 0); }
     static Arg array() { // one element, as Array("x") makes it
         Arg a(VT_ARRAY | VT_VARIANT, 0);
         a.parray = SafeArrayCreateVector(VT_VARIANT, 0, 1);
@@ -44,33 +42,29 @@ struct CallResult {
     Arg value;
     SCODE scode = 0; // with the description, when hr is DISP_E_EXCEPTION
     std::wstring description;
-    Arg as(VARTYPE type) const { // as a script would convert it (Empty when it does not)
+    Arg as(VARTYPE type) const { // as a script converts it; Empty when it does not
         Arg converted;
         VariantChangeType(&converted, const_cast<Arg*>(&value), VARIANT_ALPHABOOL, type);
         return converted;
     }
     long asLong() const { return as(VT_I4).lVal; }
-    std::wstring asString() const {
-        const Arg text = as(VT_BSTR);
-        return text.vt == VT_BSTR ? std::wstring(text.bstrVal, SysStringLen(text.bstrVal)) : L"";
-    }
+    std::wstring asString() const { return win32::textOf(as(VT_BSTR).bstrVal); }
 };
 
 class LateBound {
 public:
-    explicit LateBound(const wchar_t* progId = L"Kelmo.CKelmo") {
+    LateBound() {
         CLSID clsid;
-        if (SUCCEEDED(CLSIDFromProgID(progId, &clsid)))
+        if (SUCCEEDED(CLSIDFromProgID(L"Kelmo.CKelmo", &clsid)))
             CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                              object_.putVoid());
     }
-    IDispatch* get() const { return object_.get(); } // null when it was not created
+    IDispatch* get() const { return object_.get(); } // null when it could not be made
 
     DISPID id(const wchar_t* name) const {
         DISPID result = DISPID_UNKNOWN;
-        if (object_)
-            object_->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, LOCALE_USER_DEFAULT,
-                                   &result);
+        object_->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, LOCALE_USER_DEFAULT,
+                               &result);
         return result;
     }
     CallResult invoke(DISPID id, WORD flags, std::vector<Arg> args) const {
@@ -83,10 +77,9 @@ public:
         result.hr = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
                                     &result.value, &exception, nullptr);
         if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
-        result.scode = exception.scode;
-        if (exception.bstrDescription) result.description = exception.bstrDescription;
-        for (BSTR text : {exception.bstrSource, exception.bstrDescription, exception.bstrHelpFile})
-            SysFreeString(text);
+        const win32::Bstr source(exception.bstrSource), help(exception.bstrHelpFile),
+            description(exception.bstrDescription);
+        result.scode = exception.scode, result.description = win32::textOf(description.get());
         return result;
     }
     CallResult call(const wchar_t* name, std::vector<Arg> args = {}) const {
