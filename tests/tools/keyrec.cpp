@@ -83,14 +83,10 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 int main() {
     std::vector<std::wstring> positional;
     for (const std::wstring& arg : commandLineArguments()) {
-        if (arg == L"--edit")
-            rec.edit = true;
-        else if (arg.starts_with(L"--stall="))
-            rec.stallMs = std::stoul(arg.substr(8));
-        else if (arg.starts_with(L"--hold-clipboard="))
-            rec.holdClipboardMs = std::stoul(arg.substr(17));
-        else
-            positional.push_back(arg);
+        rec.edit |= arg == L"--edit";
+        if (arg.starts_with(L"--stall=")) rec.stallMs = std::stoul(arg.substr(8));
+        if (arg.starts_with(L"--hold-clipboard=")) rec.holdClipboardMs = std::stoul(arg.substr(17));
+        if (!arg.starts_with(L"--")) positional.push_back(arg);
     }
     if (positional.empty() || positional.size() > 2)
         return printError(L"usage: KeyRec.exe <log> [title] [options]"), 2;
