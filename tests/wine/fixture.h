@@ -101,7 +101,6 @@ private:
     win32::Handle process_, thread_;
 };
 
-// A script host running `script` (a .js or .vbs file) with the arguments given.
 inline std::wstring cscript(const std::wstring& script, const std::wstring& arguments = L"") {
     return L"cscript.exe //nologo \"" + script + L"\" " + arguments;
 }
