@@ -37,7 +37,6 @@ check() { # check <label> <log> <command...>: passed when the command succeeds
 }
 
 export_classes() { wine reg export HKCR "$(winpath "$1")" /y >/dev/null 2>&1; }
-# Registration writes the keys clients read; unregistration takes away all it wrote.
 test_unregistration_removes_everything_registration_wrote() {
     local key dll platform=win64 before="$OUT/hkcr-before.reg" after="$OUT/hkcr-after.reg"
     dll=$(winpath "$WINBUILD/Kelmo.dll")
