@@ -1,51 +1,44 @@
 #!/usr/bin/env bash
-# Runs every test: native unit tests, fuzzers, shell-level checks of the DLL (registration round
-# trip, imports, exports), the C++ tests under Wine and the script tests through cscript, inside
-# ./kelmo's Wine environment. Ends with "N passed, N failed" (non-zero status on a failure).
+# Runs every test inside ./kelmo's Wine environment: native unit tests, fuzzers, the DLL's
+# registration, the installer and the examples, the C++ tests under Wine and the script tests
+# through cscript. Ends with "N passed, N failed" (non-zero status on a failure).
 set -uo pipefail
 
-ROOT="$KELMO_ROOT"
-BUILD="$KELMO_BUILD"
+ROOT="$KELMO_ROOT" BUILD="$KELMO_BUILD" OUT="$KELMO_BUILD/test-output"
 WINBUILD="${KELMO_WINBUILD:-$BUILD/win}" # the build that runs under Wine here (see ./kelmo)
-OUT="$BUILD/test-output"
-mkdir -p "$OUT/scripts"
 FUZZ_SECONDS="${KELMO_FUZZ_SECONDS:-20}"
 passed=0 failed=0 failures=()
+mkdir -p "$OUT/scripts"
 
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | tr '/' '\\')"; }
 record() { # record <passed> <failed> <label>
-    passed=$((passed + $1)) failed=$((failed + $2))
-    [ "$2" -gt 0 ] && failures+=("$3")
+    passed=$((passed + $1)) failed=$((failed + $2)) && [ "$2" -gt 0 ] && failures+=("$3")
     printf '  %-40s %4d passed, %d failed\n' "$3" "$1" "$2"
 }
 
-# run_counted <label> <log> <pass pattern> <fail pattern> <end pattern> <command...>: runs the
-# command into the log and records the lines matching each pattern; a run that fails without
-# a failing line, or stops before its end line, counts as one failure more.
+# run_counted <label> <log> <pass pattern> <fail pattern> <end pattern> <command...>: counts the
+# log's lines of each pattern; a failing run without a failing line, or one without its end line,
+# counts as one failure more.
 run_counted() {
     local label=$1 log=$2 pass=$3 fail=$4 end=$5 status ok bad
     shift 5
     "$@" 2>&1 | tr -d '\r' >"$log"
-    status=${PIPESTATUS[0]}
-    ok=$(grep -cE "$pass" "$log") bad=$(grep -cE "$fail" "$log")
+    status=${PIPESTATUS[0]} ok=$(grep -cE "$pass" "$log") bad=$(grep -cE "$fail" "$log")
     [ "$status" -ne 0 ] && [ "$bad" -eq 0 ] && bad=1
     grep -qE "$end" "$log" || { echo "$label: stopped before its end" && tail -5 "$log"; bad=$((bad + 1)); } >&2
     [ "$bad" -gt 0 ] && grep -E "$fail|Failure|Expected|Which is|Value of|  Actual|ERROR" "$log" | head -40 >&2
     record "$ok" "$bad" "$label"
 }
-# GoogleTest: one "[       OK ]" line per passed test, one "[  FAILED  ] name (N ms)" per failure.
 run_gtest() { run_counted "$1" "$2" '^\[       OK \]' '^\[  FAILED  \] .*\([0-9]+ ms\)' '^\[==========\] .* ran' "${@:3}"; }
-# Script tests print "ok ..." or "not ok ..." per check and "done" at their end.
+# A script test prints "ok ..." or "not ok ..." per check and "done" at its end.
 script_test() { cat "$ROOT/tests/wine/assert.${1##*.}" "$1" >"$2" && timeout 300 wine cscript //nologo "$(winpath "$2")"; }
-
-# One check: passed when the command succeeds, else its output is shown.
-check() { # check <label> <log> <command...>
+check() { # check <label> <log> <command...>: passed when the command succeeds
     if "${@:3}" >"$2" 2>&1; then record 1 0 "$1"; else tail -30 "$2" >&2 && record 0 1 "$1"; fi
 }
 
 export_classes() { wine reg export HKCR "$(winpath "$1")" /y >/dev/null 2>&1; }
 test_unregistration_removes_everything_registration_wrote() {
-    local dll key platform=win64 before="$OUT/hkcr-before.reg" after="$OUT/hkcr-after.reg"
+    local key dll platform=win64 before="$OUT/hkcr-before.reg" after="$OUT/hkcr-after.reg"
     dll=$(winpath "$WINBUILD/Kelmo.dll")
     [ "$WINBUILD" = "$BUILD/win" ] && platform=win32
     wine regsvr32 /s /u "$dll" && export_classes "$before" && wine regsvr32 /s "$dll" || return 1
@@ -58,27 +51,6 @@ test_unregistration_removes_everything_registration_wrote() {
     done
     wine regsvr32 /s /u "$dll" && export_classes "$after" && wine regsvr32 /s "$dll" || return 1
     diff <(iconv -f UTF-16LE -t UTF-8 "$before") <(iconv -f UTF-16LE -t UTF-8 "$after") | head -20 >&2
-}
-
-test_registration_failure_is_reported() { # a file that is no Kelmo.dll
-    printf 'not a dll' >"$OUT/NotKelmo.dll"
-    ! wine regsvr32 /s "$(winpath "$OUT/NotKelmo.dll")" >/dev/null 2>&1
-}
-
-# Both builds users install: system DLLs only, and exactly the four server functions.
-test_dll_imports_system_libraries_and_exports_the_server_functions() {
-    local build arch headers imports exports
-    for build in win:i686 win64:x86_64; do
-        arch=${build#*:}
-        headers=$(LC_ALL=C "$arch-w64-mingw32-objdump" -p "$BUILD/${build%%:*}/Kelmo.dll")
-        imports=$(echo "$headers" | awk '/DLL Name:/ {print tolower($3)}')
-        if [ -z "$imports" ] || echo "$imports" | grep -vqE '^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|winmm|comctl32|psapi|msvcrt|api-ms-win-.*)\.dll$'; then
-            echo "$arch: imports: $imports" >&2 && return 1
-        fi
-        exports=$(echo "$headers" | awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && NF==0 {on=0} on {print $NF}' | sort | tr '\n' ' ')
-        [ "$exports" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] ||
-            { echo "$arch: exports: $exports" >&2; return 1; }
-    done
 }
 
 source "$ROOT/tests/install.sh"  # the installer, in a prefix of its own

@@ -6,6 +6,8 @@
 // holds the clipboard after each paste, as busy programs and clipboard viewers may.
 #include "toolio.h"
 
+#include "platform/win32/owned.h"
+
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -21,25 +23,23 @@ struct Recorder {
     DWORD stallMs = 0, holdClipboardMs = 0;
     kelmo::win32::Handle file;
     HWND window = nullptr;
-    WNDPROC next = DefWindowProcW; // the edit's own procedure with --edit
-    bool ready = false;
+    WNDPROC next = nullptr; // the procedure of the window's class: a static text or an edit
+    bool edit = false, ready = false;
 } rec;
 
 void record(UINT message, WPARAM wParam, LPARAM lParam) {
     static const char* const names[] = {"WM_KEYDOWN",  "WM_KEYUP",      "WM_CHAR",
                                         "WM_DEADCHAR", "WM_SYSKEYDOWN", "WM_SYSKEYUP",
                                         "WM_SYSCHAR",  "WM_SYSDEADCHAR"};
-    if (message < WM_KEYFIRST || message > WM_SYSDEADCHAR) return;
     const char* name = names[message - WM_KEYFIRST];
     char line[64];
-    if (std::strstr(name, "CHAR"))
-        snprintf(line, sizeof line, "%s ch=U+%04X\n", name, unsigned(wParam));
-    else
-        snprintf(line, sizeof line, "%s %c%02X:%02X%s\n", name, std::strstr(name, "UP") ? '^' : 'v',
-                 unsigned(wParam & 0xFF), unsigned(lParam >> 16) & 0xFF,
-                 (lParam >> 24) & 1 ? "e" : "");
+    const int length = std::strstr(name, "CHAR")
+                           ? snprintf(line, sizeof line, "%s ch=U+%04X\n", name, unsigned(wParam))
+                           : snprintf(line, sizeof line, "%s %c%02X:%02X%s\n", name,
+                                      std::strstr(name, "UP") ? '^' : 'v', unsigned(wParam & 0xFF),
+                                      unsigned(lParam >> 16) & 0xFF, (lParam >> 24) & 1 ? "e" : "");
     DWORD written = 0;
-    WriteFile(rec.file.get(), line, DWORD(std::strlen(line)), &written, nullptr);
+    WriteFile(rec.file.get(), line, DWORD(length), &written, nullptr);
     if (message == WM_CHAR && rec.stallMs > 0) Sleep(std::exchange(rec.stallMs, 0));
 }
 
@@ -56,22 +56,20 @@ void poll() {
     if (fileExists(rec.log + L".quit")) PostMessageW(rec.window, WM_CLOSE, 0, 0);
 }
 
-// A bare window swallows every key; an edit keeps editing but for the system keys.
+// The static text swallows every key; the edit keeps editing but for the system keys.
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    record(message, wParam, lParam);
     const bool key = message >= WM_KEYFIRST && message <= WM_SYSDEADCHAR;
-    if ((key && (rec.next == DefWindowProcW || message >= WM_SYSKEYDOWN)) ||
+    if (key) record(message, wParam, lParam);
+    if ((key && (!rec.edit || message >= WM_SYSKEYDOWN)) ||
         (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_KEYMENU))
         return 0;
-    if (message == WM_TIMER && (wParam == PollTimer || wParam == ClipboardTimer)) {
-        if (wParam == PollTimer) poll();
-        if (wParam == ClipboardTimer && KillTimer(hwnd, ClipboardTimer)) CloseClipboard();
-        return 0;
-    }
+    if (message == WM_TIMER && wParam == PollTimer) return poll(), 0;
+    if (message == WM_TIMER && wParam == ClipboardTimer)
+        return KillTimer(hwnd, ClipboardTimer) && CloseClipboard(), 0;
     if (message == WM_CLOSE && KillTimer(hwnd, PollTimer)) {
         std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
         text.resize(GetWindowTextW(hwnd, text.data(), int(text.size())));
-        writeUtf8File(rec.log + L".text", rec.next == DefWindowProcW ? L"" : text);
+        writeUtf8File(rec.log + L".text", rec.edit ? text : L"");
     }
     if (message == WM_DESTROY) PostQuitMessage(0);
     const LRESULT result = CallWindowProcW(rec.next, hwnd, message, wParam, lParam);
@@ -80,41 +78,15 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
-HWND createWindow(const std::wstring& title, bool edit) {
-    const WNDCLASSW bare{0,
-                         windowProc,
-                         0,
-                         0,
-                         GetModuleHandleW(nullptr),
-                         nullptr,
-                         LoadCursorW(nullptr, IDC_ARROW),
-                         HBRUSH(COLOR_WINDOW + 1),
-                         nullptr,
-                         L"KelmoKeyRecWindow"};
-    if (!edit && !RegisterClassW(&bare)) return nullptr;
-    const DWORD style = edit ? WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN : 0;
-    HWND window = CreateWindowExW(0, edit ? L"EDIT" : bare.lpszClassName,
-                                  edit ? L"" : title.c_str(), WS_OVERLAPPEDWINDOW | style, 100, 100,
-                                  480, 320, nullptr, nullptr, bare.hInstance, nullptr);
-    if (window && edit)
-        rec.next = WNDPROC(SetWindowLongPtrW(window, GWLP_WNDPROC, LONG_PTR(windowProc)));
-    return window;
-}
-
 } // namespace
 
 int main() {
     std::vector<std::wstring> positional;
-    bool edit = false;
     for (const std::wstring& arg : commandLineArguments()) {
-        if (arg == L"--edit")
-            edit = true;
-        else if (arg.starts_with(L"--stall="))
-            rec.stallMs = std::stoul(arg.substr(8));
-        else if (arg.starts_with(L"--hold-clipboard="))
-            rec.holdClipboardMs = std::stoul(arg.substr(17));
-        else
-            positional.push_back(arg);
+        rec.edit |= arg == L"--edit";
+        if (arg.starts_with(L"--stall=")) rec.stallMs = std::stoul(arg.substr(8));
+        if (arg.starts_with(L"--hold-clipboard=")) rec.holdClipboardMs = std::stoul(arg.substr(17));
+        if (!arg.starts_with(L"--")) positional.push_back(arg);
     }
     if (positional.empty() || positional.size() > 2)
         return printError(L"usage: KeyRec.exe <log> [title] [options]"), 2;
@@ -122,8 +94,15 @@ int main() {
     rec.file.reset(CreateFileW(rec.log.c_str(), FILE_APPEND_DATA,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_ALWAYS, 0, nullptr));
-    rec.window = createWindow(positional.size() == 2 ? positional[1] : L"Kelmo KeyRec", edit);
+    const DWORD editStyle = WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN;
+    rec.window = CreateWindowExW(0, rec.edit ? L"EDIT" : L"STATIC",
+                                 rec.edit                 ? L""
+                                 : positional.size() == 2 ? positional[1].c_str()
+                                                          : L"Kelmo KeyRec",
+                                 WS_OVERLAPPEDWINDOW | (rec.edit ? editStyle : 0), 100, 100, 480,
+                                 320, nullptr, nullptr, nullptr, nullptr);
     if (!rec.file || !rec.window) return printError(L"KeyRec: cannot start on " + rec.log), 1;
+    rec.next = WNDPROC(SetWindowLongPtrW(rec.window, GWLP_WNDPROC, LONG_PTR(windowProc)));
     ShowWindow(rec.window, SW_SHOWNORMAL);
     SetTimer(rec.window, PollTimer, 50, nullptr);
     MSG msg;

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/win32/extendedkeys.h"
+#include "platform/win32/owned.h"
 
 namespace kelmo::testtools {
 
@@ -19,46 +20,39 @@ namespace kelmo::testtools {
 inline bool sendTimed(HWND window, UINT message, WPARAM w, LPARAM l, DWORD_PTR* result) {
     return SendMessageTimeoutW(window, message, w, l, SMTO_ABORTIFHUNG, 5000, result);
 }
-
 // Text of a window without sending it a message: safe while its thread is busy.
 inline std::wstring captionOf(HWND window) {
     wchar_t text[512];
     return std::wstring(text, std::max(InternalGetWindowText(window, text, 512), 0));
 }
-inline std::wstring classNameOf(HWND window) {
-    wchar_t name[256];
-    return std::wstring(name, std::max(GetClassNameW(window, name, 256), 0));
-}
-
 // The text of any window, also a control of another process (WM_GETTEXT is marshalled).
 inline std::wstring windowText(HWND window) {
     DWORD_PTR length = 0, copied = 0;
-    if (!sendTimed(window, WM_GETTEXTLENGTH, 0, 0, &length)) return captionOf(window);
-    std::wstring text(length + 1, L'\0');
-    if (!sendTimed(window, WM_GETTEXT, text.size(), LPARAM(text.data()), &copied))
+    std::wstring text(sendTimed(window, WM_GETTEXTLENGTH, 0, 0, &length) ? length + 1 : 0, L'\0');
+    if (text.empty() || !sendTimed(window, WM_GETTEXT, text.size(), LPARAM(text.data()), &copied))
         return captionOf(window);
     return text.substr(0, std::min<size_t>(copied, length));
 }
+// The message of a message box (#32770 with the text in Static 0xFFFF).
+inline std::wstring messageBoxText(HWND box) {
+    return GetDlgItem(box, 0xFFFF) ? windowText(GetDlgItem(box, 0xFFFF)) : L"";
+}
 
 inline BOOL CALLBACK collectWindow(HWND window, LPARAM handles) {
-    reinterpret_cast<std::vector<HWND>*>(handles)->push_back(window);
-    return TRUE;
+    return reinterpret_cast<std::vector<HWND>*>(handles)->push_back(window), TRUE;
 }
-// All top-level windows, in Z order.
-inline std::vector<HWND> topLevelWindows() {
+inline std::vector<HWND> topLevelWindows() { // in Z order
     std::vector<HWND> handles;
     EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&handles));
     return handles;
 }
 
-// Polls `condition` every 20 ms until it holds; false when it still does not after `timeoutMs`.
 inline bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
     for (const ULONGLONG deadline = GetTickCount64() + timeoutMs; !condition(); Sleep(20))
         if (GetTickCount64() >= deadline) return false;
     return true;
 }
-
-// The first visible top-level window (in Z order) that `wanted` accepts, or null.
+// The first visible top-level window (Z order) that `wanted` accepts; null after a wait's time-out.
 inline HWND findWindowWhere(const std::function<bool(HWND)>& wanted) {
     for (HWND window : topLevelWindows())
         if (IsWindowVisible(window) && wanted(window)) return window;
@@ -67,7 +61,6 @@ inline HWND findWindowWhere(const std::function<bool(HWND)>& wanted) {
 inline HWND findWindow(const std::wstring& caption) {
     return findWindowWhere([&](HWND window) { return captionOf(window) == caption; });
 }
-// Polls for a visible top-level window that `wanted` accepts; null after the time-out.
 inline HWND waitForWindowWhere(const std::function<bool(HWND)>& wanted, DWORD timeoutMs) {
     HWND found = nullptr;
     waitUntil([&] { return (found = findWindowWhere(wanted)) != nullptr; }, timeoutMs);
@@ -76,14 +69,8 @@ inline HWND waitForWindowWhere(const std::function<bool(HWND)>& wanted, DWORD ti
 inline HWND waitForWindow(const std::wstring& caption, DWORD timeoutMs) {
     return waitForWindowWhere([&](HWND window) { return captionOf(window) == caption; }, timeoutMs);
 }
-// Waits until `window` is hidden or destroyed, so that the next wait does not find it again.
 inline bool waitGone(HWND window, DWORD timeoutMs) {
     return waitUntil([window] { return !IsWindowVisible(window); }, timeoutMs);
-}
-
-// The message of a message box (#32770 with the text in Static 0xFFFF).
-inline std::wstring messageBoxText(HWND box) {
-    return GetDlgItem(box, 0xFFFF) ? windowText(GetDlgItem(box, 0xFFFF)) : L"";
 }
 
 // Presses button `id` of `dialog` without waiting: a push button by the WM_COMMAND of a click
@@ -96,12 +83,9 @@ inline bool clickButton(HWND dialog, int id) {
         return PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(button));
     return PostMessageW(button, BM_CLICK, 0, 0);
 }
-
-// Replaces the text of control `id` (an edit) of `dialog`.
 inline bool setControlText(HWND dialog, int id, const std::wstring& text) {
     DWORD_PTR done = 0;
-    HWND control = GetDlgItem(dialog, id);
-    return control && sendTimed(control, WM_SETTEXT, 0, LPARAM(text.c_str()), &done) && done;
+    return sendTimed(GetDlgItem(dialog, id), WM_SETTEXT, 0, LPARAM(text.c_str()), &done) && done;
 }
 
 // Injects a press of `vk` held for `holdMs` (what a polled GetAsyncKeyState sees) to the focus.
@@ -120,12 +104,11 @@ inline bool pressKey(WORD vk, DWORD holdMs) {
 // Sends `message` with a copy of `bytes` in the window's process as wParam or lParam (the other
 // TRUE); the copy is freed unless the window did not answer in time and may still read it.
 inline bool sendWithMemory(HWND window, UINT message, std::string_view bytes, bool inWParam) {
-    DWORD id = 0;
+    DWORD id = 0, flags = PROCESS_VM_OPERATION | PROCESS_VM_WRITE;
     GetWindowThreadProcessId(window, &id);
-    const win32::Handle process(OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, id));
-    void* at = process ? VirtualAllocEx(process.get(), nullptr, bytes.size(),
-                                        MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE)
-                       : nullptr;
+    const win32::Handle process(OpenProcess(flags, FALSE, id));
+    void* at =
+        VirtualAllocEx(process.get(), 0, bytes.size(), MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     DWORD_PTR result = 0;
     const bool written = at && WriteProcessMemory(process.get(), at, bytes.data(), bytes.size(), 0);
     const bool sent = written && sendTimed(window, message, inWParam ? UINT_PTR(at) : TRUE,
@@ -133,12 +116,10 @@ inline bool sendWithMemory(HWND window, UINT message, std::string_view bytes, bo
     if (at && (sent || !written)) VirtualFreeEx(process.get(), at, 0, MEM_RELEASE);
     return sent;
 }
-
 template <typename T> std::string_view bytesOf(const T* data, std::size_t count) {
     return {reinterpret_cast<const char*>(data), count * sizeof(T)};
 }
-
-// Drops `paths` on `window` at `point` (client coordinates) as the shell does (WM_DROPFILES).
+// Drops `paths` on `window` at `point` (client coordinates) as the shell does.
 inline bool dropFiles(HWND window, POINT point, const std::vector<std::wstring>& paths) {
     DROPFILES header{sizeof header, point, FALSE, TRUE};
     std::string list(bytesOf(&header, 1));
@@ -146,7 +127,6 @@ inline bool dropFiles(HWND window, POINT point, const std::vector<std::wstring>&
         list += bytesOf(path.c_str(), path.size() + 1);
     return sendWithMemory(window, WM_DROPFILES, list.append(bytesOf(L"", 1)), true);
 }
-
 // Selects `path` in a Browse-For-Folder dialog; twice, as Wine ignores the first selection of
 // a folder whose parent changed since it was last read.
 inline bool selectFolder(HWND dialog, const std::wstring& path) {
@@ -156,7 +136,7 @@ inline bool selectFolder(HWND dialog, const std::wstring& path) {
 }
 
 // Runs `work` on a thread, joined on destruction while this thread's windows still handle sent
-// messages (no deadlock); an exception escaping `work` is kept as failure().
+// messages (no deadlock).
 class BackgroundPilot {
 public:
     explicit BackgroundPilot(std::function<void()> work)
@@ -164,29 +144,17 @@ public:
         if (!thread_) throw std::runtime_error("CreateThread failed");
     }
     ~BackgroundPilot() { join(); }
-
     void join() {
         const HANDLE thread = thread_.get();
-        MSG message;
-        while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0) ==
-               WAIT_OBJECT_0 + 1)
+        for (MSG message; MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0) ==
+                          WAIT_OBJECT_0 + 1;)
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    const std::string& failure() const { return failure_; } // empty when the work returned
 
 private:
-    static DWORD WINAPI run(void* self) {
-        auto* pilot = static_cast<BackgroundPilot*>(self);
-        try {
-            pilot->work_();
-        } catch (const std::exception& e) {
-            pilot->failure_ = e.what();
-        }
-        return 0;
-    }
+    static DWORD WINAPI run(void* self) { return static_cast<BackgroundPilot*>(self)->work_(), 0; }
 
     std::function<void()> work_;
-    std::string failure_;
     win32::Handle thread_;
 };
 

@@ -8,29 +8,27 @@
 
 #include <cerrno>
 #include <cwctype>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/win32/owned.h"
-
 namespace kelmo::testtools {
 
 inline std::string toUtf8(std::wstring_view text) {
-    const int length = static_cast<int>(text.size());
-    std::string bytes(WideCharToMultiByte(CP_UTF8, 0, text.data(), length, 0, 0, 0, 0), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, bytes.data(), int(bytes.size()), 0, 0);
+    std::string bytes(text.size() * 3, '\0'); // at most three bytes for each UTF-16 unit
+    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(),
+                                     int(bytes.size()), 0, 0));
     return bytes;
 }
-
 inline std::wstring fromUtf8(std::string_view bytes) {
     std::wstring text(bytes.size(), L'\0');
     text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(),
                                     int(text.size())));
     return text;
 }
-
 inline std::wstring fromAscii(std::string_view text) {
     return {text.begin(), text.end()};
 }
@@ -73,32 +71,18 @@ inline std::vector<std::wstring> commandLineArguments() {
     return arguments;
 }
 
-// Replaces `path` with these bytes.
+// Whole files: written anew, or read while others may still write them (empty if unreadable).
 inline bool writeFileBytes(const std::wstring& path, std::string_view bytes) {
-    const win32::Handle file(CreateFileW(path.c_str(), GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                                         CREATE_ALWAYS, 0, nullptr));
-    DWORD written = 0;
-    return file && WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    return bool(std::ofstream(std::filesystem::path(path), std::ios::binary)
+                << bytes << std::flush);
 }
-
 inline bool writeUtf8File(const std::wstring& path, std::wstring_view text) {
     return writeFileBytes(path, toUtf8(text));
 }
-
-// The whole file's bytes, read while others may still write it; empty when it cannot be read.
 inline std::string readFileBytes(const std::wstring& path) {
-    const win32::Handle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                         0, nullptr));
-    std::string content;
-    char buffer[65536];
-    for (DWORD read = 0; file && ReadFile(file.get(), buffer, sizeof buffer, &read, 0) && read;)
-        content.append(buffer, read);
-    return content;
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
 }
-
 inline bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

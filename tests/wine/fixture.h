@@ -27,9 +27,8 @@ private:
 // One 1 ms sample between actions and after typing, each idle (Speed 101): a loaded machine
 // cannot hold a test that does not measure pacing. FastPacingJs: the same for a script's `k`.
 inline void fastPacing(const LateBound& k) {
-    k.put(L"Atom", Arg(1));
-    k.put(L"Mol1", Arg(1));
-    k.put(L"Speed", Arg(101));
+    for (const auto& [name, value] : {std::pair{L"Atom", 1}, {L"Mol1", 1}, {L"Speed", 101}})
+        k.put(name, Arg(value));
     k.call(L"ODOn");
 }
 inline constexpr wchar_t FastPacingJs[] = L"k.Atom = 1; k.Mol1 = 1; k.Speed = 101; k.ODOn();\n";
@@ -43,12 +42,10 @@ inline void removeTree(const std::wstring& path) {
         const DWORD kind = found.dwFileAttributes;
         if (name == L"." || name == L"..") continue;
         SetFileAttributesW(inner.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (!(kind & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW(inner.c_str());
-        else if (kind & FILE_ATTRIBUTE_REPARSE_POINT) // a link: removed, not followed
-            RemoveDirectoryW(inner.c_str());
-        else
+        if ((kind & FILE_ATTRIBUTE_DIRECTORY) && !(kind & FILE_ATTRIBUTE_REPARSE_POINT))
             removeTree(inner);
+        else // a link to a folder is removed, not followed
+            (kind & FILE_ATTRIBUTE_DIRECTORY ? RemoveDirectoryW : DeleteFileW)(inner.c_str());
     }
     RemoveDirectoryW(path.c_str());
 }
@@ -58,9 +55,8 @@ class TempFolder {
 public:
     explicit TempFolder(const std::wstring& tag = L"test") {
         wchar_t temp[MAX_PATH] = {};
-        GetTempPathW(MAX_PATH, temp);
-        const std::wstring stem =
-            temp + (L"kelmo-" + tag + L"-") + std::to_wstring(GetCurrentProcessId()) + L"-";
+        const std::wstring stem = std::wstring(temp, GetTempPathW(MAX_PATH, temp)) + L"kelmo-" +
+                                  tag + L"-" + std::to_wstring(GetCurrentProcessId()) + L"-";
         for (unsigned n = GetTickCount(); path_.empty(); ++n)
             if (CreateDirectoryW((stem + std::to_wstring(n)).c_str(), nullptr) ||
                 GetLastError() != ERROR_ALREADY_EXISTS)
@@ -72,8 +68,7 @@ public:
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
     // Writes the file `name` with these bytes (text: as UTF-8); gives its full path.
     std::wstring write(const std::wstring& name, std::string_view bytes) const {
-        testtools::writeFileBytes(*this / name, bytes);
-        return *this / name;
+        return testtools::writeFileBytes(*this / name, bytes), *this / name;
     }
     std::wstring write(const std::wstring& name, std::wstring_view text) const {
         return write(name, std::string_view(testtools::toUtf8(text)));
@@ -90,8 +85,7 @@ public:
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION created{};
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &created))
+        if (CreateProcessW(0, commandLine.data(), 0, 0, FALSE, 0, 0, 0, &startup, &created))
             process_.reset(created.hProcess), thread_.reset(created.hThread);
     }
     ~Process() {
@@ -107,7 +101,6 @@ private:
     win32::Handle process_, thread_;
 };
 
-// A script host running `script` (a .js or .vbs file) with the arguments given.
 inline std::wstring cscript(const std::wstring& script, const std::wstring& arguments = L"") {
     return L"cscript.exe //nologo \"" + script + L"\" " + arguments;
 }

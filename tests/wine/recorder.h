@@ -1,6 +1,6 @@
-// KeyRecorder: runs KeyRec.exe (tests/tools) for one test and reads back what it received: key
-// downs and ups ("v41" / "^41", virtual key in hex; the injector's sentinel F24 left out) and
-// the characters.
+// KeyRecorder: runs KeyRec.exe (tests/tools) for one test and reads back the key downs and ups
+// it received ("v41" / "^41", virtual key in hex; the injector's sentinel F24 left out) and the
+// characters; programFolder(): where Kelmo.dll and tools/ are.
 #pragma once
 
 #include "fixture.h"
@@ -8,12 +8,9 @@
 
 #include <optional>
 #include <sstream>
-#include <utility>
-#include <vector>
 
 namespace kelmo::test {
 
-// The test program's folder, where Kelmo.dll and tools/ are.
 inline std::wstring programFolder() {
     wchar_t path[MAX_PATH] = {};
     const std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
@@ -22,14 +19,12 @@ inline std::wstring programFolder() {
 
 class KeyRecorder {
 public:
-    // Starts the recorder, in front with the focus; an edit control with editMode. `options` go
-    // to KeyRec as they are (--stall=<ms>, --hold-clipboard=<ms>).
+    // Starts the recorder in front with the focus; an edit with editMode; `options` as KeyRec's.
     explicit KeyRecorder(bool editMode = false, const std::wstring& options = L"")
         : KeyRecorder(L"KeyRec.exe", (editMode ? L" --edit " : L" ") + options) {
         if (process_.emplace(command_).started()) attach();
     }
-    // Only prepares the log: whoever starts command(), the window-program build of the recorder
-    // (which opens no console), makes the window that attach() then waits for.
+    // Only prepares the log: whoever starts command() makes the window attach() waits for.
     struct StartedElsewhere {};
     explicit KeyRecorder(StartedElsewhere) : KeyRecorder(L"KeyRecW.exe", L"") {}
     ~KeyRecorder() { stop(); }
@@ -37,32 +32,29 @@ public:
     const std::wstring& command() const { return command_; }
     bool attach() { // waits until the recorder is in front with the focus
         testtools::waitUntil([&] { return !read(L".hwnd").empty(); }, 10'000);
-        window_ = HWND(std::strtoull(read(L".hwnd").c_str(), nullptr, 16));
-        return window_ != nullptr;
+        return (window_ = HWND(std::strtoull(read(L".hwnd").c_str(), nullptr, 16))) != nullptr;
     }
     bool ready() const { return window_ != nullptr; }
     HWND window() const { return window_; }
-    void settle() const { // until the log has not grown for a while: raw key events are paced
-        std::size_t size = read(L"").size();
-        for (int quiet = 0, i = 0; quiet < 4 && i < 100; ++i) {
-            Sleep(50);
-            const std::size_t now = read(L"").size();
-            quiet = now == std::exchange(size, now) ? quiet + 1 : 0;
-        }
+    void settle() const { // until the log has not grown for 200 ms: raw key events are paced
+        for (std::size_t size = SIZE_MAX, quiet = 0, i = 0; quiet < 4 && i < 100; ++i, Sleep(50))
+            quiet = size == std::exchange(size, read(L"").size()) ? quiet + 1 : 0;
     }
     // "v10 v41 ^41 ^10"; with `scans` each as "v41:1E", an "e" after an extended key's scan.
     std::string keys(bool scans = false) const {
         std::string result;
-        for (const auto& [message, entry] : entries())
+        std::istringstream log(read(L""));
+        for (std::string message, entry; log >> message >> entry;)
             if (message.find("KEY") != std::string::npos && entry.substr(1, 2) != "87") // not F24
                 result += (result.empty() ? "" : " ") + (scans ? entry : entry.substr(0, 3));
         return result;
     }
-    std::wstring text() const { // the characters received
+    std::wstring text() const { // the characters received ("WM_CHAR ch=U+3042")
         std::wstring result;
-        for (const auto& [message, entry] : entries())
+        std::istringstream log(read(L""));
+        for (std::string message, entry; log >> message >> entry;)
             if (message == "WM_CHAR" || message == "WM_SYSCHAR")
-                result += wchar_t(std::stoul(entry.substr(5), nullptr, 16)); // ch=U+3042
+                result += wchar_t(std::stoul(entry.substr(5), nullptr, 16));
         return result;
     }
     std::wstring stop() { // ends the recorder; in edit mode returns the edit's final text
@@ -80,14 +72,6 @@ private:
                                                 L"\" \"" + log_ + L"\"" + options) {}
     std::string read(const wchar_t* suffix) const {
         return testtools::readFileBytes(log_ + suffix);
-    }
-    // Each line of the log as its message and the rest: {"WM_KEYDOWN", "v41:1E"}.
-    std::vector<std::pair<std::string, std::string>> entries() const {
-        std::vector<std::pair<std::string, std::string>> found;
-        std::istringstream log(read(L""));
-        for (std::string message, entry; log >> message >> entry;)
-            found.emplace_back(message, entry);
-        return found;
     }
 
     const TempFolder folder_{L"keyrec"};
