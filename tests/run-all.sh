@@ -53,6 +53,18 @@ test_unregistration_removes_everything_registration_wrote() {
     diff <(iconv -f UTF-16LE -t UTF-8 "$before") <(iconv -f UTF-16LE -t UTF-8 "$after") | head -20 >&2
 }
 
+# Both builds users install: system DLLs only, and exactly the four server functions.
+test_dll_imports_system_libraries_and_exports_the_server_functions() {
+    local build headers
+    for build in win:i686 win64:x86_64; do
+        headers=$(LC_ALL=C "${build#*:}-w64-mingw32-objdump" -p "$BUILD/${build%%:*}/Kelmo.dll") || return 1
+        echo "$headers" | awk '/DLL Name:/ {print tolower($3)}' | grep -qvE '^(kernel32|user32|gdi32|advapi32|ole32|oleaut32|shell32|winmm|comctl32|psapi|msvcrt|api-ms-win-.*)\.dll$' &&
+            { echo "$build imports more than system DLLs" >&2; return 1; }
+        [ "$(echo "$headers" | awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && !NF {on=0} on {print $NF}' | sort | xargs)" = \
+            "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer" ] || { echo "$build exports" >&2; return 1; }
+    done
+}
+
 source "$ROOT/tests/install.sh"  # the installer, in a prefix of its own
 source "$ROOT/tests/examples.sh" # the examples, run as a user runs them
 

@@ -15,19 +15,15 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/win32/codepages.h"
+
 namespace kelmo::testtools {
 
 inline std::string toUtf8(std::wstring_view text) {
-    std::string bytes(text.size() * 3, '\0'); // at most three bytes for each UTF-16 unit
-    bytes.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), bytes.data(),
-                                     int(bytes.size()), 0, 0));
-    return bytes;
+    return win32::narrowText(text, CP_UTF8);
 }
 inline std::wstring fromUtf8(std::string_view bytes) {
-    std::wstring text(bytes.size(), L'\0');
-    text.resize(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), int(bytes.size()), text.data(),
-                                    int(text.size())));
-    return text;
+    return win32::wideText(bytes, CP_UTF8);
 }
 inline std::wstring fromAscii(std::string_view text) {
     return {text.begin(), text.end()};
