@@ -124,6 +124,7 @@ TEST_F(Folders, EachPassAsksReportsAndGoesOnAsItsStateTableSays) {
     // clang-format on
     for (const Case& c : cases)
         expect(c);
+    EXPECT_EQ(errorNumberOf([&] { k.DefFld(std::wstring(L"a\0b", 3)); }), errors::InvalidCall);
 }
 
 // Another name for the desktop or for a folder that holds it (a link, another drive letter, a short

@@ -62,6 +62,32 @@ TEST_F(Keys, EachPieceGoesAfterAPaceWaitTypedOrAsRawKeyEventsAndAFailingOneEndsS
     EXPECT_EQ(errorNumberOf([&] { k.Send(std::wstring(32768, L'a')); }), errors::Overflow);
 }
 
+// An open browser is waited for until seven samples in a row find it not busy, or until its
+// session ends meanwhile (IEC read anew at every sample).
+TEST_F(Keys, AnOpenBrowserIsWaitedForSevenQuietSamplesInARowOrUntilItsSessionEnds) {
+    const auto open = [&](std::deque<bool> busy, bool then) {
+        auto browser = std::make_shared<FakeBrowser>(fake.log);
+        browser->isBusy = {std::move(busy), then};
+        k.browser().opened();
+        k.IEC(browser);
+        fake.log.clear();
+    };
+    for (const auto& [answers, reads] :
+         {std::pair{std::deque<bool>{true, false, false}, 3u + 5},
+          {{false, false, true}, 3u + 7},
+          {{true, false, false, false, false, false, false, true}, 3u + 5 + 7}}) {
+        open(answers, false);
+        k.Send(L"");
+        EXPECT_EQ(fake.log.count("busy"), reads);
+    }
+    open({}, true);
+    on = {{"busy", [&] {
+               if (fake.log.count("busy") == 10) k.browser().quit();
+           }}};
+    k.Send(L"");
+    EXPECT_EQ(fake.log.count("busy"), 10u);
+}
+
 // Waiting for another script's turn pumps messages and listens to the Pause key.
 TEST_F(Keys, AnotherScriptsTurnAtTheDesktopIsWaitedFor) {
     fake.desktopLock.otherHoldsUntilMs = 3000;

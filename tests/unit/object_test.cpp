@@ -134,6 +134,19 @@ TEST_F(AnObject, Popup2And3AskWithTheNoticeAndAnswerTheDefaultButtonOnTimeOut) {
     }
 }
 
+// Box texts are cut after 8,192 characters; a surrogate pair the cut would split goes whole.
+TEST_F(AnObject, BoxTextsAreCutAfter8192Characters) {
+    const std::wstring longText(9000, L'x');
+    k.Popup(std::wstring(8191, L'x') + L"\xD800\xDC00！", 1, L"t", 0);
+    k.Popup(longText, 1, L"t", 0);
+    const Steps shown = fake.log.args("timedBox"); // the text up to its first blank
+    ASSERT_EQ(shown.size(), 2u);
+    EXPECT_EQ(std::pair(shown[0].find(' '), shown[1].find(' ')), std::pair(8191ul, 8192ul));
+    k.Mark(longText), k.Break(longText);
+    for (const FakeDialogs::Box& box : fake.dialogs.boxes)
+        EXPECT_EQ(box.text.size(), 8192u) << narrow(box.title);
+}
+
 // The kind by the extension in any case; text files show their first 100 lines, each cut after
 // 1,024 characters and ended by CR LF, from no more than 1 MiB; the interval must fit 16 bits
 // and be positive; every refusal or failure comes before anything is shown.
@@ -146,7 +159,8 @@ TEST_F(AnObject, FrmShowShowsPicturesTextOrTheRefusalForTheInterval) {
         first100 += L"line " + std::to_wstring(i) + L"\r\n";
     fake.textFiles.files = {{L"C:\\notes.TXT", lines},
                             {L"C:\\min.js", std::string(3 << 20, 'x') + "\r\nnext\r\n"},
-                            {L"C:\\lf.htm", "a\rb\nc\r"}};
+                            {L"C:\\lf.htm", "a\rb\nc\r"},
+                            {L"C:\\empty.txt", ""}};
     fake.log.failures.emplace("picture C:\\gone.bmp", KelmoError(-2147024894, L"not found"));
     const std::wstring no = L"このファイルは表示できません";
     const std::string text = "showText, interval 1000, showModal";
@@ -157,6 +171,7 @@ TEST_F(AnObject, FrmShowShowsPicturesTextOrTheRefusalForTheInterval) {
         {L"C:\\notes.TXT", 32, {}, "showText, interval 32000, showModal", first100},
         {L"C:\\min.js", 1, {}, text, std::wstring(1024, L'x') + L"\r\n"},
         {L"C:\\lf.htm", 1, {}, text, L"a\r\nb\nc\r\n"}, // a lone LF ends no line
+        {L"C:\\empty.txt", 1, {}, text, L""},
         {L"C:\\README", 1, {}, text, no},
         {L"C:\\missing.txt", 1, {}, text, no},
         {L"C:\\gone.bmp", 4, -2147024894, "picture C:\\gone.bmp", L""}, // nothing shown
