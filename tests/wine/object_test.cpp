@@ -117,6 +117,12 @@ TEST_F(ComTest, TheFiftyThreeEntriesHaveTheirDispatchIdsAndRefuseBadArgumentsCle
     const std::string trace = kelmo::testtools::readFileBytes(folder / L"trace.txt");
     EXPECT_EQ(calls, std::count(trace.begin(), trace.end(), '\n'));
     EXPECT_NE(std::string::npos, trace.find("  AppCur = \"abc\"  !! error 13: Type mismatch  ("));
+    const std::wstring fromRegistry = folder / L"registry.txt"; // without KELMO_TRACE
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kelmo", L"Trace", REG_SZ, fromRegistry.c_str(),
+                    DWORD((fromRegistry.size() + 1) * sizeof(wchar_t)));
+    LateBound().call(L"ODOn");
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kelmo", L"Trace");
+    EXPECT_NE(std::string::npos, kelmo::testtools::readFileBytes(fromRegistry).find("  ODOn()  ("));
     // The library loads through its registration, as the marshaller finds it.
     const GUID library{
         0xEA9E2B8F, 0x776C, 0x41A4, {0xBF, 0x8C, 0x59, 0xF9, 0xAD, 0xB5, 0xC5, 0x7D}};
