@@ -137,7 +137,7 @@ TEST_F(Folders, FldDeleteRefusesKeptFoldersAndRootsUnderEveryNameAndNeverFollows
              {L"C:\\Work\\deskln", Desktop}, {L"C:\\Work\\root", L"D:\\"}, {L"D:\\Holder\\winlink", L"E:\\WINDOWS"},
              {L"C:\\Work\\keepln", Kept}, {L"C:\\Work\\tree\\sub\\out", Kept}})
         disk().addLink(link, to);
-    for (const std::wstring& folder : std::vector<std::wstring>{L"D:\\Holder", L"C:\\Work\\tree", L"C:\\Work\\tree\\sub", Kept, L"\\\\server\\share"})
+    for (const std::wstring& folder : std::vector<std::wstring>{L"D:\\Holder", L"C:\\Work\\tree", L"C:\\Work\\tree\\sub", Kept, L"\\\\server\\share", L"\\\\server\\share\\sub"})
         disk().addFolder(folder);
     disk().addFile(L"C:\\Work\\tree\\sub\\a.txt");
     for (const wchar_t* path : {L"C:\\", L"D:", L"C:.", L"C:Work", L"c:\\work\\root", L"C:\\Users\\me\\Desktop\\",
@@ -163,8 +163,9 @@ TEST_F(Folders, FldDeleteRefusesKeptFoldersAndRootsUnderEveryNameAndNeverFollows
     FolderGuard guard(disk()); // a share's root, which FldDelete reaches through the browse dialog
     for (const wchar_t* root : {L"\\\\server\\share", L"\\\\server\\share\\"})
         EXPECT_TRUE(guard.deleteFolder(root, {}).has_value()) << narrow(root);
-    // A root holds its folders; nothing lies inside a folder that is not there.
+    // A root holds its folders, a share's too; nothing lies inside a folder that is not there.
     EXPECT_TRUE(guard.liesInside(L"D:\\Copy", L"D:\\") &&
+                guard.liesInside(L"\\\\server\\share\\sub", L"\\\\server\\share") &&
                 !guard.liesInside(L"D:\\Data", L"Q:\\Missing"));
 }
 
