@@ -22,7 +22,8 @@ struct VirtualTimeExceeded {}; // the code under test kept waiting past the cloc
 
 inline std::string format(const char* pattern, unsigned n) {
     char text[32];
-    return std::snprintf(text, sizeof text, pattern, n), text;
+    std::snprintf(text, sizeof text, pattern, n);
+    return text;
 }
 
 inline std::string narrow(std::wstring_view text) {
@@ -123,7 +124,8 @@ template <typename T> struct Answers {
     T next() {
         if (queued.empty()) return otherwise;
         const T answer = queued.front();
-        return queued.pop_front(), answer;
+        queued.pop_front();
+        return answer;
     }
 };
 
@@ -284,7 +286,10 @@ struct FakeClock : platform::Clock, FakeBase {
         log.add("sleep", milliseconds);
         time.advance(static_cast<std::uint32_t>(milliseconds)); // Sleep's duration is unsigned
     }
-    void pumpMessages() override { log.add("pump"), onPump ? onPump() : void(); }
+    void pumpMessages() override {
+        log.add("pump");
+        if (onPump) onPump();
+    }
     std::int64_t monotonicMs() override { return time.now(); }
     void seedRandomFromClock() override { log.add("seedRandom"); }
     float nextRandom() override { return randoms.next(); }
@@ -389,7 +394,8 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
                             const std::wstring& title) override {
         boxes.push_back({text, flags, title, time.now()});
         log.add("box", title);
-        return onBox ? onBox() : void(), answers.next();
+        if (onBox) onBox();
+        return answers.next();
     }
     // "input <title> <proposed text>", answered from `typed`; NoMoreAnswers when none is left.
     std::wstring inputBox(const std::wstring& prompt, const std::wstring& title,
@@ -398,7 +404,8 @@ struct FakeDialogs : platform::Dialogs, FakeBase {
         prompts.push_back(prompt);
         if (typed.empty()) throw NoMoreAnswers{};
         const std::wstring answer = typed.front() == KeepProposed ? defaultText : typed.front();
-        return typed.pop_front(), answer;
+        typed.pop_front();
+        return answer;
     }
     static inline const std::wstring KeepProposed = L"<OK>"; // OK on the proposed text
     Answers<std::int32_t> answers{{}, Retry};                // the user resumes from the pause box
@@ -554,7 +561,8 @@ struct FakeTextFiles : platform::TextFiles, FakeBase {
         explicit Reader(std::string bytes) : bytes(std::move(bytes)) {}
         std::string read(std::size_t maxBytes) override {
             const std::string block = bytes.substr(next, maxBytes);
-            return next += block.size(), block;
+            next += block.size();
+            return block;
         }
         std::string bytes;
         std::size_t next = 0;

@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (press && std::ranges::count(held, a.modifier)) std::abort();
         if (release && (held.empty() || held.back() != a.modifier)) std::abort();
         if (!press && !release && (a.repeat < 1 || a.repeat > MaxRepeatCount)) std::abort();
-        press ? held.push_back(a.modifier) : release ? held.pop_back() : void();
+        if (press) held.push_back(a.modifier);
+        if (release) held.pop_back();
     }
     if (actions.size() > 3 * script.size() || !held.empty()) std::abort();
     return 0;

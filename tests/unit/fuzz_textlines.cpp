@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         blocks = blocks * 1103515245u + 12345u;
         const std::string bytes =
             file.substr(next, std::min<std::size_t>(maxBytes, 1 + (blocks >> 16) % 16));
-        return next += bytes.size(), bytes;
+        next += bytes.size();
+        return bytes;
     };
     if (kelmo::firstLines(read, limits) != plainReading(file, limits) || next > limits.fileBytes)
         std::abort();
