@@ -63,9 +63,14 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if ((key && (!rec.edit || message >= WM_SYSKEYDOWN)) ||
         (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == SC_KEYMENU))
         return 0;
-    if (message == WM_TIMER && wParam == PollTimer) return poll(), 0;
-    if (message == WM_TIMER && wParam == ClipboardTimer)
-        return KillTimer(hwnd, ClipboardTimer) && CloseClipboard(), 0;
+    if (message == WM_TIMER && wParam == PollTimer) {
+        poll();
+        return 0;
+    }
+    if (message == WM_TIMER && wParam == ClipboardTimer) {
+        if (KillTimer(hwnd, ClipboardTimer)) CloseClipboard(); // at the first tick only
+        return 0;
+    }
     if (message == WM_CLOSE && KillTimer(hwnd, PollTimer)) {
         std::wstring text(GetWindowTextLengthW(hwnd) + 1, L'\0');
         text.resize(GetWindowTextW(hwnd, text.data(), int(text.size())));

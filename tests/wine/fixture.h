@@ -68,7 +68,8 @@ public:
     std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
     // Writes the file `name` with these bytes (text: as UTF-8); gives its full path.
     std::wstring write(const std::wstring& name, std::string_view bytes) const {
-        return testtools::writeFileBytes(*this / name, bytes), *this / name;
+        testtools::writeFileBytes(*this / name, bytes);
+        return *this / name;
     }
     std::wstring write(const std::wstring& name, std::wstring_view text) const {
         return write(name, std::string_view(testtools::toUtf8(text)));

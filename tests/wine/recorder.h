@@ -8,6 +8,8 @@
 
 #include <optional>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 namespace kelmo::test {
 
@@ -37,22 +39,24 @@ public:
     bool ready() const { return window_ != nullptr; }
     HWND window() const { return window_; }
     void settle() const { // until the log has not grown for 200 ms: raw key events are paced
-        for (std::size_t size = SIZE_MAX, quiet = 0, i = 0; quiet < 4 && i < 100; ++i, Sleep(50))
-            quiet = size == std::exchange(size, read(L"").size()) ? quiet + 1 : 0;
+        std::size_t size = read(L"").size();
+        for (int quiet = 0, i = 0; quiet < 4 && i < 100; ++i) {
+            Sleep(50);
+            const std::size_t now = read(L"").size();
+            quiet = now == std::exchange(size, now) ? quiet + 1 : 0;
+        }
     }
     // "v10 v41 ^41 ^10"; with `scans` each as "v41:1E", an "e" after an extended key's scan.
     std::string keys(bool scans = false) const {
         std::string result;
-        std::istringstream log(read(L""));
-        for (std::string message, entry; log >> message >> entry;)
+        for (const auto& [message, entry] : entries())
             if (message.find("KEY") != std::string::npos && entry.substr(1, 2) != "87") // not F24
                 result += (result.empty() ? "" : " ") + (scans ? entry : entry.substr(0, 3));
         return result;
     }
     std::wstring text() const { // the characters received ("WM_CHAR ch=U+3042")
         std::wstring result;
-        std::istringstream log(read(L""));
-        for (std::string message, entry; log >> message >> entry;)
+        for (const auto& [message, entry] : entries())
             if (message == "WM_CHAR" || message == "WM_SYSCHAR")
                 result += wchar_t(std::stoul(entry.substr(5), nullptr, 16));
         return result;
@@ -72,6 +76,14 @@ private:
                                                 L"\" \"" + log_ + L"\"" + options) {}
     std::string read(const wchar_t* suffix) const {
         return testtools::readFileBytes(log_ + suffix);
+    }
+    // Each line of the log as its message and the rest: {"WM_KEYDOWN", "v41:1E"}.
+    std::vector<std::pair<std::string, std::string>> entries() const {
+        std::vector<std::pair<std::string, std::string>> found;
+        std::istringstream log(read(L""));
+        for (std::string message, entry; log >> message >> entry;)
+            found.emplace_back(message, entry);
+        return found;
     }
 
     const TempFolder folder_{L"keyrec"};
