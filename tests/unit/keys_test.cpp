@@ -107,7 +107,9 @@ TEST(Pass, TheUsersClipboardComesBackOnceWhateverHappensDuringThePaste) {
     // Pause pressed at the first such entry; Pass notices it only in a wait that is stuck.
     const auto pause = [](std::string at, bool stuck) -> Setup { return [=](Typing& t) {
         t.on.push_back({at, [&t, stuck, once = true]() mutable {
-            if (std::exchange(once, false)) t.fake.keyboard.pressPause(), stuck ? t.fake.system.busyForGood() : void(); }}); }; };
+            if (!std::exchange(once, false)) return;
+            t.fake.keyboard.pressPause();
+            if (stuck) t.fake.system.busyForGood(); }}); }; };
     const Setup paused = pause("clipboard set", false), stuck = pause("clipboard set", true);
     const Setup abort = [](Typing& t) { t.fake.dialogs.answers.queued = {FakeDialogs::Abort}; };
     const Setup copy = [](Typing& t) { t.fake.dialogs.onBox = [&t] { // and the machine is idle again
