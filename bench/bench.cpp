@@ -4,7 +4,8 @@
 //   sleep [sleeps]                 the platform clock's 25 ms sleep
 //   pace [reads]                   the pace wait, as the time of AppNum reads
 //   launch [runs]                  the launch wait with OD off, from Rest(1)
-//   restcpu [runs]                 the process's processor time during Rest(10)
+//   restcpu [runs]                 the process's processor time during Rest(10), and during
+//                                  as many steps of the platform alone
 //   send <log> [pieces] [runs]     Send's overhead per piece beyond its waits (into KeyRec)
 //   usage [windows]                the usage figure over 1-second windows on whole seconds
 //   maketext <file> [length]       the test text for the typing figures

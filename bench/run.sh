@@ -9,7 +9,8 @@
 #   clock-sleep     the platform clock's 25 ms sleep (no goal; explains the pace-wait figure)
 #   pace-wait       the time of AppNum reads (a guarded member: pump, Pause check, PaceWait)
 #   launch-wait     Rest(1) after ODOff minus the same Rest(1) with Repeat = 0
-#   rest-cpu        GetProcessTimes around Rest(10), as a share of one core
+#   rest-cpu        GetProcessTimes around Rest(10), as a share of one core, against as many
+#                   steps of the platform alone (its clock's sleep and one usage sample)
 #   usage-*         the usage figure (processor times) against /proc/stat over the same
 #                   1-second windows, idle and with one core kept busy by this script
 #   send-overhead   Send of N pieces with fast pacing, minus its specified waits, per piece

@@ -1,9 +1,10 @@
 // The Win32 key injector. A script is parsed whole first (a malformed one types nothing); its
 // actions then become SendInput events, sent in chunks sized to the pace of the receiving
 // window. A sentinel key closes every chunk: once the thread that owns the focus has taken it
-// off its queue, everything before it has been handled. The user's CapsLock and held modifiers
-// stay out of the typed text, and every modifier the script pressed is released, also when
-// sending fails.
+// off its queue, everything before it has been handled. Two sentinels take turns, so that the
+// next chunk carries the key-up of the last one instead of waiting for it. The user's CapsLock and
+// held modifiers stay out of the typed text, and every modifier the script pressed is released,
+// also when sending fails.
 #include <windows.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/error.h"
@@ -28,8 +30,9 @@ using std::chrono::milliseconds;
 
 // The dwExtraInfo of every event the injector sends, so that a hook can tell them apart.
 constexpr std::uintptr_t InjectedKeyTag = 0x4B4C4D4F; // "KLMO"
-// A key nothing is bound to; its key-down ends every chunk, its key-up follows once seen.
-constexpr WORD SentinelKey = VK_F24;
+// Keys nothing is bound to, taking turns: the key-down of one ends a chunk, and the next chunk
+// begins with its key-up and ends with the other's key-down.
+constexpr std::array<WORD, 2> SentinelKeys = {VK_F24, VK_F23};
 // An unassigned key tapped before releasing an Alt or Windows key the user holds, so that the
 // release opens neither the window's menu nor the Start menu.
 constexpr WORD MenuMaskKey = 0xE8;
@@ -67,13 +70,22 @@ bool isModifierKey(WORD vk) {
     return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
 }
 
+bool isSentinelKey(WORD vk) {
+    return std::ranges::find(SentinelKeys, vk) != SentinelKeys.end();
+}
+
+// Whether the key is down in the calling thread's key state (shared with the target's).
+bool keyStateDown(WORD vk) {
+    return (GetKeyState(vk) & 0x8000) != 0;
+}
+
 KelmoError failure(HRESULT hr, const std::wstring& description) {
     return KelmoError(static_cast<std::int32_t>(hr), description);
 }
 
 // The keyboard as the events sent so far leave it.
 struct KeyState {
-    std::vector<WORD> keysDown; // modifiers and the sentinel, in the order pressed
+    std::vector<WORD> keysDown; // modifiers and sentinels, in the order pressed
     bool capsOn = false;
 
     bool holds(WORD vk) const {
@@ -83,7 +95,7 @@ struct KeyState {
         const KEYBDINPUT& key = input.ki;
         if (input.type != INPUT_KEYBOARD || (key.dwFlags & KEYEVENTF_UNICODE)) return;
         const bool up = (key.dwFlags & KEYEVENTF_KEYUP) != 0;
-        if (isModifierKey(key.wVk) || key.wVk == SentinelKey) {
+        if (isModifierKey(key.wVk) || isSentinelKey(key.wVk)) {
             std::erase(keysDown, key.wVk);
             if (!up) keysDown.push_back(key.wVk);
         } else if (key.wVk == VK_CAPITAL && !up) {
@@ -342,7 +354,7 @@ public:
         for (auto vk = state_.keysDown.rbegin(); vk != state_.keysDown.rend(); ++vk)
             batch.key(*vk, false, true);
         for (const WORD vk : state_.keysDown)
-            if (vk != SentinelKey) held.push_back(vk);
+            if (!isSentinelKey(vk)) held.push_back(vk);
         if (state_.capsOn != wantedCaps_) batch.tap(VK_CAPITAL, false);
         send(batch.events(), wantedCaps_, layout_);
         return held;
@@ -462,11 +474,11 @@ void handleOwnKeyMessages() {
     }
 }
 
-// Waits up to a millisecond, less when keys for our own windows arrive; messages other threads
-// send to our windows are handled meanwhile (a target that sends to us while we wait for it
-// would otherwise stall both).
-void pauseHandlingSentMessages(bool ownKeys) {
-    MsgWaitForMultipleObjectsEx(0, nullptr, 1, QS_SENDMESSAGE | (ownKeys ? QS_KEY : 0),
+// Waits up to `ms`, less when keys for our own windows arrive; messages other threads send to
+// our windows are handled meanwhile (a target that sends to us while we wait for it would
+// otherwise stall both).
+void pauseHandlingSentMessages(bool ownKeys, DWORD ms = 1) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_SENDMESSAGE | (ownKeys ? QS_KEY : 0),
                                 MWMO_INPUTAVAILABLE);
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -491,6 +503,12 @@ struct Typing {
     ScriptWriter writer;
     SentKeys sent;
     platform::KeyInjector::Pauses& pauses;
+    WORD sentinel = SentinelKeys[0]; // the one that closes the chunk under way
+
+    // The sentinel of the next chunk: the other one.
+    WORD nextSentinel() const {
+        return sentinel == SentinelKeys[0] ? SentinelKeys[1] : SentinelKeys[0];
+    }
 
     // Follows the focus to the window in front, attaching to its thread when it changed.
     // Attaching resets the shared key state, which holds the modifiers the script keeps pressed
@@ -515,31 +533,32 @@ struct Typing {
     }
 };
 
-// Sends the sentinel's key-down or key-up.
-void sendSentinel(bool down, SentKeys& sent, const ScriptWriter& writer,
-                  const FocusTarget& target) {
+// Sends the key-down or key-up of the chunk's sentinel.
+void sendSentinel(bool down, Typing& typing) {
     KeyState scratch;
-    EventBatch batch(target.layout, scratch);
-    batch.key(SentinelKey, false, !down);
-    sent.send(batch.events(), writer.wantedCaps(), target.layout);
+    EventBatch batch(typing.target.layout, scratch);
+    batch.key(typing.sentinel, false, !down);
+    typing.sent.send(batch.events(), typing.writer.wantedCaps(), typing.target.layout);
 }
 
-// Waits until the sentinel key is down (or up) in the key state of the thread that owns the
+// Waits until the chunk's sentinel key is down (or up) in the key state of the thread that owns the
 // focus, which ours shares. That state changes only as the thread takes key messages off its
 // queue, in order: once the sentinel's key-down is seen, every key sent before it was handled.
 // However long a busy application takes, the caller is asked at least every AskPauseEvery
-// whether to pause; after a pause the sentinel is sent again.
+// whether to pause; after a pause the sentinel is sent again. A chunk expected to take a while
+// is not looked at for the first `quiet` of it: each look costs the system (under Wine, its
+// server) time the target needs to take its keys.
 // Wine workaround: its shared key state now and then misses a sentinel the target did take
 // (about one call in a hundred). Keys are taken in order, so a wait that stalls while the
 // target is back in its message loop sends the sentinel once more (up, then down again):
 // seeing the new one proves the same. A target still busy is left alone: sentinels sent to it
 // would queue up and later pass for the next chunk's.
-void waitForSentinel(bool down, Typing& typing) {
+void waitForSentinel(bool down, Typing& typing, milliseconds quiet = milliseconds(0)) {
     const auto start = Clock::now();
     auto lastSent = start, lastAsked = start;
     for (;;) {
         if (typing.attachment->ownThread()) handleOwnKeyMessages();
-        if (((GetKeyState(SentinelKey) & 0x8000) != 0) == down) return;
+        if (keyStateDown(typing.sentinel) == down) return;
         // The window closed (a key may have closed it): nothing is left to wait for.
         if (!IsWindow(typing.target.window)) return;
         auto now = Clock::now();
@@ -549,11 +568,15 @@ void waitForSentinel(bool down, Typing& typing) {
             if (!typing.attachment->followsTarget()) return; // nothing to wait with any more
         }
         if (now - lastSent > SentinelStall && answersAtOnce(typing.target)) {
-            if (down) sendSentinel(false, typing.sent, typing.writer, typing.target);
-            sendSentinel(down, typing.sent, typing.writer, typing.target);
+            if (down) sendSentinel(false, typing);
+            sendSentinel(down, typing);
             lastSent = now;
         }
-        if (now - start < SpinTime)
+        if (now - start < quiet)
+            pauseHandlingSentMessages(
+                typing.attachment->ownThread(),
+                DWORD(std::chrono::ceil<milliseconds>(quiet - (now - start)).count()));
+        else if (now - start < quiet + SpinTime)
             SwitchToThread();
         else
             pauseHandlingSentMessages(typing.attachment->ownThread());
@@ -562,7 +585,7 @@ void waitForSentinel(bool down, Typing& typing) {
 
 // Sends the sentinel's key-up and waits until the thread has taken it.
 void releaseSentinel(Typing& typing) {
-    sendSentinel(false, typing.sent, typing.writer, typing.target);
+    sendSentinel(false, typing);
     waitForSentinel(false, typing);
 }
 
@@ -573,6 +596,13 @@ void syncWithTarget(const FocusTarget& target) {
     DWORD_PTR ignored = 0;
     SendMessageTimeoutW(target.focus, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, FinalSyncTimeoutMs,
                         &ignored);
+}
+
+// Half the time a chunk of `events` should take at the pace of the last one, at most half a
+// chunk's pace (a window that took its keys sooner than expected halves the next estimate).
+milliseconds quietTime(std::size_t events, double msPerEvent) {
+    const auto expectedMs = static_cast<long long>(double(events) * msPerEvent);
+    return std::min(milliseconds(expectedMs / 2), ChunkPace / 2);
 }
 
 // The next chunk's size: what the window handled in ChunkPace at the pace just measured.
@@ -588,30 +618,35 @@ void typeActions(const std::vector<KeyAction>& actions, platform::KeyInjector::P
     typing.retarget();
     ScriptWriter& writer = typing.writer;
     std::size_t limit = FirstChunkEvents;
+    double msPerEvent = 0; // the window's pace, once a chunk has measured it
     for (;;) {
         // Without a shared key state (the attachment failed) only a message sent to the focus
         // window after each chunk paces the keys, and that returns early.
         const bool canWait = typing.attachment->followsTarget();
-        // A sentinel still down here lost its key-up to another window: release it first.
-        if (canWait && (GetKeyState(SentinelKey) & 0x8000)) releaseSentinel(typing);
+        const WORD lastSentinel = std::exchange(typing.sentinel, typing.nextSentinel());
+        // This chunk's sentinel still down here lost its key-up to another window (or to the
+        // end of an earlier typing): release it first.
+        if (canWait && keyStateDown(typing.sentinel)) releaseSentinel(typing);
 
         EventBatch batch(typing.target.layout, writer.planned());
+        // The last chunk's sentinel, seen down, goes up with this chunk, before its keys.
+        if (writer.planned().holds(lastSentinel)) batch.key(lastSentinel, false, true);
         releaseUserModifiers(batch, writer.planned());
         writer.write(batch, typing.target.layout, limit);
         if (writer.done()) writer.finish(batch);
-        if (canWait) batch.key(SentinelKey, false, false);
+        if (canWait) batch.key(typing.sentinel, false, false);
 
         const auto start = Clock::now();
         typing.sent.send(batch.events(), writer.wantedCaps(), typing.target.layout);
         if (canWait) {
-            waitForSentinel(true, typing);
-            limit = nextChunkLimit(batch.size(), Clock::now() - start);
+            waitForSentinel(true, typing, quietTime(batch.size(), msPerEvent));
+            const auto took = Clock::now() - start;
+            msPerEvent =
+                std::chrono::duration<double, std::milli>(took).count() / double(batch.size());
+            limit = nextChunkLimit(batch.size(), took);
             // After the last chunk the key-up is not waited for: the next typing releases a
             // sentinel still down before it sends anything.
-            if (writer.done())
-                sendSentinel(false, typing.sent, typing.writer, typing.target);
-            else
-                releaseSentinel(typing);
+            if (writer.done()) sendSentinel(false, typing);
         } else {
             syncWithTarget(typing.target);
         }

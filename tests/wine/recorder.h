@@ -1,6 +1,6 @@
 // KeyRecorder: runs KeyRec.exe (tests/tools) for one test and reads back the key downs and ups
-// it received ("v41" / "^41", virtual key in hex; the injector's sentinel F24 left out) and the
-// characters; programFolder(): where Kelmo.dll and tools/ are.
+// it received ("v41" / "^41", virtual key in hex; the injector's sentinels F23 and F24 left
+// out) and the characters; programFolder(): where Kelmo.dll and tools/ are.
 #pragma once
 
 #include "fixture.h"
@@ -50,7 +50,8 @@ public:
     std::string keys(bool scans = false) const {
         std::string result;
         for (const auto& [message, entry] : entries())
-            if (message.find("KEY") != std::string::npos && entry.substr(1, 2) != "87") // not F24
+            if (message.find("KEY") != std::string::npos && entry.substr(1, 2) != "86" &&
+                entry.substr(1, 2) != "87") // not the sentinels F23, F24
                 result += (result.empty() ? "" : " ") + (scans ? entry : entry.substr(0, 3));
         return result;
     }
